@@ -1,0 +1,47 @@
+# The Windows build: ANSI Win32, the C++ runtime as DLLs beside the binaries
+# (classes and exceptions cross our module boundaries). The shipped program is
+# 32-bit (i686); the same sources also build for x86_64 so that the Windows
+# tests can run under Wine where 32-bit code cannot execute.
+add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800
+  WIN32_LEAN_AND_MEAN NOMINMAX STRICT)
+enable_language(RC)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -O coff --target=pe-i386")
+  set(QW_GCC_RUNTIME_DLL libgcc_s_dw2-1.dll)
+else()
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -O coff --target=pe-x86-64")
+  set(QW_GCC_RUNTIME_DLL libgcc_s_seh-1.dll)
+endif()
+
+# Third-party libraries built by scripts/setup.sh from Debian's sources.
+set(QW_DEPS_PREFIX "$ENV{HOME}/.cache/qw/deps-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH
+    "Prefix of the cross-built third-party libraries")
+if(NOT EXISTS ${QW_DEPS_PREFIX}/lib/libroaring.a)
+  message(FATAL_ERROR "Third-party libraries missing in ${QW_DEPS_PREFIX}: run scripts/setup.sh")
+endif()
+foreach(lib cryptopp pugixml sigc-2.0 roaring)
+  add_library(qw_dep_${lib} STATIC IMPORTED GLOBAL)
+  set_target_properties(qw_dep_${lib} PROPERTIES
+    IMPORTED_LOCATION ${QW_DEPS_PREFIX}/lib/lib${lib}.a
+    INTERFACE_INCLUDE_DIRECTORIES "${QW_DEPS_PREFIX}/include")
+endforeach()
+set_property(TARGET qw_dep_sigc-2.0 APPEND PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+  ${QW_DEPS_PREFIX}/include/sigc++-2.0 ${QW_DEPS_PREFIX}/lib/sigc++-2.0/include)
+add_library(QW::cryptopp ALIAS qw_dep_cryptopp)
+add_library(QW::pugixml ALIAS qw_dep_pugixml)
+add_library(QW::sigc ALIAS qw_dep_sigc-2.0)
+add_library(QW::roaring ALIAS qw_dep_roaring)
+
+# Copy the C++ runtime DLLs beside our binaries.
+foreach(dll libstdc++-6.dll ${QW_GCC_RUNTIME_DLL} libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+    OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT EXISTS "${_path}")
+    file(GLOB _path /usr/lib/gcc/${QW_MINGW}/*-posix/${dll} /usr/${QW_MINGW}/lib/${dll})
+    list(GET _path 0 _path)
+  endif()
+  if(NOT EXISTS "${_path}")
+    message(FATAL_ERROR "C++ runtime DLL ${dll} not found")
+  endif()
+  file(COPY ${_path} DESTINATION ${CMAKE_BINARY_DIR}/bin)
+endforeach()

@@ -1,0 +1,12 @@
+# Shared by the two mingw-w64 toolchain files; QW_MINGW names the triplet.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${QW_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QW_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${QW_MINGW}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QW_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+get_filename_component(_qw_root ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${_qw_root}/scripts/wine-run.sh)

@@ -1,0 +1,31 @@
+# Sourced: the environment of the project's Wine prefix (kept outside the clone).
+export WINEPREFIX="${QW_WINEPREFIX:-$HOME/.cache/qw/wineprefix}"
+export WINEARCH=win64
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
+# The program is ANSI: the prefix pins code page 1252; keep the host locale neutral.
+export LC_ALL=C.UTF-8
+
+# Some machines cannot execute 32-bit code at all (the kernel refuses 32-bit
+# ELF images, so Wine's 32-bit loader cannot start). There the Windows tests
+# run from the x86_64 build under the 64-bit loader.
+qw_wine_32bit_works() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+if qw_wine_32bit_works; then
+    QW_WINE=wine
+    QW_TEST_ARCH=i686
+else
+    QW_WINE=/usr/lib/wine/wine64
+    export WINELOADER=/usr/lib/wine/wine64
+    QW_TEST_ARCH=x86_64
+fi
+export QW_TEST_ARCH
+
+# One persistent server, so each test program starts in a fraction of a second.
+qw_wine_server_up() {
+    if ! pgrep -u "$(id -u)" -f "wineserver -p" >/dev/null 2>&1; then
+        wineserver -p >/dev/null 2>&1 || true
+    fi
+}

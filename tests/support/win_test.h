@@ -1,0 +1,66 @@
+#pragma once
+// Helpers for tests of windows under Wine's null display driver.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qwtest {
+
+// Pumps this thread's messages until `done` holds or `timeout_ms` passes;
+// returns whether it held. Never sleeps longer than a message wait.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
+
+// Dispatches whatever is queued for this thread now.
+void PumpPending();
+
+// While alive, message boxes shown through QwPlatformMessageBox are recorded
+// instead of shown, and answered with `answer`.
+class MessageBoxRecorder {
+public:
+    struct Box {
+        std::string text, caption;
+        UINT style;
+    };
+    explicit MessageBoxRecorder(int answer = IDOK);
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    const std::vector<Box>& boxes() const { return boxes_; }
+    void set_answer(int answer) { answer_ = answer; }
+
+private:
+    static int Show(HWND, const char* text, const char* caption, UINT style);
+    std::vector<Box> boxes_;
+    int answer_;
+    void* previous_;
+};
+
+// A 32-bit top-down DIB section selected into a memory DC: draw with dc(),
+// read exact pixels back with pixel().
+class DibCanvas {
+public:
+    DibCanvas(int width, int height, COLORREF fill = RGB(255, 255, 255));
+    ~DibCanvas();
+    DibCanvas(const DibCanvas&) = delete;
+    DibCanvas& operator=(const DibCanvas&) = delete;
+
+    HDC dc() const { return dc_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // The colour at (x, y) as a COLORREF (GDI has flushed when this returns).
+    COLORREF pixel(int x, int y) const;
+    // Number of pixels whose colour is not `background`.
+    int CountNot(COLORREF background) const;
+
+private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    const DWORD* bits_ = nullptr;
+    int width_, height_;
+};
+
+} // namespace qwtest
