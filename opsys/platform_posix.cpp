@@ -1,0 +1,76 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "opsys/msgout.h"
+#include "opsys/platform_internal.h"
+
+namespace {
+
+int stderr_box(const char* text, const char* caption, unsigned) {
+    fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
+    return 1;
+}
+
+std::atomic<QwHostMessageBoxFn> g_box{nullptr};
+
+} // namespace
+
+QwHostMessageBoxFn QwSetHostMessageBox(QwHostMessageBoxFn fn) { return g_box.exchange(fn); }
+
+namespace qw_platform {
+
+unsigned long current_thread_id() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
+
+int message_box(void*, const char* text, const char* caption, unsigned style) {
+    QwHostMessageBoxFn fn = g_box.load();
+    return (fn ? fn : stderr_box)(text, caption, style);
+}
+
+void* active_window() { return nullptr; }
+void beep(unsigned) {}
+// The host build carries no resources.
+int load_string(unsigned, char* out, int size) {
+    if (out && size > 0) out[0] = '\0';
+    return 0;
+}
+int load_rcdata(unsigned, void*, unsigned* size) {
+    if (size) *size = 0;
+    return 0;
+}
+bool post_status(void*, QwStatusRequest*) { return false; }
+void send_message(void*, unsigned, uintptr_t, intptr_t) {}
+
+bool program_dir(char* out, size_t size) {
+    ssize_t n = readlink("/proc/self/exe", out, size - 1);
+    if (n <= 0 || static_cast<size_t>(n) >= size - 1) return false;
+    out[n] = '\0';
+    char* slash = strrchr(out, '/');
+    if (!slash) return false;
+    *slash = '\0';
+    return true;
+}
+
+bool temp_dir(char* out, size_t size) {
+    const char* t = getenv("TMPDIR");
+    if (!t || !*t) t = "/tmp";
+    if (strlen(t) >= size) return false;
+    strcpy(out, t);
+    return true;
+}
+
+bool append_file(const char* path, const char* data, size_t n) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd < 0) return false;
+    ssize_t w = write(fd, data, n);
+    close(fd);
+    return w == static_cast<ssize_t>(n);
+}
+
+} // namespace qw_platform
