@@ -1,0 +1,276 @@
+// The page cache: a fixed set of 4096-byte frames in most-recently-used
+// order over the swap file (swapfile.h). The most recent frame is the head
+// of the order, the next victim its tail. A frame is either free or holds
+// one page; a pinned frame is never chosen as a victim.
+//
+// Two rules keep user text safe when the swap file misbehaves:
+// - a victim whose page cannot be written keeps its page (the next frame
+//   toward the head is tried; when none can be freed the request fails),
+//   and the first such failure is reported;
+// - a page that cannot be read back completely is not handed out.
+#include "VmEngine/pagecache.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "VmEngine/swapfile.h"
+#include "opsys/bufstream.h"
+#include "opsys/msgout.h"
+
+namespace {
+
+enum : uint8_t {
+    FR_FREE = 0x80,     // the frame holds no page
+    FR_PIN_MASK = 0x7F, // pin count
+};
+
+struct Frame {
+    uint32_t id = 0;      // page id; a free frame may still carry an id whose
+                          // release could not be recorded (reused first)
+    uint8_t* mem = nullptr;
+    uint8_t state = FR_FREE;
+    int prev = -1;        // toward the most recent
+    int next = -1;        // toward the victim
+};
+
+struct PageCache {
+    bool started = false;
+    std::vector<Frame> frames;
+    int head = -1;
+    int tail = -1;
+    std::unordered_map<uint32_t, int> resident; // page id -> frame
+    SwapFile swap;
+    bool write_failure_reported = false;
+};
+
+PageCache g_pc;
+
+void put32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void unlink_frame(int f) {
+    Frame& fr = g_pc.frames[f];
+    if (fr.prev >= 0) g_pc.frames[fr.prev].next = fr.next;
+    else g_pc.head = fr.next;
+    if (fr.next >= 0) g_pc.frames[fr.next].prev = fr.prev;
+    else g_pc.tail = fr.prev;
+    fr.prev = fr.next = -1;
+}
+
+void to_front(int f) {
+    if (g_pc.head == f) return;
+    unlink_frame(f);
+    Frame& fr = g_pc.frames[f];
+    fr.next = g_pc.head;
+    if (g_pc.head >= 0) g_pc.frames[g_pc.head].prev = f;
+    g_pc.head = f;
+    if (g_pc.tail < 0) g_pc.tail = f;
+}
+
+void to_back(int f) {
+    if (g_pc.tail == f) return;
+    unlink_frame(f);
+    Frame& fr = g_pc.frames[f];
+    fr.prev = g_pc.tail;
+    if (g_pc.tail >= 0) g_pc.frames[g_pc.tail].next = f;
+    g_pc.tail = f;
+    if (g_pc.head < 0) g_pc.head = f;
+}
+
+void report_write_failure(uint32_t id) {
+    if (g_pc.write_failure_reported) return;
+    g_pc.write_failure_reported = true;
+    MsgOut(QW_MSG_SERIOUS | QW_MSG_BOX | QW_MSG_LOG,
+           "KV: In pc_make_room() writing page %u to the swap file %s failed; "
+           "the page stays in memory",
+           id, g_pc.swap.name ? g_pc.swap.name : "");
+}
+
+// A frame to hold another page: the free frame or the least recently used
+// unpinned page nearest the tail (written to the swap file first). -1 when
+// every frame is pinned or no victim's page could be written.
+int make_room() {
+    for (int f = g_pc.tail; f >= 0; f = g_pc.frames[f].prev) {
+        Frame& fr = g_pc.frames[f];
+        if (fr.state & FR_FREE) return f;
+        if (fr.state & FR_PIN_MASK) continue;
+        if (!swap_write_page(&g_pc.swap, fr.id, fr.mem)) {
+            report_write_failure(fr.id);
+            continue;
+        }
+        g_pc.resident.erase(fr.id);
+        fr.id = 0;
+        fr.state = FR_FREE;
+        return f;
+    }
+    return -1;
+}
+
+int find_frame(uint32_t id) {
+    if (g_pc.head >= 0 && g_pc.frames[g_pc.head].id == id &&
+        !(g_pc.frames[g_pc.head].state & FR_FREE))
+        return g_pc.head;
+    auto it = g_pc.resident.find(id);
+    return it == g_pc.resident.end() ? -1 : it->second;
+}
+
+int load_frame(uint32_t id, int touch) {
+    if (!g_pc.started || id == 0 || id > g_pc.swap.highest) return -1;
+    int f = find_frame(id);
+    if (f >= 0) {
+        if (touch) to_front(f);
+        return f;
+    }
+    f = make_room();
+    if (f < 0) return -1;
+    Frame& fr = g_pc.frames[f];
+    if (!swap_read_page(&g_pc.swap, id, fr.mem) || get32(fr.mem) != id) {
+        // Stale or partial bytes are never handed out as the page.
+        fr.id = 0;
+        fr.state = FR_FREE;
+        to_back(f);
+        return -1;
+    }
+    fr.id = id;
+    fr.state = 0;
+    g_pc.resident[id] = f;
+    if (touch) to_front(f);
+    return f;
+}
+
+// "QW32_Swap." with a number nobody uses yet, in the temporary folder.
+std::string own_swap_name() {
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = ".";
+    static unsigned counter = 0;
+    unsigned seed = static_cast<unsigned>(std::time(nullptr)) ^ (++counter * 2654435761u);
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "QW32_Swap.%x", (seed + static_cast<unsigned>(attempt)) & 0xFFFFFu);
+        std::string path = (dir / name).string();
+        if (void* f = buf_file_open(path.c_str(), BS_WRITE | BS_CREATE | BS_FAIL_IF_EXISTS, nullptr)) {
+            buf_file_close(f);
+            return path;
+        }
+    }
+    return (dir / "QW32_Swap.tmp").string();
+}
+
+} // namespace
+
+int pc_start(uint32_t cache_bytes, const char* swap_path) {
+    if (g_pc.started) pc_stop();
+    uint32_t want = cache_bytes / 4096;
+    if (want < 60) want = 60;
+    g_pc.frames.reserve(want);
+    for (uint32_t i = 0; i < want; ++i) {
+        auto* mem = static_cast<uint8_t*>(std::malloc(4096));
+        if (!mem) break; // a smaller cache: the count is what really exists
+        Frame fr;
+        fr.mem = mem;
+        fr.prev = g_pc.tail;
+        g_pc.frames.push_back(fr);
+        int f = static_cast<int>(g_pc.frames.size() - 1);
+        if (g_pc.tail >= 0) g_pc.frames[g_pc.tail].next = f;
+        else g_pc.head = f;
+        g_pc.tail = f;
+    }
+    int os_error = 0;
+    std::string own_path;
+    if (!swap_path || !*swap_path) {
+        // No name given (tests, tools): a swap file of our own in the
+        // temporary folder, deleted at stop like any other.
+        own_path = own_swap_name();
+        swap_path = own_path.c_str();
+    }
+    if (g_pc.frames.empty() || !swap_open(&g_pc.swap, swap_path, &os_error)) {
+        int cause = os_error == 0 ? 1 : os_error == 2 ? 2 : os_error == 3 ? 3 : os_error == 5 || os_error == 13 ? 5 : 1;
+        MsgOut(QW_MSG_SERIOUS | QW_MSG_BOX | QW_MSG_LOG,
+               "Unable to open QW Swap File: %s, Cause: %d, OsError: %d",
+               swap_path ? swap_path : "", cause, os_error);
+        for (Frame& fr : g_pc.frames) std::free(fr.mem);
+        g_pc = PageCache();
+        return 0;
+    }
+    g_pc.started = true;
+    return 1;
+}
+
+void pc_stop() {
+    if (!g_pc.started) return;
+    for (Frame& fr : g_pc.frames) std::free(fr.mem);
+    swap_close(&g_pc.swap);
+    g_pc = PageCache();
+}
+
+uint8_t* pc_find_page(uint32_t id, int touch) {
+    int f = load_frame(id, touch);
+    return f < 0 ? nullptr : g_pc.frames[f].mem;
+}
+
+uint8_t* pc_new_page(uint32_t* id) {
+    if (!g_pc.started) return nullptr;
+    int f = make_room();
+    if (f < 0) return nullptr;
+    Frame& fr = g_pc.frames[f];
+    uint32_t nid = fr.id != 0 ? fr.id : swap_new_id(&g_pc.swap);
+    fr.id = nid;
+    fr.state = 0;
+    g_pc.resident[nid] = f;
+    to_front(f);
+    std::memset(fr.mem, 0, 4096);
+    put32(fr.mem, nid);
+    if (id) *id = nid;
+    return fr.mem;
+}
+
+int pc_release_page(uint32_t id) {
+    if (!g_pc.started || id == 0 || id > g_pc.swap.highest) return 0;
+    int ok = swap_release_id(&g_pc.swap, id);
+    int f = find_frame(id);
+    if (f >= 0) {
+        Frame& fr = g_pc.frames[f];
+        g_pc.resident.erase(id);
+        fr.state = FR_FREE;
+        put32(fr.mem, 0); // a remembered address no longer matches any page
+        // An id whose release could not be recorded stays with the frame,
+        // so that the next new page takes it back.
+        fr.id = ok ? 0 : id;
+        to_back(f);
+        return 1;
+    }
+    return ok;
+}
+
+void pc_pin(uint32_t id) {
+    int f = load_frame(id, 1);
+    if (f >= 0 && (g_pc.frames[f].state & FR_PIN_MASK) < FR_PIN_MASK) ++g_pc.frames[f].state;
+}
+
+void pc_unpin(uint32_t id) {
+    int f = g_pc.started ? find_frame(id) : -1;
+    if (f >= 0 && (g_pc.frames[f].state & FR_PIN_MASK) > 0) --g_pc.frames[f].state;
+}
+
+void pc_mark_dirty(uint32_t) {
+    // Every victim is written whether it changed or not.
+}
+
+uint32_t pc_frame_count() {
+    return g_pc.started ? static_cast<uint32_t>(g_pc.frames.size()) : 0;
+}

@@ -1,0 +1,120 @@
+// The swap file.
+//
+// Page id n occupies bytes [n * 4096, n * 4096 + 4096). Bytes 0..4095 are
+// never used. A released id that does not fit on the in-memory stack is
+// recorded in its own page slot, little-endian:
+//
+//   Offset  Size  Field
+//   0       4     the page id
+//   4       4     0xABCDEF04
+//   8       4     the next released id of the chain (0 = end)
+//   12      2     not written
+//
+// The chain head lives only in memory: the file is scratch space for one
+// run and is deleted when the engine stops.
+#include "VmEngine/swapfile.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "opsys/bufstream.h"
+
+namespace {
+
+int64_t slot_offset(uint32_t id) { return static_cast<int64_t>(id) * 4096; }
+
+void put32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// Reads or writes exactly n bytes at an offset. 1 on success.
+int transfer(void* file, int64_t offset, void* buf, uint32_t n, bool write) {
+    int64_t pos = 0;
+    if (!buf_file_seek(file, offset, 0, &pos) || pos != offset) return 0;
+    auto* p = static_cast<uint8_t*>(buf);
+    while (n > 0) {
+        int32_t k = write ? buf_file_write(file, p, n) : buf_file_read(file, p, n);
+        if (k <= 0) return 0;
+        p += k;
+        n -= static_cast<uint32_t>(k);
+    }
+    return 1;
+}
+
+} // namespace
+
+int swap_open(SwapFile* sw, const char* path, int* os_error) {
+    int err = 0;
+    *sw = SwapFile();
+    if (path && *path)
+        sw->file = buf_file_open(path, BS_READWRITE | BS_CREATE | BS_SHARE_EXCLUSIVE, &err);
+    if (os_error) *os_error = err;
+    if (!sw->file) return 0;
+    size_t len = std::strlen(path);
+    sw->name = static_cast<char*>(std::malloc(len + 1));
+    if (sw->name) std::memcpy(sw->name, path, len + 1);
+    return 1;
+}
+
+void swap_close(SwapFile* sw) {
+    sw->chain_head = 0;
+    if (sw->file) {
+        buf_file_close(sw->file);
+        if (sw->name) buf_file_remove(sw->name);
+    }
+    std::free(sw->name);
+    *sw = SwapFile();
+}
+
+int swap_write_page(SwapFile* sw, uint32_t id, const uint8_t* page) {
+    if (!sw->file || id == 0) return 0;
+    if (!transfer(sw->file, slot_offset(id), const_cast<uint8_t*>(page), 4096, true)) return 0;
+    sw->written = true;
+    return 1;
+}
+
+int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page) {
+    if (!sw->file || id == 0) return 0;
+    return transfer(sw->file, slot_offset(id), page, 4096, false);
+}
+
+uint32_t swap_new_id(SwapFile* sw) {
+    if (sw->stack_count > 0) return sw->stack[--sw->stack_count];
+    if (sw->chain_head != 0 && sw->file) {
+        uint8_t rec[SWAP_FREE_RECORD];
+        uint32_t head = sw->chain_head;
+        // A record that cannot be read back (or is not one) ends the chain:
+        // the ids behind it are lost for reuse, but no live page is handed
+        // out twice.
+        if (transfer(sw->file, slot_offset(head), rec, 12, false) && get32(rec) == head &&
+            get32(rec + 4) == SWAP_FREE_MAGIC) {
+            sw->chain_head = get32(rec + 8);
+            return head;
+        }
+        sw->chain_head = 0;
+    }
+    return ++sw->highest;
+}
+
+int swap_release_id(SwapFile* sw, uint32_t id) {
+    if (id == 0 || id > sw->highest) return 0;
+    if (sw->stack_count < SWAP_STACK_MAX) {
+        sw->stack[sw->stack_count++] = id;
+        return 1;
+    }
+    if (!sw->file) return 0;
+    uint8_t rec[12];
+    put32(rec, id);
+    put32(rec + 4, SWAP_FREE_MAGIC);
+    put32(rec + 8, sw->chain_head);
+    if (!transfer(sw->file, slot_offset(id), rec, 12, true)) return 0;
+    sw->chain_head = id;
+    return 1;
+}

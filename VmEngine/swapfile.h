@@ -1,0 +1,37 @@
+#pragma once
+// The swap file: where pages live that no frame of the page cache holds.
+// Page id n is stored at byte offset n * 4096 (64-bit offsets, so the file
+// may pass 4 GB); the first 4096 bytes are never used. Released ids are kept
+// on a small stack and, when it is full, chained through the file itself
+// (the record layout is at the top of swapfile.cpp).
+#include <cstdint>
+
+enum : uint32_t {
+    SWAP_STACK_MAX = 250,
+    SWAP_FREE_MAGIC = 0xABCDEF04u,
+    SWAP_FREE_RECORD = 14,
+};
+
+struct SwapFile {
+    void* file = nullptr;     // file layer object, read and write, not shared
+    bool written = false;     // set after the first complete page write
+    char* name = nullptr;     // heap copy
+    uint32_t highest = 0;     // highest id issued so far
+    uint32_t stack[SWAP_STACK_MAX] = {};
+    uint32_t stack_count = 0;
+    uint32_t chain_head = 0;  // first released id recorded in the file
+};
+
+// Opens (creates or truncates) the file. 1 on success; 0 with the system
+// error number in *os_error.
+int swap_open(SwapFile* sw, const char* path, int* os_error);
+// Clears the chain, closes and deletes the file, frees the name.
+void swap_close(SwapFile* sw);
+// 1 only when all 4096 bytes were written / read.
+int swap_write_page(SwapFile* sw, uint32_t id, const uint8_t* page);
+int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page);
+// A free id: from the stack, else from the chain in the file, else a new one.
+uint32_t swap_new_id(SwapFile* sw);
+// 1 when the id is recorded for reuse; 0 when the file is not open (or the
+// chain record could not be written).
+int swap_release_id(SwapFile* sw, uint32_t id);

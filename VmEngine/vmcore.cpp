@@ -1,0 +1,1117 @@
+// Page layouts of the buffer engine and the storage primitives on them.
+//
+// Every page is 4096 bytes and begins with its own 32-bit id. All fields are
+// little-endian and are read and written byte by byte (these bytes are what
+// the swap file holds).
+//
+// Data page
+//   off  size  field
+//     0     4  page id
+//     4     2  bytes used, including this header (6 = empty, 4096 = full)
+//     6   ...  line records, packed, up to the bytes used
+//
+// Line record (VM_LINE): 13-byte header, then the text (no terminator)
+//   off  size  field
+//     0     1  kind: bit 0 = continues the line of the record before it
+//     1     4  text bytes in this record
+//     5     2  line flags
+//     7     1  lexical state byte A
+//     8     1  lexical state byte B
+//     9     4  line tag
+//   A continuation record stands only at offset 6 of a page, never is empty,
+//   and carries zero flags, lexical bytes and tag (the line's own are in its
+//   first record). A new header is started only while the page has fewer
+//   than 4084 bytes used.
+//
+// Directory page (doubly linked chain of the buffer's data pages, text order)
+//   off  size  field
+//     0     4  page id
+//     4     4  previous directory page (0 = first)
+//     8     4  next directory page (0 = last)
+//    12     2  entry count (1..510)
+//    14   8*n  entries:
+//                +0 4  data page id
+//                +4 2  lines that begin in that page
+//                +6 2  copy of the data page's bytes used
+//
+// The current position of a handle is (page_id, rec_off, char_off) with
+// cur_line / cur_col; char_off may stand at the end of a record that is
+// continued in the next page (the same place as the start of that
+// continuation), and the primitives accept both forms.
+#include "VmEngine/vmcore.h"
+
+#include "VmEngine/pagecache.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace vmi {
+
+namespace {
+
+constexpr uint32_t kHdr = VM_LINE_HDR;
+
+inline uint32_t used_of(const uint8_t* p) { return rd16(p + 4); }
+inline uint32_t len_of(const uint8_t* p, uint32_t off) { return rd32(p + off + 1); }
+inline void set_len(uint8_t* p, uint32_t off, uint32_t v) { wr32(p + off + 1, v); }
+
+inline uint32_t d_prev(const uint8_t* d) { return rd32(d + 4); }
+inline uint32_t d_next(const uint8_t* d) { return rd32(d + 8); }
+inline uint32_t d_count(const uint8_t* d) { return rd16(d + 12); }
+inline uint8_t* d_ent(uint8_t* d, int i) { return d + VM_DIR_HDR + VM_DIR_ENTRY * i; }
+
+uint32_t loc_page(const Loc& l) { return rd32(d_ent(pg(l.dir), l.idx)); }
+
+void remember(VMB* b, const Loc& l) {
+    b->dir_cur = l.dir;
+    b->dir_entry = d_ent(pg(l.dir), l.idx);
+}
+
+bool scan_dir(uint32_t dir, uint32_t page, Loc* out) {
+    if (!dir)
+        return false;
+    uint8_t* d = pg(dir);
+    int n = int(d_count(d));
+    for (int i = 0; i < n; ++i)
+        if (rd32(d_ent(d, i)) == page) {
+            out->dir = dir;
+            out->idx = i;
+            return true;
+        }
+    return false;
+}
+
+// The directory entry of a data page of this buffer; tries the remembered
+// entry, its directory page and the neighbours before walking the chain.
+bool find_entry(VMB* b, uint32_t page, Loc* out) {
+    if (!page || !b->dir_first)
+        return false;
+    if (b->dir_cur) {
+        uint8_t* d = pg(b->dir_cur);
+        uintptr_t base = uintptr_t(d + VM_DIR_HDR);
+        uintptr_t e = uintptr_t(b->dir_entry);
+        uint32_t n = d_count(d);
+        if (b->dir_entry && e >= base && e < base + VM_DIR_ENTRY * n && (e - base) % VM_DIR_ENTRY == 0 &&
+            rd32(b->dir_entry) == page) {
+            out->dir = b->dir_cur;
+            out->idx = int((e - base) / VM_DIR_ENTRY);
+            return true;
+        }
+        uint32_t prev = d_prev(d), next = d_next(d);
+        if (scan_dir(b->dir_cur, page, out) || scan_dir(next, page, out) || scan_dir(prev, page, out)) {
+            remember(b, *out);
+            return true;
+        }
+    }
+    for (uint32_t dir = b->dir_first; dir; dir = d_next(pg(dir)))
+        if (scan_dir(dir, page, out)) {
+            remember(b, *out);
+            return true;
+        }
+    return false;
+}
+
+bool next_loc(Loc& l) {
+    uint8_t* d = pg(l.dir);
+    if (l.idx + 1 < int(d_count(d))) {
+        ++l.idx;
+        return true;
+    }
+    uint32_t n = d_next(d);
+    if (!n)
+        return false;
+    l.dir = n;
+    l.idx = 0;
+    return true;
+}
+
+bool prev_loc(Loc& l) {
+    if (l.idx > 0) {
+        --l.idx;
+        return true;
+    }
+    uint32_t p = d_prev(pg(l.dir));
+    if (!p)
+        return false;
+    l.dir = p;
+    l.idx = int(d_count(pg(p))) - 1;
+    return true;
+}
+
+void ent_add_lines(VMB* b, uint32_t page, int delta) {
+    Loc l;
+    if (find_entry(b, page, &l)) {
+        uint8_t* e = d_ent(pg(l.dir), l.idx);
+        wr16(e + 4, uint32_t(int(rd16(e + 4)) + delta));
+        pc_mark_dirty(l.dir);
+    }
+}
+
+void ent_set_bytes(VMB* b, uint32_t page, uint32_t used) {
+    Loc l;
+    if (find_entry(b, page, &l)) {
+        uint8_t* e = d_ent(pg(l.dir), l.idx);
+        wr16(e + 6, used);
+        pc_mark_dirty(l.dir);
+    }
+}
+
+void set_used(VMB* b, uint32_t page, uint8_t* p, uint32_t used) {
+    wr16(p + 4, used);
+    pc_mark_dirty(page);
+    ent_set_bytes(b, page, used);
+}
+
+void unlink_dir(VMB* b, uint32_t dir) {
+    uint8_t* d = pg(dir);
+    uint32_t prev = d_prev(d), next = d_next(d);
+    if (prev) {
+        wr32(pg(prev) + 8, next);
+        pc_mark_dirty(prev);
+    } else {
+        b->dir_first = next;
+    }
+    if (next) {
+        wr32(pg(next) + 4, prev);
+        pc_mark_dirty(next);
+    }
+    if (b->dir_cur == dir)
+        b->dir_cur = prev ? prev : b->dir_first;
+    b->dir_entry = nullptr;
+    pc_release_page(dir);
+}
+
+// Inserts an entry behind `at` (idx -1: at the front of that directory page).
+bool dir_insert_after(VMB* b, Loc at, uint32_t page, uint32_t lines, uint32_t used, Loc* out) {
+    uint8_t* d = pg(at.dir);
+    if (at.idx < 0 && d_prev(d)) {
+        uint32_t p = d_prev(d);
+        at.dir = p;
+        at.idx = int(d_count(pg(p))) - 1;
+        d = pg(p);
+    }
+    int n = int(d_count(d));
+    if (n >= int(VM_DIR_MAX)) {
+        uint32_t prev = d_prev(d), next = d_next(d);
+        uint8_t* pd = prev ? pg(prev) : nullptr;
+        uint8_t* nd = next ? pg(next) : nullptr;
+        d = pg(at.dir);
+        if (pd && d_count(pd) < VM_DIR_MAX) {
+            // Leading entries (up to the insertion point) move to the previous page.
+            int pn = int(d_count(pd));
+            int m = std::min(int(VM_DIR_MAX) - pn, at.idx + 1);
+            if (m > 0) {
+                std::memcpy(d_ent(pd, pn), d_ent(d, 0), size_t(VM_DIR_ENTRY) * m);
+                wr16(pd + 12, uint32_t(pn + m));
+                std::memmove(d_ent(d, 0), d_ent(d, m), size_t(VM_DIR_ENTRY) * (n - m));
+                n -= m;
+                wr16(d + 12, uint32_t(n));
+                at.idx -= m;
+                pc_mark_dirty(prev);
+            } else {
+                // Inserting in front of the first entry: append to the previous page.
+                uint8_t* e = d_ent(pd, pn);
+                wr32(e, page);
+                wr16(e + 4, lines);
+                wr16(e + 6, used);
+                wr16(pd + 12, uint32_t(pn + 1));
+                pc_mark_dirty(prev);
+                out->dir = prev;
+                out->idx = pn;
+                b->dir_entry = nullptr;
+                return true;
+            }
+        } else if (nd && d_count(nd) < VM_DIR_MAX) {
+            // Trailing entries (behind the insertion point) move to the next page.
+            int nn = int(d_count(nd));
+            int t = std::min(int(VM_DIR_MAX) - nn, n - (at.idx + 1));
+            std::memmove(d_ent(nd, t > 0 ? t : 1), d_ent(nd, 0), size_t(VM_DIR_ENTRY) * nn);
+            if (t > 0) {
+                std::memcpy(d_ent(nd, 0), d_ent(d, n - t), size_t(VM_DIR_ENTRY) * t);
+                n -= t;
+                wr16(d + 12, uint32_t(n));
+            } else {
+                uint8_t* e = d_ent(nd, 0);
+                wr32(e, page);
+                wr16(e + 4, lines);
+                wr16(e + 6, used);
+                out->dir = next;
+                out->idx = 0;
+            }
+            wr16(nd + 12, uint32_t(nn + (t > 0 ? t : 1)));
+            pc_mark_dirty(next);
+            b->dir_entry = nullptr;
+            if (t == 0)
+                return true;
+        } else {
+            // A new directory page behind this one takes the entries behind the insertion point.
+            pc_pin(at.dir);
+            uint32_t nid = 0;
+            uint8_t* nw = pc_new_page(&nid);
+            pc_unpin(at.dir);
+            if (!nw)
+                return false;
+            d = pg(at.dir);
+            wr32(nw + 4, at.dir);
+            wr32(nw + 8, next);
+            if (next) {
+                wr32(pg(next) + 4, nid);
+                pc_mark_dirty(next);
+            }
+            wr32(d + 8, nid);
+            int t = n - (at.idx + 1);
+            if (t > 0) {
+                std::memcpy(d_ent(nw, 0), d_ent(d, at.idx + 1), size_t(VM_DIR_ENTRY) * t);
+                n -= t;
+                wr16(d + 12, uint32_t(n));
+                wr16(nw + 12, uint32_t(t));
+            } else {
+                uint8_t* e = d_ent(nw, 0);
+                wr32(e, page);
+                wr16(e + 4, lines);
+                wr16(e + 6, used);
+                wr16(nw + 12, 1);
+                out->dir = nid;
+                out->idx = 0;
+            }
+            pc_mark_dirty(nid);
+            pc_mark_dirty(at.dir);
+            b->dir_entry = nullptr;
+            if (t == 0)
+                return true;
+        }
+        d = pg(at.dir);
+    }
+    std::memmove(d_ent(d, at.idx + 2), d_ent(d, at.idx + 1), size_t(VM_DIR_ENTRY) * (n - (at.idx + 1)));
+    uint8_t* e = d_ent(d, at.idx + 1);
+    wr32(e, page);
+    wr16(e + 4, lines);
+    wr16(e + 6, used);
+    wr16(d + 12, uint32_t(n + 1));
+    pc_mark_dirty(at.dir);
+    out->dir = at.dir;
+    out->idx = at.idx + 1;
+    b->dir_entry = nullptr;
+    return true;
+}
+
+// Removes an entry; an emptied directory page is released, one whose
+// entries fit into the previous page is merged into it.
+void dir_remove(VMB* b, Loc l) {
+    uint8_t* d = pg(l.dir);
+    int n = int(d_count(d));
+    std::memmove(d_ent(d, l.idx), d_ent(d, l.idx + 1), size_t(VM_DIR_ENTRY) * (n - 1 - l.idx));
+    --n;
+    wr16(d + 12, uint32_t(n));
+    pc_mark_dirty(l.dir);
+    b->dir_entry = nullptr;
+    if (n == 0) {
+        unlink_dir(b, l.dir);
+        return;
+    }
+    uint32_t prev = d_prev(d);
+    if (prev) {
+        uint8_t* pd = pg(prev);
+        int pn = int(d_count(pd));
+        if (n <= int(VM_DIR_MAX) - pn) {
+            d = pg(l.dir);
+            std::memcpy(d_ent(pd, pn), d_ent(d, 0), size_t(VM_DIR_ENTRY) * n);
+            wr16(pd + 12, uint32_t(pn + n));
+            pc_mark_dirty(prev);
+            unlink_dir(b, l.dir);
+        }
+    }
+}
+
+// Releases a data page and its directory entry.
+void drop_page(VMB* b, uint32_t page) {
+    Loc l;
+    if (find_entry(b, page, &l))
+        dir_remove(b, l);
+    if (b->page_id == page) {
+        b->page_id = 0;
+        b->page_addr = nullptr;
+    }
+    pc_release_page(page);
+}
+
+// A new empty data page behind `after` (null: the buffer's first page).
+uint32_t new_page_after(VMB* b, const Loc* after) {
+    if (!b->dir_first) {
+        uint32_t did = 0;
+        uint8_t* d = pc_new_page(&did);
+        if (!d)
+            return 0;
+        b->dir_first = did;
+        b->dir_cur = did;
+        b->dir_entry = nullptr;
+    }
+    Loc at;
+    if (after) {
+        at = *after;
+    } else {
+        at.dir = b->dir_first;
+        at.idx = -1;
+    }
+    pc_pin(at.dir);
+    uint32_t id = 0;
+    uint8_t* p = pc_new_page(&id);
+    pc_unpin(at.dir);
+    if (!p) {
+        if (!d_count(pg(b->dir_first)))
+            unlink_dir(b, b->dir_first);
+        return 0;
+    }
+    wr16(p + 4, VM_PAGE_HDR);
+    Loc out;
+    if (!dir_insert_after(b, at, id, 0, VM_PAGE_HDR, &out)) {
+        pc_release_page(id);
+        return 0;
+    }
+    remember(b, out);
+    return id;
+}
+
+uint8_t* cur_page(VMB* b) {
+    uint8_t* p = pg(b->page_id);
+    b->page_addr = p;
+    return p;
+}
+
+// Offset of the last record of a page.
+uint32_t last_rec(const uint8_t* p) {
+    uint32_t used = used_of(p), off = VM_PAGE_HDR;
+    while (off + kHdr + len_of(p, off) < used)
+        off += kHdr + len_of(p, off);
+    return off;
+}
+
+// At the start of a continuation's text: the same place is the end of the
+// record before it, which is where inserts must happen.
+void normalize_back(VMB* b) {
+    uint8_t* p = cur_page(b);
+    if (b->rec_off != VM_PAGE_HDR || !(p[VM_PAGE_HDR] & 1) || b->char_off != VM_PAGE_HDR + kHdr)
+        return;
+    Loc l;
+    if (!find_entry(b, b->page_id, &l) || !prev_loc(l))
+        return;
+    uint32_t pid = loc_page(l);
+    uint8_t* pp = pg(pid);
+    b->page_id = pid;
+    b->page_addr = pp;
+    b->rec_off = last_rec(pp);
+    b->char_off = used_of(pp);
+    remember(b, l);
+}
+
+// Next page of the buffer begins with a continuation of the record ending
+// the current page?
+uint32_t continuation_after(VMB* b, uint32_t page) {
+    Loc l;
+    if (!find_entry(b, page, &l) || !next_loc(l))
+        return 0;
+    uint32_t nid = loc_page(l);
+    return (pg(nid)[VM_PAGE_HDR] & 1) ? nid : 0;
+}
+
+// Splits the current page at `at` (inside or at the end of the current
+// record's text, before the page end): everything behind moves to a new page.
+bool split_page(VMB* b, uint32_t at) {
+    uint8_t* p = cur_page(b);
+    uint32_t used = used_of(p), rec = b->rec_off;
+    uint32_t rend = rec + kHdr + len_of(p, rec);
+    uint32_t moved = 0;
+    for (uint32_t o = rend; o < used; o += kHdr + len_of(p, o))
+        ++moved;
+    Loc cl;
+    if (!find_entry(b, b->page_id, &cl))
+        return false;
+    pc_pin(b->page_id);
+    uint32_t nid = new_page_after(b, &cl);
+    pc_unpin(b->page_id);
+    if (!nid)
+        return false;
+    uint8_t* np = pg(nid);
+    p = cur_page(b);
+    uint32_t w = VM_PAGE_HDR;
+    if (at < rend) {
+        VM_LINE h{1, rend - at, 0, 0, 0, 0};
+        wr_hdr(np + w, h);
+        std::memcpy(np + w + kHdr, p + at, rend - at);
+        w += kHdr + (rend - at);
+    }
+    std::memcpy(np + w, p + rend, used - rend);
+    w += used - rend;
+    set_len(p, rec, at - (rec + kHdr));
+    set_used(b, b->page_id, p, at);
+    set_used(b, nid, np, w);
+    if (moved) {
+        ent_add_lines(b, b->page_id, -int(moved));
+        ent_add_lines(b, nid, int(moved));
+    }
+    b->dir_entry = nullptr;
+    return true;
+}
+
+// Removes the record at `off` of a page (header and text).
+void remove_record(VMB* b, uint32_t page, uint32_t off) {
+    uint8_t* p = pg(page);
+    uint32_t used = used_of(p), size = kHdr + len_of(p, off);
+    std::memmove(p + off, p + off + size, used - off - size);
+    set_used(b, page, p, used - size);
+}
+
+} // namespace
+
+VM_LINE rd_hdr(const uint8_t* r) {
+    VM_LINE h;
+    h.kind = r[0];
+    h.length = rd32(r + 1);
+    h.flags = rd16(r + 5);
+    h.lex_a = r[7];
+    h.lex_b = r[8];
+    h.tag = rd32(r + 9);
+    return h;
+}
+
+void wr_hdr(uint8_t* r, const VM_LINE& h) {
+    r[0] = h.kind;
+    wr32(r + 1, h.length);
+    wr16(r + 5, h.flags);
+    r[7] = h.lex_a;
+    r[8] = h.lex_b;
+    wr32(r + 9, h.tag);
+}
+
+uint8_t* pg(uint32_t id) { return pc_find_page(id, 1); }
+
+PosSave save_pos(const VMB* b) {
+    return PosSave{b->cur_line, b->cur_col, b->page_id, b->rec_off, b->char_off,
+                   b->dir_cur, b->page_addr, b->dir_entry};
+}
+
+void restore_pos(VMB* b, const PosSave& s) {
+    b->cur_line = s.line;
+    b->cur_col = s.col;
+    b->page_id = s.page;
+    b->rec_off = s.rec;
+    b->char_off = s.chr;
+    b->dir_cur = s.dir;
+    b->page_addr = s.page_addr;
+    b->dir_entry = s.dir_entry;
+}
+
+void clear_pos(VMB* b) {
+    b->cur_line = 0;
+    b->cur_col = 0;
+    b->page_id = 0;
+    b->rec_off = 0;
+    b->char_off = 0;
+    b->dir_cur = b->dir_first;
+    b->page_addr = nullptr;
+    b->dir_entry = nullptr;
+}
+
+bool seek(VMB* b, uint32_t line, int64_t column) {
+    if (line == 0 || !b->dir_first || line > b->line_count)
+        return false;
+    uint32_t pid = 0, off = 0, startcol = 0;
+    uint8_t* p = nullptr;
+    if (b->page_id && b->cur_line) {
+        p = b->page_addr;
+        if (!p || rd32(p) != b->page_id)
+            p = cur_page(b);
+        if (line == b->cur_line) {
+            uint32_t textpos = b->rec_off + kHdr;
+            uint32_t rs = b->cur_col - (b->char_off - textpos);
+            if (column < 0 || column >= int64_t(rs)) {
+                pid = b->page_id;
+                off = b->rec_off;
+                startcol = rs;
+            }
+        } else if (line == b->cur_line + 1) {
+            uint32_t end = b->rec_off + kHdr + len_of(p, b->rec_off);
+            if (end < used_of(p)) {
+                pid = b->page_id;
+                off = end;
+            }
+        }
+    }
+    if (!pid) {
+        uint32_t before = 0;
+        Loc found;
+        for (uint32_t dir = b->dir_first; dir && !found.dir;) {
+            uint8_t* d = pg(dir);
+            int n = int(d_count(d));
+            const uint8_t* e = d + VM_DIR_HDR;
+            for (int i = 0; i < n; ++i, e += VM_DIR_ENTRY) {
+                uint32_t c = rd16(e + 4);
+                if (before + c >= line) {
+                    found.dir = dir;
+                    found.idx = i;
+                    pid = rd32(e);
+                    break;
+                }
+                before += c;
+            }
+            dir = d_next(d);
+        }
+        if (!pid)
+            return false;
+        b->dir_cur = found.dir;
+        b->dir_entry = d_ent(pg(found.dir), found.idx);
+        p = pg(pid);
+        off = VM_PAGE_HDR;
+        if (p[off] & 1)
+            off += kHdr + len_of(p, off);
+        for (uint32_t k = line - before - 1; k; --k)
+            off += kHdr + len_of(p, off);
+    } else if (pid != b->page_id) {
+        p = pg(pid);
+    }
+    // Walk the line from (pid, off), at column startcol of it.
+    uint64_t remaining = column < 0 ? 0 : uint64_t(column) - startcol;
+    for (;;) {
+        uint32_t len = len_of(p, off);
+        if (column < 0 || remaining >= len) {
+            uint32_t next = 0;
+            if (off + kHdr + len == used_of(p)) {
+                b->page_id = pid; // continuation_after looks it up
+                next = continuation_after(b, pid);
+            }
+            if (next) {
+                if (column >= 0)
+                    remaining -= len;
+                startcol += len;
+                pid = next;
+                p = pg(pid);
+                off = VM_PAGE_HDR;
+                continue;
+            }
+            if (column < 0)
+                remaining = len;
+            else if (remaining > len)
+                return false;
+        }
+        break;
+    }
+    b->page_id = pid;
+    b->page_addr = p;
+    b->rec_off = off;
+    b->char_off = off + kHdr + uint32_t(remaining);
+    b->cur_line = line;
+    b->cur_col = startcol + uint32_t(remaining);
+    return true;
+}
+
+void line_head(VMB* b, uint32_t* page, uint32_t* off) {
+    uint8_t* p = cur_page(b);
+    if (!(p[b->rec_off] & 1)) {
+        *page = b->page_id;
+        *off = b->rec_off;
+        return;
+    }
+    Loc l;
+    find_entry(b, b->page_id, &l);
+    while (prev_loc(l)) {
+        uint32_t pid = loc_page(l);
+        uint8_t* pp = pg(pid);
+        uint32_t lr = last_rec(pp);
+        if (!(pp[lr] & 1)) {
+            *page = pid;
+            *off = lr;
+            return;
+        }
+    }
+    *page = b->page_id; // unreachable in a sound buffer
+    *off = b->rec_off;
+}
+
+bool ins_bytes(VMB* b, const uint8_t* s, uint32_t n) {
+    if (!n)
+        return true;
+    normalize_back(b);
+    while (n) {
+        uint8_t* p = cur_page(b);
+        uint32_t used = used_of(p), co = b->char_off;
+        if (used < VM_PAGE_SIZE) {
+            uint32_t k = std::min(n, VM_PAGE_SIZE - used);
+            std::memmove(p + co + k, p + co, used - co);
+            std::memcpy(p + co, s, k);
+            set_len(p, b->rec_off, len_of(p, b->rec_off) + k);
+            set_used(b, b->page_id, p, used + k);
+            b->char_off += k;
+            b->cur_col += k;
+            b->char_count += k;
+            s += k;
+            n -= k;
+        } else if (co == used) {
+            Loc cl;
+            if (!find_entry(b, b->page_id, &cl))
+                return false;
+            uint32_t nid = new_page_after(b, &cl);
+            if (!nid)
+                return false;
+            uint8_t* np = pg(nid);
+            VM_LINE h{1, 0, 0, 0, 0, 0};
+            wr_hdr(np + VM_PAGE_HDR, h);
+            set_used(b, nid, np, VM_PAGE_HDR + kHdr);
+            b->page_id = nid;
+            b->page_addr = np;
+            b->rec_off = VM_PAGE_HDR;
+            b->char_off = VM_PAGE_HDR + kHdr;
+        } else if (!split_page(b, co)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Line break at the position. With move_attrs a break at column 0 hands
+// the line's tag, flags and lexical bytes to the line below (which keeps
+// the text); otherwise the new line gets flags 0x2, tag 0 and the lexical
+// bytes of the line it came from.
+bool ins_record_ex(VMB* b, bool move_attrs) {
+    bool at_start = b->cur_col == 0;
+    uint32_t hp, ho;
+    line_head(b, &hp, &ho);
+    VM_LINE head = rd_hdr(pg(hp) + ho);
+    normalize_back(b);
+    bool fresh = false;
+    for (;;) {
+        uint8_t* p = cur_page(b);
+        uint32_t used = used_of(p);
+        if (used < VM_HDR_LIMIT)
+            break;
+        if (b->char_off < used) {
+            if (!split_page(b, b->char_off))
+                return false;
+            continue;
+        }
+        Loc cl;
+        if (!find_entry(b, b->page_id, &cl))
+            return false;
+        uint32_t nid = new_page_after(b, &cl);
+        if (!nid)
+            return false;
+        b->page_id = nid;
+        b->rec_off = VM_PAGE_HDR;
+        b->char_off = VM_PAGE_HDR;
+        fresh = true;
+        break;
+    }
+    uint8_t* p = cur_page(b);
+    uint32_t used = used_of(p), co = b->char_off, newlen = 0;
+    if (!fresh) {
+        uint32_t rec = b->rec_off, rend = rec + kHdr + len_of(p, rec);
+        newlen = rend - co;
+        set_len(p, rec, co - (rec + kHdr));
+    }
+    std::memmove(p + co + kHdr, p + co, used - co);
+    VM_LINE h{0, newlen, VM_LF_SPLIT, head.lex_a, head.lex_b, 0};
+    if (at_start && move_attrs) {
+        h.flags = uint16_t(head.flags | VM_LF_SPLIT);
+        h.tag = head.tag;
+    }
+    wr_hdr(p + co, h);
+    set_used(b, b->page_id, p, used + kHdr);
+    ent_add_lines(b, b->page_id, 1);
+    if (at_start && move_attrs) {
+        uint8_t* hpp = pg(hp);
+        wr16(hpp + ho + 5, head.flags & VM_LF_SPLIT);
+        wr32(hpp + ho + 9, 0);
+        pc_mark_dirty(hp);
+        p = cur_page(b);
+    }
+    b->line_count += 1;
+    b->cur_line += 1;
+    b->cur_col = 0;
+    b->rec_off = co;
+    b->char_off = co + kHdr;
+    b->page_addr = p;
+    return true;
+}
+
+} // namespace
+
+bool ins_record(VMB* b) { return ins_record_ex(b, true); }
+
+uint32_t del_bytes(VMB* b, uint32_t n) {
+    uint32_t done = 0;
+    while (n) {
+        uint8_t* p = cur_page(b);
+        uint32_t used = used_of(p), rec = b->rec_off, len = len_of(p, rec);
+        uint32_t rend = rec + kHdr + len, co = b->char_off;
+        if (co < rend) {
+            uint32_t k = std::min(n, rend - co);
+            std::memmove(p + co, p + co + k, used - co - k);
+            set_len(p, rec, len - k);
+            set_used(b, b->page_id, p, used - k);
+            b->char_count -= k;
+            n -= k;
+            done += k;
+            if (len == k && (p[rec] & 1)) {
+                // The continuation is empty now: remove it, and its page when
+                // nothing else is in it; the position goes to the end of the
+                // record before, the same place.
+                uint32_t page = b->page_id;
+                Loc l;
+                find_entry(b, page, &l);
+                prev_loc(l);
+                uint32_t prev = loc_page(l);
+                remove_record(b, page, rec);
+                if (used_of(pg(page)) == VM_PAGE_HDR)
+                    drop_page(b, page);
+                uint8_t* pp = pg(prev);
+                b->page_id = prev;
+                b->page_addr = pp;
+                b->rec_off = last_rec(pp);
+                b->char_off = used_of(pp);
+                b->dir_entry = nullptr;
+            }
+            continue;
+        }
+        if (rend == used) {
+            uint32_t next = continuation_after(b, b->page_id);
+            if (next) {
+                b->page_id = next;
+                b->page_addr = pg(next);
+                b->rec_off = VM_PAGE_HDR;
+                b->char_off = VM_PAGE_HDR + kHdr;
+                b->dir_entry = nullptr;
+                continue;
+            }
+        }
+        break;
+    }
+    return done;
+}
+
+bool join_next(VMB* b) {
+    uint8_t* p = cur_page(b);
+    uint32_t used = used_of(p), rec = b->rec_off, len = len_of(p, rec);
+    uint32_t rend = rec + kHdr + len;
+    if (rend < used) {
+        uint32_t nlen = len_of(p, rend);
+        std::memmove(p + rend, p + rend + kHdr, used - rend - kHdr);
+        set_len(p, rec, len + nlen);
+        set_used(b, b->page_id, p, used - kHdr);
+        ent_add_lines(b, b->page_id, -1);
+    } else {
+        Loc l;
+        if (!find_entry(b, b->page_id, &l) || !next_loc(l))
+            return false;
+        uint32_t nid = loc_page(l);
+        uint8_t* np = pg(nid);
+        VM_LINE h = rd_hdr(np + VM_PAGE_HDR);
+        VM_LINE c{1, h.length, 0, 0, 0, 0};
+        wr_hdr(np + VM_PAGE_HDR, c);
+        pc_mark_dirty(nid);
+        ent_add_lines(b, nid, -1);
+        if (h.length == 0) {
+            remove_record(b, nid, VM_PAGE_HDR);
+            if (used_of(pg(nid)) == VM_PAGE_HDR)
+                drop_page(b, nid);
+        }
+        b->page_addr = pg(b->page_id);
+    }
+    b->line_count -= 1;
+    b->dir_entry = nullptr;
+    return true;
+}
+
+bool del_line(VMB* b, uint32_t line) {
+    if (!seek(b, line, 0))
+        return false;
+    uint32_t hp, ho;
+    line_head(b, &hp, &ho);
+    uint8_t* p = pg(hp);
+    b->char_count -= len_of(p, ho);
+    remove_record(b, hp, ho);
+    ent_add_lines(b, hp, -1);
+    // The line's continuations in the pages behind.
+    for (;;) {
+        uint32_t next = 0;
+        if (ho == used_of(pg(hp)))
+            next = continuation_after(b, hp);
+        if (!next)
+            break;
+        b->char_count -= len_of(pg(next), VM_PAGE_HDR);
+        remove_record(b, next, VM_PAGE_HDR);
+        if (used_of(pg(next)) == VM_PAGE_HDR)
+            drop_page(b, next);
+        else
+            break;
+    }
+    b->line_count -= 1;
+    uint32_t after = 0;
+    p = pg(hp);
+    bool in_place = ho < used_of(p);
+    if (!in_place) {
+        Loc l;
+        if (find_entry(b, hp, &l) && next_loc(l))
+            after = loc_page(l);
+    }
+    if (used_of(p) == VM_PAGE_HDR) {
+        drop_page(b, hp);
+        in_place = false;
+    }
+    if (b->line_count == 0) {
+        free_all(b);
+        return true;
+    }
+    b->dir_entry = nullptr;
+    if (line <= b->line_count && (in_place || after)) {
+        b->page_id = in_place ? hp : after;
+        b->page_addr = pg(b->page_id);
+        b->rec_off = in_place ? ho : VM_PAGE_HDR;
+        b->char_off = b->rec_off + kHdr;
+        b->cur_line = line;
+        b->cur_col = 0;
+        return true;
+    }
+    b->page_id = 0;
+    b->cur_line = 0;
+    return seek(b, b->line_count, -1);
+}
+
+void free_all(VMB* b) {
+    std::vector<uint32_t> pages;
+    for (uint32_t dir = b->dir_first; dir;) {
+        uint8_t* d = pg(dir);
+        for (int i = 0, n = int(d_count(d)); i < n; ++i)
+            pages.push_back(rd32(d_ent(d, i)));
+        pages.push_back(dir);
+        dir = d_next(d);
+    }
+    for (uint32_t id : pages)
+        pc_release_page(id);
+    b->dir_first = 0;
+    b->line_count = 0;
+    b->char_count = 0;
+    clear_pos(b);
+}
+
+bool truncate_from(VMB* b, uint32_t line) {
+    if (line == 1) {
+        free_all(b);
+        return true;
+    }
+    if (!seek(b, line, 0))
+        return false;
+    uint32_t hp, ho;
+    line_head(b, &hp, &ho);
+    uint8_t* p = pg(hp);
+    uint32_t used = used_of(p), lines = 0, chars = 0;
+    for (uint32_t o = ho; o < used; o += kHdr + len_of(p, o)) {
+        ++lines;
+        chars += len_of(p, o);
+    }
+    set_used(b, hp, p, ho);
+    ent_add_lines(b, hp, -int(lines));
+    // Every page behind the head page goes, last first.
+    for (;;) {
+        uint32_t dir = b->dir_first;
+        while (d_next(pg(dir)))
+            dir = d_next(pg(dir));
+        Loc last{dir, int(d_count(pg(dir))) - 1};
+        uint32_t id = loc_page(last);
+        if (id == hp)
+            break;
+        uint8_t* q = pg(id);
+        for (uint32_t o = VM_PAGE_HDR, u = used_of(q); o < u; o += kHdr + len_of(q, o))
+            chars += len_of(q, o);
+        dir_remove(b, last);
+        pc_release_page(id);
+    }
+    if (ho == VM_PAGE_HDR)
+        drop_page(b, hp);
+    b->line_count = line - 1;
+    b->char_count -= chars;
+    b->page_id = 0;
+    b->cur_line = 0;
+    b->dir_entry = nullptr;
+    return seek(b, line - 1, -1);
+}
+
+bool new_line(VMB* b, uint32_t after, uint32_t room) {
+    if (!b->dir_first) {
+        uint32_t id = new_page_after(b, nullptr);
+        if (!id)
+            return false;
+        uint8_t* p = pg(id);
+        VM_LINE h{0, 0, 0, 0, 0, 0};
+        wr_hdr(p + VM_PAGE_HDR, h);
+        set_used(b, id, p, VM_PAGE_HDR + kHdr);
+        ent_add_lines(b, id, 1);
+        b->line_count = 1;
+        b->page_id = id;
+        b->page_addr = p;
+        b->rec_off = VM_PAGE_HDR;
+        b->char_off = VM_PAGE_HDR + kHdr;
+        b->cur_line = 1;
+        b->cur_col = 0;
+        return true;
+    }
+    if (after == 0) {
+        if (!seek(b, 1, 0) || !ins_record_ex(b, true) || !seek(b, 1, -1))
+            return false;
+    } else if (!seek(b, after, -1) || !ins_record_ex(b, false)) {
+        return false;
+    }
+    if (!room)
+        return true;
+    // The caller writes `room` bytes straight into the record: make them fit
+    // in this page.
+    normalize_back(b);
+    uint8_t* p = cur_page(b);
+    if (VM_PAGE_SIZE - used_of(p) >= room)
+        return true;
+    if (b->char_off < used_of(p) && !split_page(b, b->char_off))
+        return false;
+    p = cur_page(b);
+    if (VM_PAGE_SIZE - used_of(p) >= room)
+        return true;
+    // Move the empty record to a page of its own behind this one.
+    VM_LINE h = rd_hdr(p + b->rec_off);
+    uint32_t page = b->page_id;
+    remove_record(b, page, b->rec_off);
+    ent_add_lines(b, page, -1);
+    Loc cl;
+    if (!find_entry(b, page, &cl))
+        return false;
+    uint32_t nid = new_page_after(b, &cl);
+    if (!nid)
+        return false;
+    uint8_t* np = pg(nid);
+    wr_hdr(np + VM_PAGE_HDR, h);
+    set_used(b, nid, np, VM_PAGE_HDR + kHdr);
+    ent_add_lines(b, nid, 1);
+    b->page_id = nid;
+    b->page_addr = np;
+    b->rec_off = VM_PAGE_HDR;
+    b->char_off = VM_PAGE_HDR + kHdr;
+    return true;
+}
+
+uint32_t copy_out(VMB* b, char* out, uint32_t max) {
+    uint32_t done = 0;
+    uint8_t* p = b->page_addr;
+    if (!p || rd32(p) != b->page_id)
+        p = cur_page(b);
+    for (;;) {
+        uint32_t rec = b->rec_off, rend = rec + kHdr + len_of(p, rec);
+        uint32_t k = std::min(max - done, rend - b->char_off);
+        std::memcpy(out + done, p + b->char_off, k);
+        done += k;
+        b->char_off += k;
+        b->cur_col += k;
+        if (done == max || rend != used_of(p))
+            break;
+        uint32_t next = continuation_after(b, b->page_id);
+        if (!next)
+            break;
+        p = pg(next);
+        b->page_id = next;
+        b->page_addr = p;
+        b->rec_off = VM_PAGE_HDR;
+        b->char_off = VM_PAGE_HDR + kHdr;
+        b->dir_entry = nullptr;
+    }
+    return done;
+}
+
+std::string check_structure(VMB* b) {
+    auto fail = [](const std::string& s) { return s; };
+    if (!b->dir_first) {
+        if (b->line_count || b->char_count || b->page_id)
+            return fail("no directory but lines, characters or a current page");
+        return {};
+    }
+    std::set<uint32_t> seen;
+    uint32_t prev = 0, lines = 0, chars = 0;
+    bool first_page = true, pos_found = b->page_id == 0;
+    uint32_t pos_line = 0, pos_col = 0, line_col = 0;
+    for (uint32_t dir = b->dir_first; dir;) {
+        uint8_t* d = pg(dir);
+        if (!d || rd32(d) != dir)
+            return fail("directory page id mismatch " + std::to_string(dir));
+        if (!seen.insert(dir).second)
+            return fail("directory page used twice");
+        if (d_prev(d) != prev)
+            return fail("directory back link broken at " + std::to_string(dir));
+        int n = int(d_count(d));
+        if (n < 1 || n > int(VM_DIR_MAX))
+            return fail("directory entry count " + std::to_string(n));
+        for (int i = 0; i < n; ++i) {
+            // Walking the data pages may push the directory page out of the
+            // cache: fetch it again for every entry.
+            uint8_t* e = d_ent(pg(dir), i);
+            uint32_t id = rd32(e);
+            uint8_t* p = pg(id);
+            e = d_ent(pg(dir), i);
+            if (!p || rd32(p) != id)
+                return fail("data page id mismatch " + std::to_string(id));
+            if (!seen.insert(id).second)
+                return fail("data page used twice");
+            uint32_t used = used_of(p);
+            if (rd16(e + 6) != used)
+                return fail("bytes-used copy differs for page " + std::to_string(id) + ": entry " +
+                            std::to_string(rd16(e + 6)) + ", page " + std::to_string(used));
+            if (used <= VM_PAGE_HDR || used > VM_PAGE_SIZE)
+                return fail("empty or overfull data page " + std::to_string(id));
+            uint32_t starts = 0, off = VM_PAGE_HDR;
+            while (off < used) {
+                if (off + kHdr > used)
+                    return fail("record header crosses the page end");
+                uint8_t kind = p[off];
+                uint32_t len = len_of(p, off);
+                if (kind > 1)
+                    return fail("bad record kind");
+                if (kind & 1) {
+                    if (off != VM_PAGE_HDR || first_page)
+                        return fail("continuation record not at a page start");
+                    if (len == 0)
+                        return fail("empty continuation record");
+                } else {
+                    ++starts;
+                    ++lines;
+                    line_col = 0;
+                }
+                if (off + kHdr + len > used)
+                    return fail("record text crosses the bytes used");
+                if (id == b->page_id && off == b->rec_off) {
+                    if (b->char_off < off + kHdr || b->char_off > off + kHdr + len)
+                        return fail("current character outside the current record");
+                    pos_found = true;
+                    pos_line = lines;
+                    pos_col = line_col + (b->char_off - off - kHdr);
+                }
+                line_col += len;
+                chars += len;
+                off += kHdr + len;
+            }
+            if (rd16(e + 4) != starts)
+                return fail("line count of page " + std::to_string(id) + " is " + std::to_string(rd16(e + 4)) +
+                            ", records say " + std::to_string(starts));
+            first_page = false;
+        }
+        prev = dir;
+        dir = d_next(pg(dir));
+    }
+    if (lines != b->line_count)
+        return fail("line count " + std::to_string(b->line_count) + ", pages hold " + std::to_string(lines));
+    if (chars != b->char_count)
+        return fail("character count " + std::to_string(b->char_count) + ", pages hold " + std::to_string(chars));
+    if (!pos_found)
+        return fail("current record not found");
+    if (b->page_id && (pos_line != b->cur_line || pos_col != b->cur_col))
+        return fail("position fields say line " + std::to_string(pos_line) + " column " + std::to_string(pos_col) +
+                    ", handle says " + std::to_string(b->cur_line) + ":" + std::to_string(b->cur_col));
+    return {};
+}
+
+} // namespace vmi

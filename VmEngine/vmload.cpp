@@ -1,0 +1,201 @@
+// Loading: attaching a file stream to a buffer and reading its lines lazily.
+//
+// Line ends while reading: LF ends a line; CR LF ends it and counts as a
+// CR LF line; CR at the end of the file ends the line; any other CR is text.
+// Each loaded line gets flags 0 and its line number in the file as its tag.
+#include <cstring>
+
+#include "VmEngine/vmcore.h"
+#include "VmEngine/vmfile.h"
+#include "opsys/bufstream.h"
+
+namespace {
+
+VmEofNotice g_eof_notice = nullptr;
+
+// Gives the current (new, empty) line its load header: flags 0, the tag.
+void stamp_line(VMB* b, uint32_t tag) {
+    uint32_t page = 0, off = 0;
+    vmi::line_head(b, &page, &off);
+    uint8_t* p = vmi::pg(page);
+    if (!p) return;
+    VM_LINE h = vmi::rd_hdr(p + off);
+    h.flags = 0;
+    h.tag = tag;
+    vmi::wr_hdr(p + off, h);
+}
+
+struct ReadResult {
+    bool eof = false;
+    bool failed = false;
+};
+
+// Reads one line's bytes into the current line. Consumes only what was stored.
+ReadResult read_one_line(VMB* b, buf_stream* s, uint32_t* len, bool* terminated, bool* crlf) {
+    ReadResult r;
+    bool pending_cr = false;
+    *len = 0;
+    *terminated = *crlf = false;
+    for (;;) {
+        if (s->cur >= s->end && buf_stream_fill(s) < 0) {
+            r.eof = true; // a CR just before the end is dropped
+            return r;
+        }
+        if (pending_cr) {
+            if (*s->cur == '\n') {
+                ++s->cur;
+                *terminated = *crlf = true;
+                return r;
+            }
+            static const uint8_t cr = '\r';
+            if (!vmi::ins_bytes(b, &cr, 1)) {
+                r.failed = true;
+                return r;
+            }
+            ++*len;
+            pending_cr = false;
+        }
+        unsigned char* start = s->cur;
+        size_t avail = static_cast<size_t>(s->end - start);
+        auto* lf = static_cast<unsigned char*>(std::memchr(start, '\n', avail));
+        unsigned char* stop = lf ? lf : s->end;
+        size_t n = static_cast<size_t>(stop - start);
+        bool cr_before = n > 0 && stop[-1] == '\r';
+        size_t text = cr_before ? n - 1 : n;
+        if (text > 0 && !vmi::ins_bytes(b, start, static_cast<uint32_t>(text))) {
+            r.failed = true;
+            return r;
+        }
+        *len += static_cast<uint32_t>(text);
+        if (lf) {
+            s->cur = lf + 1;
+            *terminated = true;
+            *crlf = cr_before;
+            return r;
+        }
+        s->cur = s->end;
+        pending_cr = cr_before;
+    }
+}
+
+int read_lines_locked(VMB* b, uint32_t up_to) {
+    if (b->state & VM_ST_FULLY_READ) return 1;
+    buf_stream* s = b->stream;
+    if (!s) {
+        b->state |= VM_ST_FULLY_READ;
+        return 1;
+    }
+    const bool was_empty = b->line_count == 0;
+    vmi::PosSave saved = vmi::save_pos(b);
+    uint32_t lines = 0, terminated_lines = 0, crlf_lines = 0;
+    uint32_t last_len = 0;
+    bool eof = false, failed = false;
+    while (b->line_count < up_to) {
+        if (!vmi::new_line(b, b->line_count, 0)) {
+            failed = true;
+            break;
+        }
+        stamp_line(b, b->line_count);
+        ++lines;
+        bool terminated = false, crlf = false;
+        ReadResult r = read_one_line(b, s, &last_len, &terminated, &crlf);
+        if (last_len > b->longest_line) b->longest_line = last_len;
+        if (terminated) ++terminated_lines;
+        if (crlf) ++crlf_lines;
+        if (r.failed) {
+            failed = true;
+            break;
+        }
+        if (r.eof) {
+            eof = true;
+            break;
+        }
+    }
+    if (failed) b->state |= VM_ST_FULLY_READ | VM_ST_LOAD_FAILED;
+
+    int param = vms_get_param();
+    if (param == 2) {
+        b->state |= VM_ST_LF;
+    } else if (param == 0 && was_empty && lines > 0 && crlf_lines <= terminated_lines / 2) {
+        // Only lines that ended with a line break vote: the last, unterminated
+        // line of "a\r\nb" says nothing about the file's line ends.
+        b->state |= VM_ST_LF;
+    }
+
+    if (eof) {
+        if (last_len == 0) b->state |= VM_ST_FINAL_EOL;
+        else b->state &= ~VM_ST_FINAL_EOL;
+        b->state |= VM_ST_FULLY_READ;
+        if (last_len == 0 && !(b->state & VM_ST_LOAD_FAILED) && b->line_count > 0)
+            vmi::truncate_from(b, b->line_count);
+        if ((vms_flags(-1, VMS_F_KEEP_STREAM) & VMS_F_KEEP_STREAM) &&
+            !(b->state & VM_ST_CLOSE_AT_EOF)) {
+            buf_stream_reset(s);
+        } else {
+            buf_stream_close(s);
+            b->stream = nullptr;
+        }
+    }
+    // A reader elsewhere (the view) keeps its place while lines arrive.
+    if (saved.line != 0 && saved.line <= b->line_count) vmi::restore_pos(b, saved);
+    if (eof && g_eof_notice) g_eof_notice(b);
+    return (b->state & VM_ST_FULLY_READ) ? 1 : 0;
+}
+
+} // namespace
+
+VmEofNotice vm_set_eof_notice(VmEofNotice fn) {
+    VmEofNotice old = g_eof_notice;
+    g_eof_notice = fn;
+    return old;
+}
+
+int vm_read_lines(VMB* buffer, uint32_t up_to_line) {
+    if (!vmb_in_use(buffer)) return 0;
+    vm_lock(1);
+    int r = read_lines_locked(buffer, up_to_line);
+    vm_lock(0);
+    return r;
+}
+
+int vmb_Stream_OpenEx(VMB* buffer, const char* path, uint32_t access, int* error) {
+    if (error) *error = 0;
+    if (!vmb_in_use(buffer) || !path) return 0;
+    buf_stream* s = buf_stream_create(path, access, error);
+    if (!s) return 0;
+    vm_lock(1);
+    if (buffer->stream) buf_stream_close(buffer->stream);
+    buffer->stream = s;
+    buffer->type |= VMB_T_FILE;
+    buffer->state &= ~(VM_ST_FULLY_READ | VM_ST_LOAD_FAILED);
+    vm_lock(0);
+    return 1;
+}
+
+int vmb_Stream_Open(VMB* buffer, const char* path, const char* mode) {
+    uint32_t access = 0;
+    if (!buf_stream_parse_mode(mode, &access)) return 0;
+    return vmb_Stream_OpenEx(buffer, path, access, nullptr);
+}
+
+int vmb_stream_close(VMB* buffer) {
+    if (!vmb_in_use(buffer)) return 0;
+    vm_lock(1);
+    buf_stream* s = buffer->stream;
+    buffer->stream = nullptr;
+    int r = s ? buf_stream_close(s) : 1;
+    vm_lock(0);
+    return r;
+}
+
+int vmb_has_stream(VMB* buffer) {
+    return vmb_in_use(buffer) && buffer->stream != nullptr ? 1 : 0;
+}
+
+int vmb_stream_reset(VMB* buffer) {
+    if (!vmb_in_use(buffer)) return 0;
+    vm_lock(1);
+    if (buffer->stream) buf_stream_reset(buffer->stream);
+    vm_lock(0);
+    return 1;
+}

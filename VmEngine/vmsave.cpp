@@ -1,0 +1,373 @@
+// Saving a buffer (or a range of it) to a file, with a ".BAK" backup and an
+// optional temporary name that is renamed over the target at the end.
+//
+// Whatever the flags, a save never leaves the target shorter than the text
+// it stands for and never loses the old file on a failure:
+// - the unread rest of a lazily loaded file is read into the buffer (or, with
+//   VMB_SAVE_ALL, copied from its stream) before anything is replaced;
+// - a direct save first moves the old target aside (to the backup, or to a
+//   temporary name when no backup is wanted) and moves it back when writing
+//   fails.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "VmEngine/vmcore.h"
+#include "VmEngine/vmfile.h"
+#include "opsys/bufstream.h"
+#include "opsys/paths.h"
+
+namespace {
+
+enum { kChunk = 65536 };
+
+void copy_name(char* out, const char* text) {
+    if (!out) return;
+    size_t n = text ? std::strlen(text) : 0;
+    if (n > VM_NAME_MAX) n = VM_NAME_MAX;
+    if (n) std::memcpy(out, text, n);
+    out[n] = 0;
+}
+
+char* heap_copy(const char* text) {
+    size_t n = std::strlen(text);
+    char* p = static_cast<char*>(std::malloc(n + 1));
+    if (p) std::memcpy(p, text, n + 1);
+    return p;
+}
+
+void forget_temp_record(VMB* b) {
+    std::free(b->temp_name);
+    b->temp_name = nullptr;
+}
+
+bool ext_is_bak(const char* path) {
+    const char* e = PathExtension(path);
+    return e && std::tolower(static_cast<unsigned char>(e[0])) == 'b' &&
+           std::tolower(static_cast<unsigned char>(e[1])) == 'a' &&
+           std::tolower(static_cast<unsigned char>(e[2])) == 'k' && e[3] == 0;
+}
+
+// path + "." with the extension "$" and a random number below 255 in
+// lower-case hexadecimal, until no such file exists (at most 2000 tries).
+bool make_temp_name(const char* path, char* out) {
+    static uint32_t seed = 0;
+    if (!seed) seed = static_cast<uint32_t>(std::time(nullptr)) | 1u;
+    size_t n = std::strlen(path);
+    if (n + 5 > VM_NAME_MAX) return false;
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        seed = seed * 1103515245u + 12345u;
+        unsigned r = (seed >> 16) % 255;
+        std::snprintf(out, VM_NAME_MAX + 1, "%s.$%x", path, r);
+        if (!buf_file_exists(out)) return true;
+    }
+    return false;
+}
+
+// Reads the whole unread rest of the buffer's file into the buffer.
+void read_rest(VMB* b) {
+    if (b->stream && !(b->state & VM_ST_FULLY_READ)) vm_read_lines(b, 0xFFFFFFFFu);
+}
+
+bool file_fully_read(const VMB* b) {
+    return !b->stream || ((b->state & VM_ST_FULLY_READ) && !(b->state & VM_ST_LOAD_FAILED));
+}
+
+bool put_bytes(buf_stream* out, const void* p, uint32_t n) {
+    return n == 0 || buf_stream_write(out, p, n) != 0;
+}
+
+// Copies the attached stream from its position to its end. False when a
+// write failed.
+bool copy_stream_rest(buf_stream* in, buf_stream* out) {
+    for (;;) {
+        if (in->cur >= in->end && buf_stream_fill(in) < 0) return true;
+        uint32_t n = static_cast<uint32_t>(in->end - in->cur);
+        if (!put_bytes(out, in->cur, n)) return false;
+        in->cur = in->end;
+    }
+}
+
+// The writer: lines from..to of the buffer to `out_path`. Result bits.
+uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, uint32_t to,
+                     int to_col, uint32_t flags) {
+    if (!b->out_stream) {
+        b->out_stream = buf_stream_open(out_path, "wda");
+        if (!b->out_stream) return VMB_SR_CREATE;
+    }
+    buf_stream* out = b->out_stream;
+    buf_stream* in = b->stream;
+    const int64_t in_offset = in ? buf_stream_tell(in) : -1;
+    const bool rest_follows = (flags & VMB_SAVE_ALL) && !file_fully_read(b);
+
+    if (flags & VMB_SAVE_ALL) to = b->line_count;
+    else if (to > b->line_count) to = b->line_count;
+    if (from == 0) from = 1;
+
+    const char* eol = (b->state & VM_ST_LF) ? "\n" : "\r\n";
+    const uint32_t eol_len = (b->state & VM_ST_LF) ? 1 : 2;
+    // The last line keeps its break only when the file had one there (and
+    // the write is not forced), or when the unread rest of the file follows.
+    const bool last_break =
+        rest_follows || ((b->state & VM_ST_FINAL_EOL) && !(flags & VMB_SAVE_FORCE));
+
+    uint32_t result = 0;
+    char* chunk = static_cast<char*>(std::malloc(kChunk));
+    if (!chunk) result = VMB_SR_WRITE;
+    vmi::PosSave saved = vmi::save_pos(b);
+    for (uint32_t line = from; !result && line <= to; ++line) {
+        int col = line == from && from_col > 0 ? from_col : 0;
+        if (!vmi::seek(b, line, col)) {
+            result = VMB_SR_LINE;
+            break;
+        }
+        int64_t left = -1; // to the end of the line
+        if (line == to && to_col >= 0) left = to_col > col ? to_col - col : 0;
+        while (left != 0) {
+            uint32_t want = kChunk;
+            if (left > 0 && left < want) want = static_cast<uint32_t>(left);
+            uint32_t got = vmi::copy_out(b, chunk, want);
+            if (got == 0) break;
+            if (!put_bytes(out, chunk, got)) {
+                result = VMB_SR_WRITE;
+                break;
+            }
+            if (left > 0) left -= got;
+        }
+        if (!result && (line < to || last_break) && !put_bytes(out, eol, eol_len))
+            result = VMB_SR_WRITE;
+    }
+    std::free(chunk);
+    if (saved.line != 0 && saved.line <= b->line_count) vmi::restore_pos(b, saved);
+    else vmi::clear_pos(b);
+
+    bool copied = false;
+    if (!result && rest_follows && in) {
+        copied = true;
+        if (!copy_stream_rest(in, out)) result = VMB_SR_WRITE;
+    }
+    // Loading goes on from where it stood.
+    if (in && in_offset >= 0) buf_stream_seek(in, in_offset, 0);
+
+    if (result) {
+        buf_stream_close(out);
+        b->out_stream = nullptr;
+        return result;
+    }
+    if (!(flags & VMB_SAVE_KEEP_OPEN)) {
+        b->out_stream = nullptr;
+        if (!buf_stream_close(out)) {
+            result = VMB_SR_CLOSE;
+            if (copied) buf_file_remove(out_path);
+        }
+    }
+    return result;
+}
+
+uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, int from_line,
+                     int from_col, int to_line, int to_col, uint32_t flags) {
+    if (!path || PathCheck(path) != 0) return VMB_SR_BAD_PATH;
+    if (temp_out) temp_out[0] = 0;
+    if (bak_out) bak_out[0] = 0;
+    const bool temp_mode = (flags & VMB_SAVE_TEMP_NAME) != 0;
+    const bool temp_only = temp_mode && (flags & VMB_SAVE_TEMP_ONLY);
+
+    // The name written first.
+    char temp[VM_NAME_MAX + 16];
+    copy_name(temp, path);
+    if (temp_mode) {
+        bool reuse = false;
+        if (b->temp_name) {
+            if (PathSameDir(b->temp_name, path)) {
+                copy_name(temp, b->temp_name);
+                reuse = true;
+            } else {
+                buf_file_remove(b->temp_name);
+                forget_temp_record(b);
+                b->state &= ~VM_ST_TEMPCOPY;
+            }
+        }
+        if (!reuse) {
+            if (!make_temp_name(path, temp)) return VMB_SR_NO_TEMP_NAME;
+            if (!(b->state & VM_ST_CLOSE_AT_EOF) && !(flags & VMB_SAVE_FORCE)) {
+                forget_temp_record(b);
+                b->temp_name = heap_copy(temp);
+            }
+        }
+    }
+    copy_name(temp_out, temp);
+    const bool same_name = std::strcmp(temp, path) == 0;
+
+    // A range that reaches the last line read of a partly read file means
+    // the rest of the file too.
+    const bool was_partial = !file_fully_read(b);
+    const bool to_end = to_line < 0 || static_cast<uint32_t>(to_line) >= b->line_count;
+
+    // The text must be complete before anything is replaced: read the rest,
+    // unless the writer copies it from the stream.
+    if (!temp_mode) {
+        if (b->type & VMB_T_FILE) {
+            read_rest(b);
+            if (b->stream) {
+                buf_stream_close(b->stream);
+                b->stream = nullptr;
+            }
+        }
+    } else if (!(flags & VMB_SAVE_ALL)) {
+        read_rest(b);
+    }
+
+    bool needed = vmb_save_needed(b, flags) != 0;
+    if (!needed && !buf_file_exists(temp)) needed = true; // the copy vanished
+    // A direct save of a buffer whose text sits in a temporary copy writes
+    // the text; the target would otherwise keep its old contents.
+    if (!needed && !temp_mode && b->temp_name) needed = true;
+
+    uint32_t result = 0;
+    const bool target_existed = buf_file_exists(path) != 0;
+
+    // Backup.
+    char bak[VM_NAME_MAX + 16];
+    bak[0] = 0;
+    bool backup = !(flags & (VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_ONLY)) && !ext_is_bak(path);
+    if (backup) {
+        if (std::strlen(path) + 4 > VM_NAME_MAX) {
+            backup = false;
+        } else {
+            std::snprintf(bak, sizeof bak, "%s.BAK", path);
+            copy_name(bak_out, bak);
+        }
+    }
+    if (backup && (needed || temp_mode) && buf_file_exists(bak) && !buf_file_remove(bak)) {
+        result |= VMB_SR_BAK_DELETE;
+        backup = false;
+    }
+    // A direct save moves the old target aside first, so that a failed
+    // write can put it back.
+    char aside[VM_NAME_MAX + 16];
+    aside[0] = 0;
+    if (!temp_mode && needed && target_existed) {
+        if (backup) {
+            if (buf_file_rename(path, bak)) copy_name(aside, bak);
+            else result |= VMB_SR_BAK_RENAME;
+        } else if (void* probe = buf_file_open(path, BS_WRITE | BS_SHARE_DENY_NONE, nullptr)) {
+            // Only a target that could be overwritten is moved: a read-only
+            // or locked one makes the write fail as it would in place.
+            buf_file_close(probe);
+            if (!make_temp_name(path, aside) || !buf_file_rename(path, aside)) aside[0] = 0;
+        }
+    }
+
+    if (needed) {
+        uint32_t from = from_line > 0 ? static_cast<uint32_t>(from_line) : 1;
+        // A negative last line means the end of the buffer.
+        uint32_t to = to_line < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(to_line);
+        if (was_partial && to_end) {
+            to = 0xFFFFFFFFu;
+            to_col = -1;
+        }
+        result |= write_range(b, temp, from, from_col, to, to_col, flags);
+        if (result & VMB_SR_FAILURES) {
+            if (temp_mode) {
+                buf_file_remove(temp);
+                if (b->temp_name && std::strcmp(b->temp_name, temp) == 0) forget_temp_record(b);
+            } else if (aside[0]) {
+                buf_file_remove(path); // a partial file, or one never made
+                buf_file_rename(aside, path);
+            }
+            return result;
+        }
+        if (!temp_mode && aside[0] && !backup) buf_file_remove(aside);
+    }
+
+    if (temp_mode && !temp_only) {
+        if (b->type & VMB_T_FILE) {
+            // The stream goes with the old file: its rest must be in the
+            // buffer first.
+            read_rest(b);
+            if (b->stream) {
+                buf_stream_close(b->stream);
+                b->stream = nullptr;
+            }
+        }
+        if (target_existed && !same_name) {
+            if (backup) {
+                if (!buf_file_rename(path, bak)) result |= VMB_SR_TARGET_BAK;
+            } else if (!buf_file_remove(path)) {
+                result |= VMB_SR_TARGET_DELETE;
+            }
+        }
+    }
+
+    if (!temp_only && !(result & VMB_SR_FAILURES) && (temp_mode || !needed) && !same_name) {
+        if (!buf_file_rename(temp, path)) {
+            result |= VMB_SR_TEMP_RENAME;
+        } else {
+            forget_temp_record(b);
+        }
+    }
+    if (!temp_only && same_name && b->temp_name && !(result & VMB_SR_FAILURES)) {
+        buf_file_remove(b->temp_name); // older than what was just written
+        forget_temp_record(b);
+    }
+
+    if (!(result & VMB_SR_FAILURES) && !(flags & VMB_SAVE_FORCE)) {
+        if (temp_only) {
+            b->state |= VM_ST_TEMPCOPY;
+        } else {
+            b->state &= ~(VM_ST_MODIFIED | VM_ST_TEMPCOPY);
+            b->state |= VM_ST_WRITTEN;
+        }
+        b->state &= ~VM_ST_UNSAVED;
+    }
+    return result;
+}
+
+} // namespace
+
+int vmb_save_needed(VMB* buffer, uint32_t flags) {
+    if (!vmb_in_use(buffer)) return 0;
+    if ((buffer->state & VM_ST_TEMPCOPY) && !(buffer->state & VM_ST_UNSAVED) &&
+        !(flags & VMB_SAVE_FORCE))
+        return 0;
+    return 1;
+}
+
+uint32_t vmb_save(const char* path, char* temp_out, char* bak_out, VMB* buffer, int from_line,
+                  int from_col, int to_line, int to_col, uint32_t flags) {
+    if (!vmb_in_use(buffer)) return VMB_SR_BAD_BUFFER;
+    vm_lock(1);
+    uint32_t r = save_locked(path, temp_out, bak_out, buffer, from_line, from_col, to_line,
+                             to_col, flags);
+    vm_lock(0);
+    return r;
+}
+
+int vmb_backup_cleanup(VMB* buffer, int del) {
+    if (!vmb_in_use(buffer)) return 0;
+    vm_lock(1);
+    if (buffer->temp_name) {
+        if (del) buf_file_remove(buffer->temp_name);
+        forget_temp_record(buffer);
+    }
+    buffer->state &= ~VM_ST_TEMPCOPY;
+    vm_lock(0);
+    return 1;
+}
+
+int vmb_path_record(VMB* buffer, int op, char* text) {
+    if (!vmb_in_use(buffer)) return 0;
+    vm_lock(1);
+    int r = 1;
+    if (op == 1) {
+        forget_temp_record(buffer);
+        if (text && *text) buffer->temp_name = heap_copy(text);
+    } else {
+        copy_name(text, buffer->temp_name);
+        r = buffer->temp_name ? 1 : 0;
+    }
+    vm_lock(0);
+    return r;
+}

@@ -1,0 +1,351 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "VmEngine/vm.h"
+#include "VmEngine/vmfile.h"
+#include "opsys/bufstream.h"
+#include "tests/VmEngine/test_bufstream_layer.h"
+#include "tests/support/temp_dir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using qwtest::ReadFileBytes;
+using qwtest::ScopedFaultLayer;
+using qwtest::TempDir;
+using qwtest::WriteFileBytes;
+
+namespace {
+
+// A started engine with the smallest cache (60 frames), so that every test
+// with more than a few hundred kilobytes of text runs through the swap file.
+class LoadSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        swap_ = dir_.file("QW32_Swap.0a1");
+        ASSERT_NE(0, vms_start(1000, 0, swap_.c_str(), 0, 0));
+    }
+    void TearDown() override {
+        vms_stop();
+        EXPECT_FALSE(buf_file_exists(swap_.c_str()));
+    }
+
+    VMB* Load(const std::string& path) {
+        VMB* b = vmb_open(VMB_T_FILE, path.c_str(), 0);
+        EXPECT_NE(nullptr, b);
+        EXPECT_EQ(1, vmb_Stream_Open(b, path.c_str(), "r"));
+        return b;
+    }
+    VMB* LoadAll(const std::string& path) {
+        VMB* b = Load(path);
+        EXPECT_NE(0, vm_read_lines(b, 0xFFFFFFFFu));
+        return b;
+    }
+    static std::string Line(VMB* b, int line) {
+        int len = vm_line_length(b, line);
+        if (len < 0) return "<missing>";
+        std::string s(size_t(len) + 1, '\0');
+        int n = vm_read_text(b, line, 0, s.data(), len, nullptr);
+        s.resize(n < 0 ? 0 : size_t(n));
+        return s;
+    }
+
+    TempDir dir_;
+    std::string swap_;
+};
+
+TEST_F(LoadSave, LineEndsAndRoundTrip) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;
+        bool final_eol;
+        bool lf;
+        std::string saved; // what a whole save writes back
+    } cases[] = {
+        {"crlf", "a\r\nb\r\nc\r\n", {"a", "b", "c"}, true, false, "a\r\nb\r\nc\r\n"},
+        {"lf", "a\nb\nc\n", {"a", "b", "c"}, true, true, "a\nb\nc\n"},
+        {"lf unterminated", "a\nb", {"a", "b"}, false, true, "a\nb"},
+        {"crlf unterminated", "a\r\nb", {"a", "b"}, false, false, "a\r\nb"},
+        {"4 of 10 crlf", "1\r\n2\r\n3\r\n4\r\n5\n6\n7\n8\n9\n10\n",
+         {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, true, true,
+         "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n"},
+        {"6 of 10 crlf", "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\n8\n9\n10\n",
+         {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, true, false,
+         "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"},
+        {"lone cr is text", "a\rb\r\n\rc\r\n", {"a\rb", "\rc"}, true, false, "a\rb\r\n\rc\r\n"},
+        {"cr at end", "x\r\ny\r", {"x", "y"}, false, false, "x\r\ny"},
+        {"empty", "", {}, true, true, ""},
+        {"one break", "\r\n", {""}, true, false, "\r\n"},
+        {"nul bytes", std::string("a\0b\r\n\0\r\n", 8), {std::string("a\0b", 3), std::string("\0", 1)},
+         true, false, std::string("a\0b\r\n\0\r\n", 8)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string src = dir_.file("src.txt"), dst = dir_.file("dst.txt");
+        WriteFileBytes(src, c.bytes);
+        VMB* b = LoadAll(src);
+        ASSERT_EQ(int(c.lines.size()), vm_last_ln(b));
+        for (size_t i = 0; i < c.lines.size(); ++i) EXPECT_EQ(c.lines[i], Line(b, int(i + 1)));
+        EXPECT_EQ(c.final_eol, (vm_state_flags(b, -1, VM_ST_FINAL_EOL) != 0));
+        EXPECT_EQ(c.lf, (vm_state_flags(b, -1, VM_ST_LF) != 0));
+        EXPECT_EQ(1, vm_is_fully_read(b));
+        EXPECT_EQ(0, vmb_has_stream(b)); // closed at the end of the file
+        EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
+        EXPECT_EQ(c.saved, ReadFileBytes(dst));
+        vmb_close(b, 0);
+        buf_file_remove(dst.c_str());
+    }
+}
+
+TEST_F(LoadSave, LongLinesAndSpill) {
+    // Lines of several megabytes cross many pages and the 60-frame cache.
+    std::string big(3 * 1024 * 1024 + 17, 'x');
+    for (size_t i = 0; i < big.size(); i += 4093) big[i] = char('a' + i % 26);
+    std::string bytes = "first\r\n" + big + "\r\nmiddle\r\n" + big.substr(0, 5000) + "\r\n";
+    std::string src = dir_.file("long.txt"), dst = dir_.file("long.out");
+    WriteFileBytes(src, bytes);
+    VMB* b = LoadAll(src);
+    ASSERT_EQ(4, vm_last_ln(b));
+    EXPECT_EQ(int(big.size()), vm_line_length(b, 2));
+    EXPECT_EQ("middle", Line(b, 3));
+    EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
+    EXPECT_TRUE(ReadFileBytes(dst) == bytes);
+}
+
+std::string NumberedLines(int from, int to) {
+    std::string s;
+    for (int i = from; i <= to; ++i) s += "line " + std::to_string(i) + "\r\n";
+    return s;
+}
+
+TEST_F(LoadSave, LazyReading) {
+    std::string src = dir_.file("lazy.txt");
+    WriteFileBytes(src, NumberedLines(1, 20000));
+    VMB* b = Load(src);
+    EXPECT_EQ(0, vm_last_ln(b)); // nothing read until asked
+    EXPECT_EQ(0, vm_is_fully_read(b));
+
+    ASSERT_EQ(2500, vm_goto_line(b, 2500) ? vm_cur_line(b) : 0);
+    int read = vm_last_ln(b);
+    EXPECT_GE(read, 3500);
+    EXPECT_LT(read, 20000);
+    EXPECT_EQ(0, vm_is_fully_read(b));
+    EXPECT_EQ("line 2500", Line(b, 2500));
+    EXPECT_EQ(2500, vm_line_tag(b, 2500, -1, 0)); // tags are file line numbers
+
+    // A goto past the read part reads on.
+    ASSERT_NE(0, vm_goto_line(b, read + 10));
+    EXPECT_EQ("line " + std::to_string(read + 10), Line(b, read + 10));
+    EXPECT_EQ(0, vm_goto_line(b, VM_LINE_READ_ALL));
+    EXPECT_EQ(20000, vm_last_ln(b));
+    EXPECT_EQ(1, vm_is_fully_read(b));
+    EXPECT_EQ(19999, vm_line_tag(b, 19999, -1, 0));
+    EXPECT_EQ("line 1", Line(b, 1));
+    EXPECT_EQ(0, vm_goto_line(b, 20001));
+}
+
+// The save matrix. The buffer is the target's own document, loaded lazily
+// (partly or fully read), with line 1 edited; every successful save must
+// leave the whole edited text in the target, whatever the flags.
+TEST_F(LoadSave, SaveMatrix) {
+    const std::string original = NumberedLines(1, 6000);
+    const std::string edited = "EDITED\r\n" + NumberedLines(2, 6000);
+    struct Flags {
+        uint32_t flags;
+        bool backup;
+    } flag_cases[] = {
+        {0, true},
+        {VMB_SAVE_ALL, true},
+        {VMB_SAVE_NO_BACKUP, false},
+        {VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP, false},
+        {VMB_SAVE_TEMP_NAME, true},
+        {VMB_SAVE_TEMP_NAME | VMB_SAVE_NO_BACKUP, false},
+        {VMB_SAVE_TEMP_NAME | VMB_SAVE_ALL, true},
+        {VMB_SAVE_TEMP_NAME | VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP, false},
+    };
+    for (const Flags& f : flag_cases) {
+        for (int partly = 0; partly < 2; ++partly) {
+            SCOPED_TRACE("flags " + std::to_string(f.flags) + (partly ? " partly read" : " fully read"));
+            TempDir dir;
+            std::string target = dir.file("doc.txt");
+            WriteFileBytes(target, original);
+            VMB* b = Load(target);
+            if (partly) {
+                ASSERT_NE(0, vm_goto_line(b, 10));
+                ASSERT_EQ(0, vm_is_fully_read(b));
+            } else {
+                vm_read_lines(b, 0xFFFFFFFFu);
+            }
+            ASSERT_NE(0, vm_replace_line(b, 1, "EDITED", 6, 1));
+            char temp[VM_NAME_MAX + 1], bak[VM_NAME_MAX + 1];
+            uint32_t r = vmb_save(target.c_str(), temp, bak, b, 1, 0, vm_last_ln(b), -1, f.flags);
+            EXPECT_EQ(0u, r);
+            EXPECT_TRUE(ReadFileBytes(target) == edited);
+            EXPECT_EQ(f.backup, buf_file_exists((target + ".BAK").c_str()) != 0);
+            if (f.backup) {
+                EXPECT_EQ(target + ".BAK", std::string(bak));
+                EXPECT_TRUE(ReadFileBytes(target + ".BAK") == original);
+            }
+            if (f.flags & VMB_SAVE_TEMP_NAME) {
+                EXPECT_NE(target, std::string(temp));
+                EXPECT_FALSE(buf_file_exists(temp)); // renamed over the target
+            }
+            EXPECT_EQ(0u, vm_state_flags(b, -1, VM_ST_UNSAVED | VM_ST_MODIFIED));
+            EXPECT_NE(0u, vm_state_flags(b, -1, VM_ST_WRITTEN));
+            // The buffer holds the whole text afterwards: saving again (even
+            // elsewhere) never writes less.
+            EXPECT_EQ(6000, (vm_goto_line(b, VM_LINE_READ_ALL), vm_last_ln(b)));
+            std::string copy = dir.file("copy.txt");
+            EXPECT_EQ(0u, vmb_save(copy.c_str(), nullptr, nullptr, b, 1, 0, -1, -1,
+                                   VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP));
+            EXPECT_TRUE(ReadFileBytes(copy) == edited);
+            // Unchanged: nothing to do and no error.
+            EXPECT_EQ(0u, vmb_save(target.c_str(), nullptr, nullptr, b, 1, 0, -1, -1,
+                                   f.flags & ~VMB_SAVE_ALL));
+            EXPECT_TRUE(ReadFileBytes(target) == edited);
+            vmb_close(b, 0);
+        }
+    }
+}
+
+TEST_F(LoadSave, TempCopyOnlyLeavesTargetAlone) {
+    std::string target = dir_.file("t.txt");
+    WriteFileBytes(target, "old\r\n");
+    VMB* b = LoadAll(target);
+    vm_replace_line(b, 1, "new", 3, 1);
+    char temp[VM_NAME_MAX + 1];
+    EXPECT_EQ(0u, vmb_save(target.c_str(), temp, nullptr, b, 1, 0, -1, -1,
+                           VMB_SAVE_TEMP_NAME | VMB_SAVE_TEMP_ONLY));
+    EXPECT_EQ("old\r\n", ReadFileBytes(target));
+    EXPECT_EQ("new\r\n", ReadFileBytes(temp));
+    EXPECT_NE(0u, vm_state_flags(b, -1, VM_ST_TEMPCOPY));
+    char recorded[VM_NAME_MAX + 1];
+    EXPECT_EQ(1, vmb_path_record(b, 0, recorded));
+    EXPECT_STREQ(temp, recorded);
+    EXPECT_EQ(0, vmb_save_needed(b, 0));
+    // A save of the unchanged buffer with its copy recorded and the target
+    // as the name: no error, and nothing to rename.
+    vmb_path_record(b, 1, nullptr);
+    EXPECT_EQ(0u, vmb_save(target.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_NO_BACKUP));
+    EXPECT_EQ("old\r\n", ReadFileBytes(target));
+    vmb_path_record(b, 1, temp);
+    b->state |= VM_ST_TEMPCOPY;
+    // The next temporary-name save reuses the copy and renames it over.
+    EXPECT_EQ(0u, vmb_save(target.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_TEMP_NAME));
+    EXPECT_EQ("new\r\n", ReadFileBytes(target));
+    EXPECT_EQ("old\r\n", ReadFileBytes(target + ".BAK"));
+    EXPECT_FALSE(buf_file_exists(temp));
+    EXPECT_EQ(0, vmb_path_record(b, 0, recorded));
+}
+
+TEST_F(LoadSave, BackupNamesAndBadInput) {
+    std::string bakfile = dir_.file("x.bak");
+    WriteFileBytes(bakfile, "1\r\n");
+    VMB* b = LoadAll(bakfile);
+    vm_replace_line(b, 1, "2", 1, 1);
+    EXPECT_EQ(0u, vmb_save(bakfile.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, 0));
+    EXPECT_FALSE(buf_file_exists((bakfile + ".BAK").c_str()));
+    EXPECT_EQ("2\r\n", ReadFileBytes(bakfile));
+
+    EXPECT_EQ(VMB_SR_BAD_BUFFER, vmb_save(bakfile.c_str(), nullptr, nullptr,
+                                          reinterpret_cast<VMB*>(&b), 1, 0, -1, -1, 0));
+    EXPECT_EQ(VMB_SR_BAD_PATH, vmb_save((dir_.path() + "a<b").c_str(), nullptr, nullptr, b, 1, 0,
+                                        -1, -1, 0));
+    EXPECT_EQ(VMB_SR_CREATE, vmb_save((dir_.path() + "no/such/folder.txt").c_str(), nullptr,
+                                      nullptr, b, 1, 0, -1, -1, VMB_SAVE_NO_BACKUP));
+    VMB* missing = vmb_open(VMB_T_FILE, "missing", 0);
+    EXPECT_EQ(0, vmb_Stream_Open(missing, dir_.file("missing.txt").c_str(), "r"));
+    EXPECT_EQ(0, vmb_Stream_Open(missing, bakfile.c_str(), "rb")); // not a mode
+}
+
+// A full disk while saving: the result says so and the old file is intact.
+TEST_F(LoadSave, DiskFullKeepsOldFile) {
+    const std::string original = NumberedLines(1, 30000);
+    const uint32_t flag_cases[] = {0u, VMB_SAVE_NO_BACKUP, VMB_SAVE_TEMP_NAME,
+                                   VMB_SAVE_TEMP_NAME | VMB_SAVE_NO_BACKUP};
+    for (uint32_t flags : flag_cases) {
+        SCOPED_TRACE(flags);
+        // A cache large enough that the swap file (on the same full disk)
+        // is not needed while saving.
+        vms_stop();
+        ASSERT_NE(0, vms_start(1000, 4096 * 1000, swap_.c_str(), 0, 0));
+        TempDir dir;
+        std::string target = dir.file("full.txt");
+        WriteFileBytes(target, original);
+        VMB* b = Load(target);
+        ASSERT_NE(0, vm_goto_line(b, 5));
+        vm_replace_line(b, 1, "EDITED", 6, 1);
+        uint32_t r;
+        {
+            ScopedFaultLayer layer;
+            vm_read_lines(b, 0xFFFFFFFFu); // the swap file still has room
+            layer.state.write_budget = 100000;
+            r = vmb_save(target.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, flags);
+        }
+        EXPECT_EQ(VMB_SR_WRITE, r & VMB_SR_FAILURES);
+        EXPECT_TRUE(ReadFileBytes(target) == original);
+        EXPECT_FALSE(buf_file_exists((target + ".BAK").c_str()));
+        EXPECT_NE(0u, vm_state_flags(b, -1, VM_ST_UNSAVED)); // still unsaved
+        // Room again: the text was never lost.
+        EXPECT_EQ(0u, vmb_save(target.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, flags));
+        EXPECT_TRUE(ReadFileBytes(target) == "EDITED\r\n" + NumberedLines(2, 30000));
+        vmb_close(b, 0);
+    }
+}
+
+// A target that another program holds open without sharing, or that is
+// read-only: a clear result and the old file intact. Under Windows the lock
+// is real; the read-only file (which Wine running as root would let us
+// write) and the host's lock are played by the file layer.
+TEST_F(LoadSave, LockedAndReadOnlyTargets) {
+    struct Case {
+        bool locked;
+        uint32_t flags;
+        uint32_t want;
+    } cases[] = {
+        {true, 0, VMB_SR_BAK_RENAME | VMB_SR_CREATE},
+        {true, VMB_SAVE_NO_BACKUP, VMB_SR_CREATE},
+        {true, VMB_SAVE_TEMP_NAME, VMB_SR_TARGET_BAK},
+        {true, VMB_SAVE_TEMP_NAME | VMB_SAVE_NO_BACKUP, VMB_SR_TARGET_DELETE},
+        {false, VMB_SAVE_NO_BACKUP, VMB_SR_CREATE},
+        {false, VMB_SAVE_TEMP_NAME | VMB_SAVE_NO_BACKUP, VMB_SR_TARGET_DELETE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.locked ? "locked " : "read-only ") + std::to_string(c.flags));
+        TempDir dir;
+        std::string target = dir.file("held.txt");
+        WriteFileBytes(target, "old\r\n");
+        VMB* b = vmb_create_temp();
+        ASSERT_NE(0, vm_append_line(b, "new"));
+        char temp[VM_NAME_MAX + 1] = "";
+        uint32_t r;
+        {
+#ifdef _WIN32
+            if (c.locked) {
+                HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                       nullptr);
+                ASSERT_NE(INVALID_HANDLE_VALUE, h);
+                r = vmb_save(target.c_str(), temp, nullptr, b, 1, 0, -1, -1, c.flags);
+                CloseHandle(h);
+            } else
+#endif
+            {
+                ScopedFaultLayer layer;
+                (c.locked ? layer.state.locked : layer.state.readonly).insert(target);
+                r = vmb_save(target.c_str(), temp, nullptr, b, 1, 0, -1, -1, c.flags);
+            }
+        }
+        EXPECT_EQ(c.want, r);
+        EXPECT_EQ("old\r\n", ReadFileBytes(target));
+        if (c.flags & VMB_SAVE_TEMP_NAME) {
+            EXPECT_EQ("new", ReadFileBytes(temp)); // left for the user
+        }
+        vmb_close(b, 0);
+    }
+}
+
+} // namespace

@@ -1,0 +1,263 @@
+#include "VmEngine/pagecache.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "VmEngine/swapfile.h"
+#include "opsys/bufstream.h"
+#include "opsys/msgout.h"
+#include "tests/VmEngine/test_bufstream_layer.h"
+#include "tests/support/temp_dir.h"
+#ifdef _WIN32
+#include "opsys/msgbox_backend.h"
+#endif
+
+using qwtest::ReadFileBytes;
+using qwtest::ScopedFaultLayer;
+using qwtest::TempDir;
+
+namespace {
+
+// Counts the message boxes the cache shows (the host build's stand-in).
+int g_boxes = 0;
+std::string g_last_box;
+#ifndef _WIN32
+int CountBox(const char* text, const char*, unsigned) {
+    // Only the cache's own reports count (a missing string resource of the
+    // host build may show a box of its own).
+    std::string t = text ? text : "";
+    if (t.find("KV: ") != std::string::npos || t.find("Swap File") != std::string::npos) {
+        ++g_boxes;
+        g_last_box = t;
+    }
+    return 1;
+}
+#else
+int CountBox(HWND, const char* text, const char*, UINT) {
+    // Only the cache's own reports count (a missing string resource of the
+    // host build may show a box of its own).
+    std::string t = text ? text : "";
+    if (t.find("KV: ") != std::string::npos || t.find("Swap File") != std::string::npos) {
+        ++g_boxes;
+        g_last_box = t;
+    }
+    return 1;
+}
+#endif
+
+class PageCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_boxes = 0;
+        g_last_box.clear();
+#ifndef _WIN32
+        old_ = QwSetHostMessageBox(CountBox);
+#else
+        old_ = QwSetMessageBoxBackend(CountBox);
+#endif
+        swap_ = dir_.file("QW32_Swap.001");
+    }
+    void TearDown() override {
+        pc_stop();
+#ifndef _WIN32
+        QwSetHostMessageBox(old_);
+#else
+        QwSetMessageBoxBackend(old_);
+#endif
+    }
+
+    static uint8_t Pattern(uint32_t id, int i) { return uint8_t(id * 31 + i * 7 + (i >> 8)); }
+    static void Fill(uint8_t* page, uint32_t id) {
+        for (int i = 4; i < 4096; ++i) page[i] = Pattern(id, i);
+    }
+    static bool Intact(const uint8_t* page, uint32_t id) {
+        if (!page || page[0] != uint8_t(id) || page[1] != uint8_t(id >> 8)) return false;
+        for (int i = 4; i < 4096; ++i)
+            if (page[i] != Pattern(id, i)) return false;
+        return true;
+    }
+
+    TempDir dir_;
+    std::string swap_;
+#ifndef _WIN32
+    QwHostMessageBoxFn old_ = nullptr;
+#else
+    QwMessageBoxBackend old_ = nullptr;
+#endif
+};
+
+TEST_F(PageCacheTest, SpillAndReturnWithSmallCache) {
+    ASSERT_EQ(1, pc_start(1000, swap_.c_str())); // below the minimum: 60 frames
+    EXPECT_EQ(60u, pc_frame_count());
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < 3000; ++i) {
+        uint32_t id = 0;
+        uint8_t* p = pc_new_page(&id);
+        ASSERT_NE(nullptr, p);
+        EXPECT_EQ(uint32_t(i + 1), id);
+        Fill(p, id);
+        ids.push_back(id);
+    }
+    std::mt19937 rng(5);
+    for (int round = 0; round < 3; ++round) {
+        std::shuffle(ids.begin(), ids.end(), rng);
+        for (uint32_t id : ids) ASSERT_TRUE(Intact(pc_find_page(id, 1), id)) << id;
+    }
+    EXPECT_EQ(nullptr, pc_find_page(0, 1));
+    EXPECT_EQ(nullptr, pc_find_page(3001, 1)); // never handed out
+    EXPECT_EQ(0, g_boxes);
+
+    // Released ids come back before the file grows; the memory is zeroed.
+    EXPECT_EQ(1, pc_release_page(17));
+    uint32_t id = 0;
+    uint8_t* p = pc_new_page(&id);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(17u, id);
+    EXPECT_EQ(0, p[100]);
+}
+
+TEST_F(PageCacheTest, PinnedPageStaysAndAllPinnedFails) {
+    ASSERT_EQ(1, pc_start(0, swap_.c_str()));
+    uint32_t pinned = 0;
+    uint8_t* addr = pc_new_page(&pinned);
+    ASSERT_NE(nullptr, addr);
+    Fill(addr, pinned);
+    pc_pin(pinned);
+    pc_pin(pinned); // pins nest
+    for (int i = 0; i < 500; ++i) {
+        uint32_t id;
+        uint8_t* p = pc_new_page(&id);
+        ASSERT_NE(nullptr, p);
+        Fill(p, id);
+    }
+    EXPECT_EQ(addr, pc_find_page(pinned, 0));
+    EXPECT_TRUE(Intact(addr, pinned));
+    pc_unpin(pinned);
+    for (int i = 0; i < 200; ++i) pc_new_page(nullptr);
+    EXPECT_EQ(addr, pc_find_page(pinned, 0)); // still one pin
+    pc_unpin(pinned);
+
+    // Pin every frame: making room must fail, never evict a pinned page.
+    std::vector<uint32_t> ids;
+    for (uint32_t i = 0; i < pc_frame_count(); ++i) {
+        uint32_t id;
+        uint8_t* p = pc_new_page(&id);
+        ASSERT_NE(nullptr, p);
+        Fill(p, id);
+        pc_pin(id);
+        ids.push_back(id);
+    }
+    EXPECT_EQ(nullptr, pc_new_page(nullptr));
+    EXPECT_EQ(nullptr, pc_find_page(pinned, 1));
+    for (uint32_t id : ids) EXPECT_TRUE(Intact(pc_find_page(id, 0), id));
+    pc_unpin(ids[0]);
+    EXPECT_NE(nullptr, pc_find_page(pinned, 1));
+    EXPECT_TRUE(Intact(pc_find_page(pinned, 1), pinned));
+}
+
+TEST_F(PageCacheTest, FailedWriteKeepsPageAndIsReportedOnce) {
+    ScopedFaultLayer layer;
+    ASSERT_EQ(1, pc_start(0, swap_.c_str()));
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < 100; ++i) {
+        uint32_t id;
+        uint8_t* p = pc_new_page(&id);
+        ASSERT_NE(nullptr, p);
+        Fill(p, id);
+        ids.push_back(id);
+    }
+    layer.state.write_budget = 0; // the disk is full
+    EXPECT_EQ(nullptr, pc_new_page(nullptr));
+    EXPECT_EQ(nullptr, pc_find_page(ids[0], 1)); // in the swap file; no room
+    EXPECT_EQ(nullptr, pc_new_page(nullptr));
+    EXPECT_EQ(1, g_boxes);
+    EXPECT_NE(std::string::npos, g_last_box.find("KV: "));
+    layer.state.write_budget = -1; // room again: nothing was lost
+    for (uint32_t id : ids) ASSERT_TRUE(Intact(pc_find_page(id, 1), id)) << id;
+    EXPECT_EQ(1, g_boxes);
+}
+
+TEST_F(PageCacheTest, ShortReadFailsTheFetch) {
+    ScopedFaultLayer layer;
+    ASSERT_EQ(1, pc_start(0, swap_.c_str()));
+    for (int i = 0; i < 100; ++i) {
+        uint32_t id = 0;
+        uint8_t* p = pc_new_page(&id);
+        ASSERT_NE(nullptr, p);
+        Fill(p, id);
+    }
+    layer.state.short_read_at = 0; // the swap file ends early
+    EXPECT_EQ(nullptr, pc_find_page(1, 1));
+    layer.state.short_read_at = -1;
+    EXPECT_TRUE(Intact(pc_find_page(1, 1), 1));
+}
+
+TEST_F(PageCacheTest, SwapFileLifecycle) {
+    ASSERT_EQ(1, pc_start(0, swap_.c_str()));
+    EXPECT_TRUE(buf_file_exists(swap_.c_str()));
+    pc_stop();
+    EXPECT_FALSE(buf_file_exists(swap_.c_str()));
+    EXPECT_EQ(0u, pc_frame_count());
+
+    std::string bad = dir_.file("missing-folder/QW32_Swap.002");
+    EXPECT_EQ(0, pc_start(0, bad.c_str()));
+    EXPECT_EQ(1, g_boxes);
+    EXPECT_NE(std::string::npos, g_last_box.find("Unable to open QW Swap File: " + bad));
+    EXPECT_EQ(0u, pc_frame_count());
+    EXPECT_EQ(nullptr, pc_new_page(nullptr));
+}
+
+uint32_t Get32(const std::string& s, size_t at) {
+    return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 |
+           uint32_t(uint8_t(s[at + 2])) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
+}
+
+TEST(SwapFile, FreeIdStackAndChain) {
+    TempDir dir;
+    std::string path = dir.file("QW32_Swap.003");
+    SwapFile sw;
+    ASSERT_EQ(1, swap_open(&sw, path.c_str(), nullptr));
+    for (uint32_t i = 1; i <= 300; ++i) ASSERT_EQ(i, swap_new_id(&sw));
+    for (uint32_t id = 1; id <= 253; ++id) ASSERT_EQ(1, swap_release_id(&sw, id));
+    EXPECT_EQ(250u, sw.stack_count);
+    EXPECT_EQ(253u, sw.chain_head);
+
+    // The chain lives in the released pages' own slots.
+    buf_file_close(sw.file);
+    std::string bytes = ReadFileBytes(path);
+    sw.file = buf_file_open(path.c_str(), BS_READWRITE, nullptr);
+    ASSERT_NE(nullptr, sw.file);
+    for (uint32_t id = 251, next = 0; id <= 253; next = id, ++id) {
+        ASSERT_GE(bytes.size(), size_t(id) * 4096 + 12);
+        EXPECT_EQ(id, Get32(bytes, id * 4096));
+        EXPECT_EQ(0xABCDEF04u, Get32(bytes, id * 4096 + 4));
+        EXPECT_EQ(next, Get32(bytes, id * 4096 + 8));
+    }
+
+    // All 253 come back (stack first, then the chain) before the file grows.
+    std::vector<uint32_t> got;
+    for (int i = 0; i < 253; ++i) got.push_back(swap_new_id(&sw));
+    std::sort(got.begin(), got.end());
+    for (uint32_t i = 0; i < 253; ++i) EXPECT_EQ(i + 1, got[i]);
+    EXPECT_EQ(301u, swap_new_id(&sw));
+
+    // Pages past 4 GB of file.
+    uint8_t page[4096], back[4096];
+    for (int i = 0; i < 4096; ++i) page[i] = uint8_t(i * 13);
+    uint32_t far_id = 1048600; // offset 4 GB + 24 pages
+    sw.highest = far_id;
+    ASSERT_EQ(1, swap_write_page(&sw, far_id, page));
+    ASSERT_EQ(1, swap_read_page(&sw, far_id, back));
+    EXPECT_EQ(0, memcmp(page, back, 4096));
+    EXPECT_EQ(0, swap_read_page(&sw, far_id + 1, back)); // beyond the end: short
+
+    swap_close(&sw);
+    EXPECT_FALSE(buf_file_exists(path.c_str()));
+    EXPECT_EQ(0, swap_release_id(&sw, 5)); // closed
+}
+
+} // namespace
