@@ -1,0 +1,187 @@
+#pragma once
+// Shared between the compiler, the matchers and the template expansion;
+// not part of the engine's public interface.
+#include <cstdint>
+#include <vector>
+
+#include "RegExp/regexp.h"
+
+namespace re {
+
+// Token meanings of the dialect tables.
+enum Tok : int {
+    TK_END, TK_NONE, TK_LIT, TK_CTRL,
+    TK_BOL, TK_EOL, TK_ANY, TK_NOT, TK_CLS_OPEN, TK_CLS_CLOSE, TK_CLS_NEG,
+    TK_RANGE, TK_OR, TK_OPT, TK_STAR, TK_PLUS, TK_MINSTAR, TK_MINPLUS,
+    TK_GOPEN, TK_GCLOSE, TK_TOPEN, TK_TCLOSE, TK_BOW, TK_EOW,
+    TK_ELEM,      // value: node kind 24-33
+    TK_CASE_ON, TK_CASE_OFF,
+    TK_DEC, TK_OCT, TK_HEX,
+    TK_CESC,      // value: the character code
+    TK_NEWLINE,
+    TK_SEL,       // value: 0-9
+    TK_ESC,       // the lone escape character
+    TK_MACRO,
+    // Templates.
+    TK_T_UPPER, TK_T_UPPER1, TK_T_LOWER, TK_T_LOWER1, TK_T_CASE_END,
+    TK_T_GROUP,   // value: 0-9
+    TK_T_DATE, TK_T_TIME, TK_T_TIME24, TK_T_INITIALS, TK_T_USER, TK_T_COMPANY,
+};
+
+// Row context flags.
+enum : unsigned {
+    RF_OUT = 0x1,    // outside a character class
+    RF_IN = 0x2,     // inside a class
+    RF_ASKED = 0x4,  // inside a class an operator only where asked for
+    RF_MACRO = 0x8,  // the meaning is a replacement text
+};
+
+struct ReRow {
+    const char* text; // null ends the table
+    int meaning;
+    int value;
+    unsigned flags;
+    const char* macro;
+};
+
+struct Token {
+    int type;
+    int value;
+};
+
+const ReRow* DialectTable(int dialect);
+const ReRow* NativeTable();
+
+// Reads tokens from a pattern (and from a pending macro text first).
+struct Lexer {
+    const char* pos = nullptr;
+    const char* macro = nullptr;
+    const ReRow* table = nullptr;
+    // Any token (want 0) or only the operator `want` (TK_NONE when absent).
+    Token Next(unsigned context, int want);
+    // The next raw character: TK_LIT, TK_CTRL or TK_END.
+    Token Raw();
+    bool AtEnd();
+};
+
+inline bool IsCtrl(unsigned c) { return (c >= 1 && c <= 31) || c == 127; }
+inline unsigned Upper(unsigned c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+inline unsigned Lower(unsigned c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+inline bool IsWordChar(unsigned c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_';
+}
+
+// Reads the digits of \N (3 decimal), \o (3 octal) or \x (2 hex) after
+// their row; returns the code (mod 256) or -error.
+int ReadNumericEscape(Lexer& lx, int type);
+
+// ---- The flat program the matchers run ----------------------------------------
+struct Op {
+    uint16_t kind;
+    uint8_t ch;    // RE_K_CHAR: the character
+    uint8_t chu;   // and its upper-case form
+    int32_t link;  // index of the linked node, -1 none
+    int32_t memo;  // choice points: index among them
+    int32_t tab;   // character elements: offset of two 256-byte tables
+                   // (case-sensitive, then case-insensitive), -1 none
+};
+
+struct Flat {
+    std::vector<Op> ops;
+    std::vector<uint8_t> tables;
+    int memo_points = 0;
+    bool has_case = false;  // holds case switches
+    bool has_not = false;   // holds `~`
+    bool anchored = false;  // first real node is `^`
+    // Characters a match can begin with, per initial case mode (0
+    // insensitive, 1 sensitive); valid only where first_ok.
+    bool first_ok[2] = {false, false};
+    uint8_t first[2][256];
+    int first_count[2] = {0, 0};
+    uint8_t first_chars[2][2];
+    // Pairs of a first and a second character a match of two or more
+    // characters can begin with (256 x 256 bits), valid only where pair_ok.
+    bool pair_ok[2] = {false, false};
+    std::vector<uint64_t> pairs[2];
+    bool PairPossible(int mode, unsigned c1, unsigned c2) const {
+        return (pairs[mode][c1 * 4 + (c2 >> 6)] >> (c2 & 63)) & 1;
+    }
+};
+
+Flat* BuildFlat(const RE_NODE* first);
+void FreeFlat(void* flat);
+
+// One text the walker runs over: the flat text of one or more lines. In
+// line mode a line end is a position of its own (the flat buffer holds a
+// separator there) and `\n` crosses it; `more` loads the next line.
+struct Text {
+    const char* buf = nullptr;
+    std::vector<int> starts;
+    std::vector<int> ends;
+    bool lines = false;
+    bool (*more)(void* ctx, Text* text) = nullptr;
+    void* ctx = nullptr;
+};
+
+// Failure memo: one bit per (choice point, position, case mode, not flag).
+// A state seen before either failed or is on the current path (an
+// iteration that consumed nothing), so a second visit fails at once; this
+// keeps every search linear in the text.
+struct Memo {
+    std::vector<uint64_t> bits;
+    int base = 0;
+    int cap = 0;      // positions covered
+    int per_pos = 1;  // bits per position
+    int touched = -1; // highest offset marked since the last reset
+    void Reset(int new_base);
+    // Keeps the memo across tries while the window slides forward.
+    void BeginTry(int start);
+    // 1 when already visited, 0 when newly marked, -1 when out of bounds.
+    int Visit(int pos, int index);
+};
+
+struct Result {
+    int end = 0;
+    int end_line = 0;
+    int cap[20];
+    int sel = -1;
+};
+
+// Runs one try from `start` (in line `line` of the text). 1 match, 0 none,
+// -1 too complex for the matcher's memory bounds.
+struct Walker {
+    Walker(const Flat* f, Text* t) : flat(f), text(t) {}
+    const Flat* flat;
+    Text* text;
+    Memo memo;
+    struct Frame {
+        int32_t op;
+        int32_t pos;
+        int32_t aux;
+    };
+    std::vector<Frame> stack;
+    int depth = 0;
+    int Try(int start, int line, int mode, Result& out);
+    // The same from node `node` (a nested `~` check).
+    int TryFrom(int node, int start, int line, int mode, Result& out);
+};
+
+// Sizes the walker's memo for its program.
+void InitMemo(Walker& w);
+
+// Finds the next position where a match can begin (the program's first
+// characters): memchr for one or two characters, a table otherwise.
+struct Scanner {
+    const char* buf = nullptr;
+    int end = 0;
+    const uint8_t* set = nullptr;
+    int count = 0;
+    uint8_t c0 = 0, c1 = 0;
+    int next0 = -1, next1 = -1;
+    void Init(const Flat& f, int mode, const char* text, int length);
+    // The first position from s on (end when none).
+    int Find(int s);
+};
+
+} // namespace re

@@ -1,0 +1,252 @@
+// The matcher over the lines of a text buffer. Each line searched is copied
+// out of its page records into a window (so a long line kept in several
+// records reads as one text), and the window grows by the following lines
+// only while a match runs across line ends through `\n`.
+#include <algorithm>
+#include <string>
+
+#include "RegExp/re_internal.h"
+#include "VmEngine/vm.h"
+
+namespace re {
+namespace {
+
+constexpr size_t kMaxWindowBytes = size_t(64) << 20;
+
+struct LineWindow {
+    VMB* buffer = nullptr;
+    int first_line = 0; // buffer line of window line 0
+    std::string flat;   // lines, each followed by a separator
+    bool overflow = false;
+};
+
+bool AppendLine(LineWindow& w, Text& t, int line) {
+    int len = vm_line_length(w.buffer, line);
+    if (len < 0) return false;
+    if (w.flat.size() + size_t(len) + 1 > kMaxWindowBytes) {
+        w.overflow = true;
+        return false;
+    }
+    size_t start = w.flat.size();
+    try {
+        w.flat.resize(start + size_t(len) + 1);
+    } catch (...) {
+        w.overflow = true;
+        return false;
+    }
+    if (len > 0 && vm_read_text(w.buffer, line, 0, &w.flat[start], len, nullptr) < 0) {
+        w.flat.resize(start);
+        return false;
+    }
+    w.flat[start + len] = '\n';
+    t.buf = w.flat.data();
+    t.starts.push_back(static_cast<int>(start));
+    t.ends.push_back(static_cast<int>(start) + len);
+    return true;
+}
+
+bool MoreLines(void* ctx, Text* t) {
+    LineWindow& w = *static_cast<LineWindow*>(ctx);
+    int next = w.first_line + static_cast<int>(t->ends.size());
+    if (next > vm_last_ln(w.buffer) && !vm_map_line(w.buffer, next)) return false;
+    return AppendLine(w, *t, next);
+}
+
+struct Found {
+    int start_col = 0;
+    Result r;
+};
+
+struct LineSearch {
+    VMB* buffer;
+    const Flat* flat;
+    int mode;
+    LineWindow win;
+    Text text;
+    Walker walker{nullptr, nullptr};
+
+    // Searches one line from `col` (-1: its end). 1 found, 0 none, -1 the
+    // line cannot be read, RE_SEARCH_TOO_COMPLEX.
+    int Line(int line, int col, bool forward, Found& found) {
+        VmGuard guard;
+        win.buffer = buffer;
+        win.first_line = line;
+        win.flat.clear();
+        win.overflow = false;
+        text.starts.clear();
+        text.ends.clear();
+        text.lines = true;
+        text.more = MoreLines;
+        text.ctx = &win;
+        if (!AppendLine(win, text, line)) return win.overflow ? RE_SEARCH_TOO_COMPLEX : -1;
+        int len = text.ends[0];
+        if (col < 0 || col > len) col = len;
+        walker.flat = flat;
+        walker.text = &text;
+        walker.memo.Reset(0);
+        auto attempt = [&](int s) -> int {
+            int r = walker.Try(s, 0, mode, found.r);
+            if (r < 0 || win.overflow) return RE_SEARCH_TOO_COMPLEX;
+            if (r > 0) found.start_col = s;
+            return r;
+        };
+        if (flat->anchored) return col == 0 || !forward ? attempt(0) : 0;
+        const bool filter = flat->first_ok[mode];
+        if (forward) {
+            Scanner sc;
+            sc.Init(*flat, mode, text.buf, len);
+            for (int s = col; s <= len; ++s) {
+                if (filter) {
+                    s = sc.Find(s);
+                    if (s >= len) break;
+                    if (flat->pair_ok[mode] && s + 1 < len &&
+                        !flat->PairPossible(mode, static_cast<uint8_t>(text.buf[s]),
+                                            static_cast<uint8_t>(text.buf[s + 1])))
+                        continue;
+                }
+                walker.memo.BeginTry(s);
+                int r = attempt(s);
+                if (r) return r;
+            }
+        } else {
+            const uint8_t* set = flat->first[mode];
+            for (int s = col; s >= 0; --s) {
+                if (filter && (s >= len || !set[static_cast<uint8_t>(text.buf[s])])) continue;
+                int r = attempt(s);
+                if (r) return r;
+            }
+        }
+        return 0;
+    }
+
+    void ToLineCol(int pos, int* line, int* col) const {
+        auto it = std::upper_bound(text.starts.begin(), text.starts.end(), pos);
+        int li = static_cast<int>(it - text.starts.begin()) - 1;
+        if (li < 0) li = 0;
+        *line = win.first_line + li;
+        *col = pos - text.starts[li];
+    }
+};
+
+void FillRecord(const LineSearch& ls, int line, const Found& f, int flags, RE_MATCH* m,
+                int* selected) {
+    RE_MATCH_REC whole{line, f.start_col, ls.win.first_line + f.r.end_line,
+                       f.r.end - ls.text.starts[f.r.end_line]};
+    for (int g = 1; g <= 9; ++g) {
+        RE_MATCH_REC& rec = m->rec[g];
+        rec = {-1, -1, -1, -1};
+        if (f.r.cap[g] >= 0) ls.ToLineCol(f.r.cap[g], &rec.start_line, &rec.start_col);
+        if (f.r.cap[10 + g] >= 0) ls.ToLineCol(f.r.cap[10 + g], &rec.end_line, &rec.end_col);
+    }
+    int sel = f.r.sel;
+    m->rec[0] = whole;
+    if (sel > 0) {
+        RE_MATCH_REC& chosen = m->rec[sel];
+        bool set = chosen.start_line >= 0 && chosen.end_line >= 0;
+        if (!set) {
+            RE_MATCH_REC empty{line, f.start_col, line, f.start_col};
+            if (flags & RE_S_KEEP_WHOLE) chosen = empty;
+            else m->rec[0] = empty;
+        } else if (!(flags & RE_S_KEEP_WHOLE)) {
+            m->rec[0] = chosen;
+        }
+    }
+    if (selected) *selected = sel > 0 ? sel : 0;
+}
+
+} // namespace
+} // namespace re
+
+using namespace re;
+
+int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, int last_col,
+                     int line, int column, int forward, const RE_NODE* program, int flags,
+                     RE_MATCH* match, int* selected_group) {
+    if (!vmb_in_use(buffer) || !program || !program->flat) return -1;
+    if (vm_last_ln(buffer) == 0) return 0;
+    RE_MATCH local;
+    if (!match) match = &local;
+    match->wrapped = 0;
+    if (first_line < 1) first_line = 1;
+    if (last_line == RE_LINE_TO_END && vm_is_fully_read(buffer)) last_line = vm_last_ln(buffer);
+    const bool to_end = last_line == RE_LINE_TO_END;
+    if (!to_end && first_line > last_line) return -1;
+    if (line < first_line || (!to_end && line > last_line)) return -1;
+    if (!vm_map_line(buffer, line)) return -1;
+
+    LineSearch ls{buffer, static_cast<const Flat*>(program->flat), (flags & RE_S_CASE) ? 1 : 0,
+                  {}, {}};
+    ls.walker.flat = ls.flat;
+    ls.walker.text = &ls.text;
+    InitMemo(ls.walker);
+
+    int len = vm_line_length(buffer, line);
+    if (len < 0) return -1;
+    int col = column;
+    if (col < 0 || col > len) col = len;
+    if (flags & RE_S_SKIP) {
+        if (forward) {
+            if (++col > len) {
+                ++line;
+                col = 0;
+            }
+        } else if (col == 0) {
+            --line;
+            col = -1;
+        } else {
+            --col;
+        }
+    }
+    const int start_line = line;
+    Found f;
+    auto accept = [&](int ln, bool wrapped) {
+        if (!wrapped && !(flags & RE_S_WRAP)) {
+            if (forward && !to_end && ln == last_line && last_col >= 0 && f.start_col >= last_col)
+                return 0;
+            if (!forward && ln == first_line && f.start_col < first_col) return 0;
+        }
+        FillRecord(ls, ln, f, flags, match, selected_group);
+        return 1;
+    };
+    auto exists = [&](int ln) {
+        if (!to_end) return ln <= last_line;
+        return ln <= vm_last_ln(buffer) || vm_map_line(buffer, ln) != 0;
+    };
+
+    if (forward) {
+        for (int ln = start_line; exists(ln); ++ln) {
+            int r = ls.Line(ln, ln == start_line ? col : 0, true, f);
+            if (r == RE_SEARCH_TOO_COMPLEX) return r;
+            if (r < 0) return ln == start_line && (flags & RE_S_SKIP) == 0 ? -1 : 0;
+            if (r > 0) return accept(ln, false);
+        }
+    } else {
+        for (int ln = start_line; ln >= first_line; --ln) {
+            int r = ls.Line(ln, ln == start_line ? col : -1, false, f);
+            if (r == RE_SEARCH_TOO_COMPLEX) return r;
+            if (r < 0) return ln == start_line ? -1 : 0;
+            if (r > 0) return accept(ln, false);
+        }
+    }
+    if (!(flags & RE_S_WRAP)) return 0;
+    match->wrapped = 1;
+    if (forward) {
+        for (int ln = first_line; ln <= start_line && exists(ln); ++ln) {
+            int r = ls.Line(ln, ln == first_line ? first_col : 0, true, f);
+            if (r == RE_SEARCH_TOO_COMPLEX) return r;
+            if (r < 0) return 0;
+            if (r > 0) return accept(ln, true);
+        }
+    } else {
+        vm_map_line(buffer, RE_LINE_TO_END);
+        int last = to_end ? vm_last_ln(buffer) : last_line;
+        for (int ln = last; ln >= start_line && ln >= first_line; --ln) {
+            int c = ln == last ? (last_col == RE_LINE_TO_END ? -1 : last_col) : -1;
+            int r = ls.Line(ln, c, false, f);
+            if (r == RE_SEARCH_TOO_COMPLEX) return r;
+            if (r < 0) return 0;
+            if (r > 0) return accept(ln, true);
+        }
+    }
+    return 0;
+}

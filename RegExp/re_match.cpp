@@ -1,0 +1,536 @@
+// The matcher. The linked program is flattened once, at compile time, into
+// an array the walker indexes. The walker backtracks with an explicit stack
+// on the heap (never on the machine stack) and a failure memo of (choice
+// point, position) pairs, so every search is linear in the text, a loop
+// iteration that consumed nothing is refused, and a search that would need
+// more memory than the bounds below stops with "too complex" instead of
+// exhausting the process.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <unordered_map>
+
+#include "RegExp/re_internal.h"
+
+namespace re {
+namespace {
+
+constexpr size_t kMaxFrames = size_t(1) << 22;          // backtracking entries
+constexpr size_t kMaxMemoBytes = size_t(64) << 20;       // failure memo
+constexpr int kMaxNotDepth = 8;                          // nested `~(...)`
+constexpr int kSelFrame = -100;
+
+bool ElementAccepts(unsigned kind, int c) {
+    bool digit = c >= '0' && c <= '9';
+    bool alpha = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    switch (kind) {
+    case RE_K_BLANK: return c == ' ' || c == '\t';
+    case RE_K_NBLANK: return !(c == ' ' || c == '\t');
+    case RE_K_UPPER: return c >= 'A' && c <= 'Z';
+    case RE_K_LOWER: return c >= 'a' && c <= 'z';
+    case RE_K_DIGIT: return digit;
+    case RE_K_NDIGIT: return !digit;
+    case RE_K_ALPHA: return alpha;
+    case RE_K_NALPHA: return !alpha;
+    case RE_K_ALNUM: return alpha || digit;
+    case RE_K_NALNUM: return !(alpha || digit);
+    }
+    return false;
+}
+
+unsigned OtherCase(unsigned c) {
+    if (c >= 'a' && c <= 'z') return c - 32;
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    return c;
+}
+
+bool InSet(const unsigned char* set, unsigned c) { return (set[c >> 3] >> (c & 7)) & 1; }
+
+// The consuming elements reachable from `start` without consuming a
+// character, each with its case mode; false when a match can end (or
+// leave the filter's view) on the way.
+bool Closure(const Flat& f, int start, int mode0, std::vector<std::pair<int, int>>& elems) {
+    std::vector<uint8_t> seen(f.ops.size() * 2, 0);
+    std::vector<std::pair<int, int>> todo{{start, mode0}};
+    while (!todo.empty()) {
+        auto [i, mode] = todo.back();
+        todo.pop_back();
+        if (i < 0 || i >= static_cast<int>(f.ops.size()) || seen[i * 2 + mode]) continue;
+        seen[i * 2 + mode] = 1;
+        const Op& op = f.ops[i];
+        unsigned k = op.kind;
+        if (k & RE_K_CHOICE) {
+            todo.push_back({i + 1, mode});
+            todo.push_back({op.link, mode});
+        } else if (k & RE_K_BRACKET) {
+            todo.push_back({i + 1, mode});
+        } else if (k == RE_K_JUMP) {
+            todo.push_back({op.link, mode});
+        } else if (k == RE_K_EXIT) {
+            if (op.link < 0) return false;
+            todo.push_back({op.link, mode});
+        } else if (k == RE_K_CASE || k == RE_K_NOCASE) {
+            todo.push_back({i + 1, k == RE_K_CASE ? 1 : 0});
+        } else if (k >= RE_K_ANY && k <= RE_K_NALNUM) {
+            elems.push_back({i, mode});
+        } else if (k == RE_K_NOT || k == RE_K_ACCEPT || k == RE_K_NEWLINE) {
+            return false;
+        } else {
+            todo.push_back({i + 1, mode}); // anchors, selections, no-ops
+        }
+    }
+    return true;
+}
+
+void ElementChars(const Flat& f, int i, int mode, uint8_t* out) {
+    const Op& op = f.ops[i];
+    if (op.kind == RE_K_CHAR) {
+        out[op.ch] = 1;
+        if (!mode) out[OtherCase(op.ch)] = 1;
+    } else if (op.kind == RE_K_ANY) {
+        memset(out, 1, 256);
+    } else {
+        const uint8_t* tab = &f.tables[op.tab + (mode ? 0 : 256)];
+        for (int c = 0; c < 256; ++c) out[c] |= tab[c];
+    }
+}
+
+void AnalysePairs(Flat& f, int mode0) {
+    std::vector<std::pair<int, int>> firsts;
+    f.pair_ok[mode0] = false;
+    if (!Closure(f, 0, mode0, firsts)) return;
+    f.pairs[mode0].assign(256 * 4, 0);
+    for (auto [i, mode] : firsts) {
+        std::vector<std::pair<int, int>> seconds;
+        if (!Closure(f, i + 1, mode, seconds)) return;
+        uint8_t c1s[256] = {0}, c2s[256] = {0};
+        ElementChars(f, i, mode, c1s);
+        for (auto [j, m2] : seconds) ElementChars(f, j, m2, c2s);
+        for (int c1 = 0; c1 < 256; ++c1) {
+            if (!c1s[c1]) continue;
+            for (int c2 = 0; c2 < 256; ++c2)
+                if (c2s[c2]) f.pairs[mode0][c1 * 4 + (c2 >> 6)] |= uint64_t(1) << (c2 & 63);
+        }
+    }
+    f.pair_ok[mode0] = true;
+}
+
+void AnalyseFirst(Flat& f, int mode0) {
+    // Depth-first over the zero-width paths from the first node; every
+    // character element reached adds the characters it accepts. A path that
+    // can match without a character (accept, `\n`, `~`) disables the filter.
+    uint8_t* first = f.first[mode0];
+    memset(first, 0, 256);
+    std::vector<uint8_t> seen(f.ops.size() * 2, 0);
+    std::vector<std::pair<int, int>> todo{{0, mode0}};
+    bool ok = true;
+    while (!todo.empty() && ok) {
+        auto [i, mode] = todo.back();
+        todo.pop_back();
+        if (i < 0 || i >= static_cast<int>(f.ops.size())) continue;
+        if (seen[i * 2 + mode]) continue;
+        seen[i * 2 + mode] = 1;
+        const Op& op = f.ops[i];
+        unsigned k = op.kind;
+        if (k & RE_K_CHOICE) {
+            todo.push_back({i + 1, mode});
+            todo.push_back({op.link, mode});
+        } else if (k & RE_K_BRACKET) {
+            todo.push_back({i + 1, mode});
+        } else if (k == RE_K_JUMP) {
+            todo.push_back({op.link, mode});
+        } else if (k == RE_K_EXIT) {
+            if (op.link < 0) ok = false;
+            else todo.push_back({op.link, mode});
+        } else if (k == RE_K_CASE) {
+            todo.push_back({i + 1, 1});
+        } else if (k == RE_K_NOCASE) {
+            todo.push_back({i + 1, 0});
+        } else if (k == RE_K_CHAR) {
+            first[op.ch] = 1;
+            if (!mode) first[OtherCase(op.ch)] = 1;
+        } else if (k == RE_K_ANY) {
+            memset(first, 1, 256);
+        } else if (k >= RE_K_SET && k <= RE_K_NALNUM) {
+            const uint8_t* tab = &f.tables[op.tab + (mode ? 0 : 256)];
+            for (int c = 0; c < 256; ++c) first[c] |= tab[c];
+        } else if (k == RE_K_NOT || k == RE_K_ACCEPT || k == RE_K_NEWLINE) {
+            ok = false;
+        } else {
+            todo.push_back({i + 1, mode}); // anchors, selections, no-ops
+        }
+    }
+    f.first_ok[mode0] = ok;
+    int n = 0;
+    for (int c = 0; c < 256; ++c) {
+        if (first[c]) {
+            if (n < 2) f.first_chars[mode0][n] = static_cast<uint8_t>(c);
+            ++n;
+        }
+    }
+    f.first_count[mode0] = n;
+}
+
+} // namespace
+
+Flat* BuildFlat(const RE_NODE* first) {
+    Flat* f = new (std::nothrow) Flat;
+    if (!f) return nullptr;
+    std::unordered_map<const RE_NODE*, int> index;
+    int n = 0;
+    for (const RE_NODE* x = first; x; x = x->next) index[x] = n++;
+    f->ops.resize(n);
+    int i = 0;
+    for (const RE_NODE* x = first; x; x = x->next, ++i) {
+        Op& op = f->ops[i];
+        op.kind = x->kind;
+        op.ch = op.chu = 0;
+        op.link = -1;
+        op.memo = -1;
+        op.tab = -1;
+        unsigned k = x->kind;
+        if (k & RE_K_CHOICE) {
+            op.link = x->arg.link ? index[x->arg.link] : -1;
+            op.memo = f->memo_points++;
+        } else if (k == RE_K_JUMP || k == RE_K_EXIT) {
+            op.link = x->arg.link ? index[x->arg.link] : -1;
+        } else if (k == RE_K_CHAR) {
+            op.ch = static_cast<uint8_t>(x->arg.ch);
+            op.chu = static_cast<uint8_t>(Upper(op.ch));
+        } else if (k >= RE_K_SET && k <= RE_K_NALNUM && k != RE_K_CHAR) {
+            op.tab = static_cast<int32_t>(f->tables.size());
+            f->tables.resize(f->tables.size() + 512);
+            uint8_t* cs = &f->tables[op.tab];
+            uint8_t* ci = cs + 256;
+            for (unsigned c = 0; c < 256; ++c) {
+                if (k == RE_K_SET || k == RE_K_NSET) {
+                    bool in = InSet(x->arg.set, c);
+                    bool in_any = in || InSet(x->arg.set, OtherCase(c));
+                    cs[c] = (k == RE_K_SET) ? in : !in;
+                    ci[c] = (k == RE_K_SET) ? in_any : !in_any;
+                } else {
+                    cs[c] = ci[c] = ElementAccepts(k, c);
+                }
+            }
+        } else if (k == RE_K_CASE || k == RE_K_NOCASE) {
+            f->has_case = true;
+        } else if (k == RE_K_NOT) {
+            f->has_not = true;
+        }
+    }
+    for (const Op& op : f->ops) {
+        if (op.kind == RE_K_CASE || op.kind == RE_K_NOCASE) continue;
+        f->anchored = op.kind == RE_K_BOL;
+        break;
+    }
+    AnalyseFirst(*f, 0);
+    AnalyseFirst(*f, 1);
+    AnalysePairs(*f, 0);
+    AnalysePairs(*f, 1);
+    return f;
+}
+
+void FreeFlat(void* flat) { delete static_cast<Flat*>(flat); }
+
+void Memo::Reset(int new_base) {
+    base = new_base;
+    if (touched >= 0) {
+        size_t words = std::min(bits.size(), (size_t(touched + 1) * per_pos + 63) / 64);
+        std::fill(bits.begin(), bits.begin() + words, 0);
+    }
+    touched = -1;
+}
+
+void Memo::BeginTry(int start) {
+    if (cap == 0 || start < base || start - base >= cap / 2) Reset(start);
+}
+
+int Memo::Visit(int pos, int index) {
+    int off = pos - base;
+    if (off < 0) return -1;
+    if (off >= cap) {
+        size_t want = std::max<size_t>({size_t(cap) * 2, size_t(off) + 1, 256});
+        size_t words = (want * per_pos + 63) / 64;
+        if (words * 8 > kMaxMemoBytes) return -1;
+        try {
+            bits.resize(words, 0);
+        } catch (...) {
+            return -1;
+        }
+        cap = static_cast<int>(want);
+    }
+    if (off > touched) touched = off;
+    size_t bit = size_t(off) * per_pos + index;
+    uint64_t& w = bits[bit >> 6];
+    uint64_t m = uint64_t(1) << (bit & 63);
+    if (w & m) return 1;
+    w |= m;
+    return 0;
+}
+
+int Walker::Try(int start, int line, int mode0, Result& out) {
+    return TryFrom(0, start, line, mode0, out);
+}
+
+int Walker::TryFrom(int node, int start, int line, int mode0, Result& out) {
+    const std::vector<Op>& ops = flat->ops;
+    const uint8_t* tables = flat->tables.data();
+    Text& t = *text;
+    const int casef = flat->has_case ? 2 : 1;
+    const int notm = flat->has_not ? 2 : 1;
+    int cap[20];
+    for (int& c : cap) c = -1;
+    int sel = -1;
+    stack.clear();
+    int i = node, p = start, li = line, mode = mode0, notf = 0;
+    auto push = [&](int op, int pos, int aux) -> bool {
+        if (stack.size() >= kMaxFrames) return false;
+        try {
+            stack.push_back({op, pos, aux});
+        } catch (...) {
+            return false;
+        }
+        return true;
+    };
+    for (;;) {
+        const Op& op = ops[i];
+        const unsigned k = op.kind;
+        bool cond = false;
+        if (k >= RE_K_ANY && k <= RE_K_NALNUM) {
+            bool atend = p >= t.ends[li];
+            bool hit = false;
+            if (!atend) {
+                unsigned c = static_cast<uint8_t>(t.buf[p]);
+                if (k == RE_K_CHAR) hit = mode ? c == op.ch : Upper(c) == op.chu;
+                else if (k == RE_K_ANY) hit = true;
+                else hit = tables[op.tab + (mode ? 0 : 256) + c];
+            }
+            if (notf) {
+                notf = 0;
+                if (atend) {
+                    ++i;
+                    continue;
+                }
+                if (hit) goto fail;
+            } else if (!hit) {
+                goto fail;
+            }
+            ++p;
+            ++i;
+            continue;
+        }
+        if (k & RE_K_CHOICE) {
+            int idx = (op.memo * casef + (casef > 1 ? mode : 0)) * notm + (notm > 1 ? notf : 0);
+            int v = memo.Visit(p, idx);
+            if (v < 0) return -1;
+            if (v) goto fail;
+            int aux = li | (mode << 30) | (notf << 29);
+            if (k & RE_K_GREEDY) {
+                if (!push(op.link, p, aux)) return -1;
+                ++i;
+            } else {
+                if (!push(i + 1, p, aux)) return -1;
+                i = op.link;
+            }
+            continue;
+        }
+        if (k & RE_K_BRACKET) {
+            if (notf) {
+                // `~(...)`: the try succeeds here, consuming nothing, exactly
+                // when the group with the rest of the program cannot match.
+                notf = 0;
+                if (depth >= kMaxNotDepth) return -1;
+                Walker sub(flat, text);
+                sub.depth = depth + 1;
+                sub.memo.per_pos = memo.per_pos;
+                sub.memo.Reset(p);
+                Result r;
+                int res = sub.TryFrom(i, p, li, mode, r);
+                if (res < 0) return -1;
+                if (res > 0) goto fail;
+                goto success;
+            }
+            if (k & RE_K_TAGGED) {
+                int g = k & 0xFF;
+                int slot = (k & RE_K_OPEN) ? g : 10 + g;
+                if (g >= 1 && g <= 9 && cap[slot] < 0) {
+                    if (!push(-1 - slot, -1, 0)) return -1;
+                    cap[slot] = p;
+                }
+            }
+            ++i;
+            continue;
+        }
+        switch (k) {
+        case RE_K_NOP: ++i; continue;
+        case RE_K_JUMP: i = op.link; continue;
+        case RE_K_EXIT:
+            if (op.link < 0) goto success;
+            i = op.link;
+            continue;
+        case RE_K_BOL: cond = p == t.starts[li]; break;
+        case RE_K_EOL: cond = p >= t.ends[li]; break;
+        case RE_K_BOW:
+        case RE_K_EOW: {
+            bool cur = p < t.ends[li] && IsWordChar(static_cast<uint8_t>(t.buf[p]));
+            bool prev = p > t.starts[li] && IsWordChar(static_cast<uint8_t>(t.buf[p - 1]));
+            cond = k == RE_K_BOW ? (cur && !prev) : (prev && !cur);
+            break;
+        }
+        case RE_K_CASE: mode = 1; ++i; continue;
+        case RE_K_NOCASE: mode = 0; ++i; continue;
+        case RE_K_NOT: notf ^= 1; ++i; continue;
+        case RE_K_ACCEPT: goto success;
+        case RE_K_NEWLINE: {
+            if (!t.lines) {
+                ++i;
+                continue;
+            }
+            bool atend = p >= t.ends[li];
+            if (notf) {
+                notf = 0;
+                if (atend) goto fail;
+                ++p;
+                ++i;
+                continue;
+            }
+            if (!atend) goto fail;
+            if (li + 1 >= static_cast<int>(t.ends.size())) {
+                if (!t.more || !t.more(t.ctx, &t)) goto fail;
+            }
+            ++li;
+            p = t.starts[li];
+            ++i;
+            continue;
+        }
+        default:
+            if (k >= RE_K_SELECT && k <= RE_K_SELECT + 9) {
+                if (!push(kSelFrame, sel, 0)) return -1;
+                sel = static_cast<int>(k) - RE_K_SELECT;
+            }
+            ++i;
+            continue;
+        }
+        // Anchors.
+        if (notf) {
+            cond = !cond;
+            notf = 0;
+        }
+        if (cond) {
+            ++i;
+            continue;
+        }
+    fail:
+        for (;;) {
+            if (stack.empty()) return 0;
+            Frame f = stack.back();
+            stack.pop_back();
+            if (f.op >= 0) {
+                i = f.op;
+                p = f.pos;
+                li = f.aux & 0x1FFFFFFF;
+                mode = (f.aux >> 30) & 1;
+                notf = (f.aux >> 29) & 1;
+                break;
+            }
+            if (f.op == kSelFrame) sel = f.pos;
+            else cap[-1 - f.op] = f.pos;
+        }
+    }
+success:
+    out.end = p;
+    out.end_line = li;
+    memcpy(out.cap, cap, sizeof cap);
+    out.sel = sel;
+    return 1;
+}
+
+int Scanner::Find(int s) {
+    if (count == 1) {
+        const void* hit = memchr(buf + s, c0, end - s);
+        return hit ? static_cast<int>(static_cast<const char*>(hit) - buf) : end;
+    }
+    if (count == 2) {
+        if (next0 < s) {
+            const void* hit = memchr(buf + s, c0, end - s);
+            next0 = hit ? static_cast<int>(static_cast<const char*>(hit) - buf) : end;
+        }
+        if (next1 < s) {
+            const void* hit = memchr(buf + s, c1, end - s);
+            next1 = hit ? static_cast<int>(static_cast<const char*>(hit) - buf) : end;
+        }
+        return std::min(next0, next1);
+    }
+    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf);
+    while (s < end && !set[b[s]]) ++s;
+    return s;
+}
+
+void Scanner::Init(const Flat& f, int mode, const char* text, int length) {
+    buf = text;
+    end = length;
+    set = f.first[mode];
+    count = f.first_count[mode];
+    c0 = f.first_chars[mode][0];
+    c1 = f.first_chars[mode][1];
+    next0 = next1 = -1;
+}
+
+void InitMemo(Walker& w) {
+    const Flat& f = *w.flat;
+    w.memo.per_pos = std::max(1, f.memo_points) * (f.has_case ? 2 : 1) * (f.has_not ? 2 : 1);
+}
+
+} // namespace re
+
+using namespace re;
+
+int RegexMatchRange(const RE_NODE* program, const char* text, int length, int scan_start,
+                    int* groups, int flags) {
+    if (!program || !text || length < 1) return 0;
+    const Flat* f = static_cast<const Flat*>(program->flat);
+    if (!f || scan_start < 0 || scan_start > length) return 0;
+    int mode = (flags & RE_S_CASE) ? 1 : 0;
+    Text t;
+    t.buf = text;
+    t.starts.push_back(0);
+    t.ends.push_back(length);
+    Walker w(f, &t);
+    InitMemo(w);
+    Result r;
+    int found = 0, s = scan_start;
+    if (f->anchored) {
+        if (scan_start == 0) {
+            w.memo.BeginTry(0);
+            found = w.Try(0, 0, mode, r); // at position 0
+        }
+    } else {
+        Scanner sc;
+        sc.Init(*f, mode, text, length);
+        for (; s <= length; ++s) {
+            if (f->first_ok[mode]) {
+                s = sc.Find(s);
+                if (s >= length) break;
+                if (f->pair_ok[mode] && s + 1 < length &&
+                    !f->PairPossible(mode, static_cast<uint8_t>(text[s]),
+                                     static_cast<uint8_t>(text[s + 1])))
+                    continue;
+            }
+            w.memo.BeginTry(s);
+            found = w.Try(s, 0, mode, r);
+            if (found) break;
+        }
+    }
+    if (found <= 0) return 0;
+    if (groups) {
+        memcpy(groups, r.cap, sizeof r.cap);
+        if (r.sel > 0) {
+            groups[0] = r.cap[r.sel];
+            groups[10] = r.cap[10 + r.sel];
+        } else {
+            groups[0] = s;
+            groups[10] = r.end;
+        }
+    }
+    return 1;
+}

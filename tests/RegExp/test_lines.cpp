@@ -1,0 +1,139 @@
+// The matcher over buffer lines: matches across line ends, both directions,
+// the skip and wrap flags, the range limits, group selection, and a search
+// that is too complex failing alone.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RegExp/regexp.h"
+#include "tests/RegExp/regexp_test_support.h"
+
+namespace {
+
+struct LineCase {
+    const char* name;
+    const char* pattern;
+    std::vector<std::string> lines;
+    int first_line, first_col, last_line, last_col;
+    int line, col, forward, flags;
+    int result;
+    RE_MATCH_REC rec0;
+    int wrapped;
+};
+
+const LineCase kLineCases[] = {
+    {"across a line end", "abc\\ndef", {"xxabc", "defyy"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 2, 2, 3}, 0},
+    {"across two line ends", "c\\n\\nd", {"abc", "", "de"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 2, 3, 1}, 0},
+    {"newline needs the line end", "a\\nb", {"ab", "b"}, 1, 0, -3, -3, 1, 0, 1, 0, 0, {}, 0},
+    {"anchor forward tries column 0 only", "^abc", {"abc abc", "zabc"}, 1, 0, -3, -3, 1, 1, 1, 0, 0, {}, 0},
+    {"anchor backward", "^abc", {"abc abc"}, 1, 0, -3, -3, 1, 6, 0, 0, 1, {1, 0, 1, 3}, 0},
+    {"backward from a later line", "ab", {"ab ab", "x"}, 1, 0, -3, -3, 2, 0, 0, 0, 1, {1, 3, 1, 5}, 0},
+    {"backward from a column", "ab", {"ab ab"}, 1, 0, -3, -3, 1, 2, 0, 0, 1, {1, 0, 1, 2}, 0},
+    {"skip forward", "ab", {"ab ab"}, 1, 0, -3, -3, 1, 0, 1, RE_S_SKIP, 1, {1, 3, 1, 5}, 0},
+    {"skip past the line end", "ab", {"ab", "ab"}, 1, 0, -3, -3, 1, 2, 1, RE_S_SKIP, 1, {2, 0, 2, 2}, 0},
+    {"skip backward at column 0", "ab", {"ab", "ab"}, 1, 0, -3, -3, 2, 0, 0, RE_S_SKIP, 1, {1, 0, 1, 2}, 0},
+    {"no wrap", "ab", {"ab", "x"}, 1, 0, -3, -3, 2, 0, 1, 0, 0, {}, 0},
+    {"wrap forward", "ab", {"ab", "x"}, 1, 0, -3, -3, 2, 0, 1, RE_S_WRAP, 1, {1, 0, 1, 2}, 1},
+    {"wrap backward", "x", {"ab", "x"}, 1, 0, -3, -3, 1, 0, 0, RE_S_WRAP, 1, {2, 0, 2, 1}, 1},
+    {"at or after the last column", "ab", {"x ab"}, 1, 0, 1, 2, 1, 0, 1, 0, 0, {}, 0},
+    {"before the first column", "ab", {"ab x"}, 1, 1, 1, 4, 1, 4, 0, 0, 0, {}, 0},
+    {"outside the range", "ab", {"ab", "ab", "ab"}, 1, 0, 2, -3, 3, 0, 1, 0, -1, {}, 0},
+    {"empty range", "ab", {"ab", "ab"}, 2, 0, 1, -3, 2, 0, 1, 0, -1, {}, 0},
+    {"case-sensitive", "AB", {"ab"}, 1, 0, -3, -3, 1, 0, 1, RE_S_CASE, 0, {}, 0},
+    {"case-insensitive", "AB", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 0, 1, 2}, 0},
+    {"selection", "{a}b\\1", {"xab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 2}, 0},
+    {"selection of an unset group", "{x}?b\\1", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 1}, 0},
+};
+
+class LineSearch : public BufferTest {};
+
+TEST_F(LineSearch, TableOfSearches) {
+    for (const LineCase& c : kLineCases) {
+        SCOPED_TRACE(c.name);
+        VMB* b = Make(c.lines);
+        int err;
+        RE_NODE* p = RE_Compile(c.pattern, 0, 3, &err);
+        ASSERT_NE(p, nullptr) << err;
+        RE_MATCH m;
+        m.wrapped = 9;
+        int sel = -1;
+        int r = RegexSearchLines(b, c.first_line, c.first_col, c.last_line, c.last_col, c.line,
+                                 c.col, c.forward, p, c.flags, &m, &sel);
+        EXPECT_EQ(r, c.result);
+        if (r == 1) {
+            EXPECT_EQ(m.rec[0].start_line, c.rec0.start_line);
+            EXPECT_EQ(m.rec[0].start_col, c.rec0.start_col);
+            EXPECT_EQ(m.rec[0].end_line, c.rec0.end_line);
+            EXPECT_EQ(m.rec[0].end_col, c.rec0.end_col);
+            EXPECT_EQ(m.wrapped, c.wrapped);
+        }
+        RegexFree(p);
+        vmb_close(b, 0);
+    }
+}
+
+TEST_F(LineSearch, GroupsAndKeepWhole) {
+    VMB* b = Make({"xab", "b"});
+    int err;
+    RE_NODE* p = RE_Compile("{a}b\\1", 0, 3, &err);
+    RE_MATCH m;
+    int sel = 0;
+    ASSERT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, p, RE_S_KEEP_WHOLE, &m, &sel), 1);
+    EXPECT_EQ(sel, 1);
+    EXPECT_EQ(m.rec[0].start_col, 1);
+    EXPECT_EQ(m.rec[0].end_col, 3);
+    EXPECT_EQ(m.rec[1].start_col, 1);
+    EXPECT_EQ(m.rec[1].end_col, 2);
+    EXPECT_EQ(m.rec[2].start_line, -1);
+    RegexFree(p);
+    // The end of a group is recorded through its closing bracket.
+    p = RE_Compile("{a}|{b}", 0, 3, &err);
+    ASSERT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 2, 0, 1, p, 0, &m, &sel), 1);
+    EXPECT_EQ(sel, 0);
+    EXPECT_EQ(m.rec[1].start_line, 2);
+    EXPECT_EQ(m.rec[1].end_col, 1);
+    RegexFree(p);
+}
+
+TEST_F(LineSearch, LongLinesAndTooComplexFailsAlone) {
+    const std::string million(1000000, 'a');
+    VMB* b = Make({"x", million, "y"});
+    int err;
+    RE_NODE* all = RE_Compile("a.*$", 0, 3, &err);
+    RE_MATCH m;
+    int sel;
+    ASSERT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, all, 0, &m, &sel), 1);
+    EXPECT_EQ(m.rec[0].start_line, 2);
+    EXPECT_EQ(m.rec[0].end_col, 1000000);
+    RE_NODE* patho = RE_Compile("(a|aa)*b", 0, 3, &err);
+    EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, patho, 0, &m, &sel), 0);
+    RegexFree(patho);
+    vmb_close(b, 0);
+
+    // Five million characters of `.*` need more backtracking entries than
+    // one search may take: this search fails, the next one works.
+    b = Make({std::string(5000000, 'a'), "b"});
+    EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, all, 0, &m, &sel), RE_SEARCH_TOO_COMPLEX);
+    RE_NODE* p = RE_Compile("b", 0, 3, &err);
+    EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), 1);
+    EXPECT_EQ(m.rec[0].start_line, 2);
+    RegexFree(p);
+    RegexFree(all);
+}
+
+TEST_F(LineSearch, BadArguments) {
+    VMB* b = Make({"ab"});
+    int err;
+    RE_NODE* p = RE_Compile("ab", 0, 3, &err);
+    RE_MATCH m;
+    int sel;
+    EXPECT_EQ(RegexSearchLines(nullptr, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), -1);
+    EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, nullptr, 0, &m, &sel), -1);
+    EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 7, 0, 1, p, 0, &m, &sel), -1);
+    VMB* empty = Make({});
+    EXPECT_EQ(RegexSearchLines(empty, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), 0);
+    RegexFree(p);
+}
+
+} // namespace
