@@ -4,7 +4,8 @@
 #   win32  the shipped 32-bit program and libraries (i686)
 #   win64  the same sources for x86_64, whose tests run where 32-bit code cannot
 #   host   the portable core, natively, with sanitizers
-# Usage: build.sh [win32|win64|host ...]   (default: all three)
+# Usage: build.sh [win32|win64|host|bench ...]   (default: win32 win64 host)
+# QW_BUILD_TARGETS limits what is built in each tree (default: everything).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -26,7 +27,8 @@ build_one() {
         *) echo "build.sh: unknown build '$1'" >&2; exit 2 ;;
     esac
     echo "[build] $1"
-    cmake --build "$QW_BUILD_ROOT/$1"
+    # shellcheck disable=SC2086
+    cmake --build "$QW_BUILD_ROOT/$1" ${QW_BUILD_TARGETS:+--target $QW_BUILD_TARGETS}
 }
 
 targets=("$@")

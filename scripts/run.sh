@@ -11,7 +11,7 @@ export QW_BUILD_ROOT
 "$here/setup.sh"
 . "$here/wine-env.sh"
 if [ "$QW_TEST_ARCH" = i686 ]; then tree=win32; else tree=win64; fi
-"$here/build.sh" "$tree"
+QW_BUILD_TARGETS="QW32 VoroSpell" "$here/build.sh" "$tree"
 
 # The tests use the null display driver; an interactive run needs X11.
 export WINEPREFIX_RUN="$QW_BUILD_ROOT/wineprefix-x11"
