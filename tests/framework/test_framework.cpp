@@ -10,6 +10,10 @@
 namespace {
 
 const char kClass[] = "QWTestWindow";
+// Message-only windows: they dispatch like any other but never involve the
+// desktop shell, which a parallel test run (with processes that crash on
+// purpose) can keep busy for a long time.
+const HWND kParent = HWND_MESSAGE;
 constexpr UINT kPing = WM_USER + 0x10;
 
 class RecordingWindow : public fw::Window {
@@ -44,7 +48,7 @@ protected:
 
 TEST_F(FrameworkTest, ObjectSeesItsOwnCreationAndIsFoundFromItsHandle) {
     RecordingWindow w;
-    ASSERT_TRUE(w.Create(kClass, "t", WS_OVERLAPPEDWINDOW, 0, 0, 0, 100, 100));
+    ASSERT_TRUE(w.Create(kClass, "t", WS_OVERLAPPEDWINDOW, 0, 0, 0, 100, 100, kParent));
     ASSERT_NE(w.hwnd(), nullptr);
     ASSERT_GE(w.seen.size(), 2u);
     EXPECT_EQ(w.seen[0], static_cast<UINT>(WM_NCCREATE));
@@ -60,7 +64,7 @@ TEST_F(FrameworkTest, ObjectSeesItsOwnCreationAndIsFoundFromItsHandle) {
 
 TEST_F(FrameworkTest, PostedUserMessageReachesTheWindowProcedure) {
     RecordingWindow w;
-    ASSERT_TRUE(w.Create(kClass, "t", WS_OVERLAPPEDWINDOW, 0, 0, 0, 100, 100));
+    ASSERT_TRUE(w.Create(kClass, "t", WS_OVERLAPPEDWINDOW, 0, 0, 0, 100, 100, kParent));
     ASSERT_TRUE(PostMessageA(w.hwnd(), kPing, 0, 1234));
     EXPECT_TRUE(qwtest::PumpUntil([&] { return w.ping_value == 1234; }, 5000));
     EXPECT_EQ(SendMessageA(w.hwnd(), kPing, 0, 5), 42);
@@ -68,7 +72,7 @@ TEST_F(FrameworkTest, PostedUserMessageReachesTheWindowProcedure) {
 }
 
 TEST_F(FrameworkTest, SubclassRoutesToObjectAndRestoresThePreviousProcedure) {
-    HWND h = CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr,
+    HWND h = CreateWindowExA(0, "STATIC", "x", WS_CHILD, 0, 0, 10, 10, kParent,
                              nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(h, nullptr);
     LONG_PTR original = GetWindowLongPtrA(h, GWLP_WNDPROC);
@@ -93,7 +97,7 @@ TEST_F(FrameworkTest, SelfOwnedObjectDeletesItselfAfterItsWindowIsGone) {
     auto* w = new RecordingWindow;
     w->self_delete = true;
     w->deleted_flag = &deleted;
-    ASSERT_TRUE(w->Create(kClass, "t", WS_OVERLAPPEDWINDOW, 0, 0, 0, 50, 50));
+    ASSERT_TRUE(w->Create(kClass, "t", WS_OVERLAPPEDWINDOW, 0, 0, 0, 50, 50, kParent));
     DestroyWindow(w->hwnd());
     EXPECT_TRUE(deleted);
 }
