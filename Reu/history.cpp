@@ -8,6 +8,7 @@
 
 #include "opsys/command_value_source.h"
 #include "opsys/msgout.h"
+#include "opsys/shell_outlets.h"
 #include "Reu/config_format.h"
 #include "Reu/reu_file.h"
 #include "Reu/reu_lines.h"
@@ -23,7 +24,6 @@ enum : unsigned {
 constexpr unsigned kSerious = QW_MSG_SERIOUS | QW_MSG_LOG | QW_MSG_BOX; // 0x4030
 
 std::atomic<HistoryStampFillFn> g_stamp_filler{nullptr};
-std::atomic<ConfigFilePathFn> g_config_path{nullptr};
 
 struct ConfigFileGroup {
     const char* file;
@@ -71,8 +71,7 @@ bool IsStampListName(const char* name) {
 
 std::string ConfigPath(const char* name) {
     char out[264] = "";
-    ConfigFilePathFn fn = g_config_path.load();
-    if (fn && fn(out, name, 0)) return out;
+    if (GetConfigFilePath(out, name, 0)) return out;
     return name;
 }
 
@@ -227,10 +226,6 @@ int HistoryListSetLine(const char* name, int line, const char* text) {
 }
 
 // ---- Configuration files ---------------------------------------------------
-
-ConfigFilePathFn SetConfigFilePathSource(ConfigFilePathFn fn) {
-    return g_config_path.exchange(fn);
-}
 
 int SaveHistoryFiles() {
     int all_ok = 1;

@@ -73,11 +73,8 @@ int HistoryListSetLine(const char* name, int line, const char* text);
 
 // ---- Configuration files ---------------------------------------------------
 
-// Where the configuration files live: the shell installs a function that
-// writes the path of `name` in the user's configuration folder into out
-// (260 characters) and returns out. Without one, names are used as they are.
-using ConfigFilePathFn = char* (*)(char* out, const char* name, int flag);
-ConfigFilePathFn SetConfigFilePathSource(ConfigFilePathFn fn);
+// The files live in the user's configuration folder (GetConfigFilePath);
+// while that folder is unknown, their names are used as they are.
 
 // Writes "QwConfig", "QWHistory" and "QWBuildSetup", in this order. Each file
 // is complete or untouched: a failure reports string 1404 and keeps the old

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "opsys/shell_outlets.h"
 #include "Reu/config_format.h"
 #include "Reu/reu_file.h"
 #include "tests/Reu/reu_test_env.h"
@@ -234,9 +235,9 @@ TEST_F(History, PackAndUnpack) {
 // ---- configuration files ----------------------------------------------------
 
 std::string g_config_dir;
-char* TestConfigPath(char* out, const char* name, int) {
-    std::strcpy(out, (g_config_dir + name).c_str());
-    return out;
+int TestConfigFolder(char* out, int size, int) {
+    std::snprintf(out, static_cast<size_t>(size), "%s", g_config_dir.c_str());
+    return 1;
 }
 
 class ConfigFiles : public reutest::EngineTest {
@@ -244,10 +245,12 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         g_config_dir = dir.path();
-        SetConfigFilePathSource(TestConfigPath);
+        QwShellOutlets outlets{};
+        outlets.config_folder = TestConfigFolder;
+        QwSetShellOutlets(&outlets);
     }
     void TearDown() override {
-        SetConfigFilePathSource(nullptr);
+        QwSetShellOutlets(nullptr);
         ReuSetWriteFaultForTest(-1);
         EngineTest::TearDown();
     }
