@@ -14,7 +14,12 @@ else()
 endif()
 
 # Third-party libraries built by scripts/setup.sh from Debian's sources.
-set(QW_DEPS_PREFIX "$ENV{HOME}/.cache/qw/deps-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH
+if(DEFINED ENV{QW_CACHE})
+  set(_qw_cache "$ENV{QW_CACHE}")
+else()
+  set(_qw_cache "$ENV{HOME}/.cache/qw")
+endif()
+set(QW_DEPS_PREFIX "${_qw_cache}/deps-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH
     "Prefix of the cross-built third-party libraries")
 if(NOT EXISTS ${QW_DEPS_PREFIX}/lib/libroaring.a)
   message(FATAL_ERROR "Third-party libraries missing in ${QW_DEPS_PREFIX}: run scripts/setup.sh")

@@ -1,5 +1,5 @@
 # Sourced: the environment of the project's Wine prefix (kept outside the clone).
-export WINEPREFIX="${QW_WINEPREFIX:-$HOME/.cache/qw/wineprefix}"
+export WINEPREFIX="${QW_WINEPREFIX:-${QW_CACHE:-$HOME/.cache/qw}/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
