@@ -23,9 +23,8 @@ else
 fi
 export QW_TEST_ARCH
 
-# One persistent server, so each test program starts in a fraction of a second.
+# One persistent server per prefix, so each test program starts in a fraction
+# of a second. A second start for the same prefix exits at once.
 qw_wine_server_up() {
-    if ! pgrep -u "$(id -u)" -f "wineserver -p" >/dev/null 2>&1; then
-        wineserver -p >/dev/null 2>&1 || true
-    fi
+    wineserver -p >/dev/null 2>&1 || true
 }
