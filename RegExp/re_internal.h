@@ -107,6 +107,23 @@ struct Flat {
     bool PairPossible(int mode, unsigned c1, unsigned c2) const {
         return (pairs[mode][c1 * 4 + (c2 >> 6)] >> (c2 & 63)) & 1;
     }
+    // Literal texts one of which every match begins with (an alternation
+    // of words, a literal prefix), per initial case mode; valid only where
+    // lits_ok. Checking them at a candidate position is far cheaper than a
+    // try of the walker, which would fail there anyway.
+    static constexpr int kMaxLiterals = 16;
+    static constexpr int kMaxLiteralLength = 16;
+    struct Literal {
+        uint8_t length = 0;
+        uint16_t fold = 0; // bit j: character j compares without case
+        uint8_t ch[kMaxLiteralLength]; // upper case where folded
+    };
+    bool lits_ok[2] = {false, false};
+    std::vector<Literal> lits[2];
+    // 1 when one of the literals stands at `s` and ends before `end`.
+    bool LiteralAt(int mode, const char* buf, int s, int end) const;
+    // Every filter above at `s` (s < end): a match may begin there.
+    bool MayBeginAt(int mode, const char* buf, int s, int end) const;
 };
 
 Flat* BuildFlat(const RE_NODE* first);
@@ -170,18 +187,31 @@ struct Walker {
 // Sizes the walker's memo for its program.
 void InitMemo(Walker& w);
 
-// Finds the next position where a match can begin (the program's first
-// characters): memchr for one or two characters, a table otherwise.
+// Finds the next position where a match can begin: memchr for one or two
+// first characters, else a table of them (or of the pairs of first two
+// characters, where first characters are frequent), each candidate then
+// checked against the pairs and the literals.
 struct Scanner {
+    const Flat* flat = nullptr;
+    int mode = 0;
     const char* buf = nullptr;
     int end = 0;
     const uint8_t* set = nullptr;
+    const uint64_t* pairs = nullptr; // null unless the pair scan applies
     int count = 0;
     uint8_t c0 = 0, c1 = 0;
     int next0 = -1, next1 = -1;
+    // Candidates rejected by the pair check within kDenseGap of the one
+    // before, in a row; from kDenseMisses on the pair scan takes over.
+    static constexpr int kDenseGap = 32;
+    static constexpr int kDenseMisses = 4;
+    int dense = 0;
     void Init(const Flat& f, int mode, const char* text, int length);
     // The first position from s on (end when none).
     int Find(int s);
+
+private:
+    int FirstChar(int s);
 };
 
 } // namespace re

@@ -99,19 +99,14 @@ struct LineSearch {
                 if (filter) {
                     s = sc.Find(s);
                     if (s >= len) break;
-                    if (flat->pair_ok[mode] && s + 1 < len &&
-                        !flat->PairPossible(mode, static_cast<uint8_t>(text.buf[s]),
-                                            static_cast<uint8_t>(text.buf[s + 1])))
-                        continue;
                 }
                 walker.memo.BeginTry(s);
                 int r = attempt(s);
                 if (r) return r;
             }
         } else {
-            const uint8_t* set = flat->first[mode];
             for (int s = col; s >= 0; --s) {
-                if (filter && (s >= len || !set[static_cast<uint8_t>(text.buf[s])])) continue;
+                if (filter && (s >= len || !flat->MayBeginAt(mode, text.buf, s, len))) continue;
                 int r = attempt(s);
                 if (r) return r;
             }

@@ -116,51 +116,14 @@ void AnalysePairs(Flat& f, int mode0) {
 }
 
 void AnalyseFirst(Flat& f, int mode0) {
-    // Depth-first over the zero-width paths from the first node; every
-    // character element reached adds the characters it accepts. A path that
-    // can match without a character (accept, `\n`, `~`) disables the filter.
+    // Every character element reachable without consuming a character adds
+    // the characters it accepts; a path that can match without a character
+    // (accept, `\n`, `~`) disables the filter.
     uint8_t* first = f.first[mode0];
     memset(first, 0, 256);
-    std::vector<uint8_t> seen(f.ops.size() * 2, 0);
-    std::vector<std::pair<int, int>> todo{{0, mode0}};
-    bool ok = true;
-    while (!todo.empty() && ok) {
-        auto [i, mode] = todo.back();
-        todo.pop_back();
-        if (i < 0 || i >= static_cast<int>(f.ops.size())) continue;
-        if (seen[i * 2 + mode]) continue;
-        seen[i * 2 + mode] = 1;
-        const Op& op = f.ops[i];
-        unsigned k = op.kind;
-        if (k & RE_K_CHOICE) {
-            todo.push_back({i + 1, mode});
-            todo.push_back({op.link, mode});
-        } else if (k & RE_K_BRACKET) {
-            todo.push_back({i + 1, mode});
-        } else if (k == RE_K_JUMP) {
-            todo.push_back({op.link, mode});
-        } else if (k == RE_K_EXIT) {
-            if (op.link < 0) ok = false;
-            else todo.push_back({op.link, mode});
-        } else if (k == RE_K_CASE) {
-            todo.push_back({i + 1, 1});
-        } else if (k == RE_K_NOCASE) {
-            todo.push_back({i + 1, 0});
-        } else if (k == RE_K_CHAR) {
-            first[op.ch] = 1;
-            if (!mode) first[OtherCase(op.ch)] = 1;
-        } else if (k == RE_K_ANY) {
-            memset(first, 1, 256);
-        } else if (k >= RE_K_SET && k <= RE_K_NALNUM) {
-            const uint8_t* tab = &f.tables[op.tab + (mode ? 0 : 256)];
-            for (int c = 0; c < 256; ++c) first[c] |= tab[c];
-        } else if (k == RE_K_NOT || k == RE_K_ACCEPT || k == RE_K_NEWLINE) {
-            ok = false;
-        } else {
-            todo.push_back({i + 1, mode}); // anchors, selections, no-ops
-        }
-    }
-    f.first_ok[mode0] = ok;
+    std::vector<std::pair<int, int>> firsts;
+    f.first_ok[mode0] = Closure(f, 0, mode0, firsts);
+    for (auto [i, mode] : firsts) ElementChars(f, i, mode, first);
     int n = 0;
     for (int c = 0; c < 256; ++c) {
         if (first[c]) {
@@ -171,7 +134,113 @@ void AnalyseFirst(Flat& f, int mode0) {
     f.first_count[mode0] = n;
 }
 
+bool SameStart(const Flat::Literal& shorter, const Flat::Literal& longer) {
+    if (shorter.length > longer.length) return false;
+    uint16_t mask = static_cast<uint16_t>((1u << shorter.length) - 1);
+    return (shorter.fold & mask) == (longer.fold & mask) &&
+           memcmp(shorter.ch, longer.ch, shorter.length) == 0;
+}
+
+// Adds a literal unless one already kept is a prefix of it (that one
+// admits every position this one does); drops the kept ones it is a
+// prefix of. False when the set would grow too large.
+bool AddLiteral(std::vector<Flat::Literal>& lits, const Flat::Literal& lit) {
+    for (const Flat::Literal& k : lits)
+        if (SameStart(k, lit)) return true;
+    std::erase_if(lits, [&](const Flat::Literal& k) { return SameStart(lit, k); });
+    if (static_cast<int>(lits.size()) >= Flat::kMaxLiterals) return false;
+    lits.push_back(lit);
+    return true;
+}
+
+void AnalyseLiterals(Flat& f, int mode0) {
+    // Walks every path from the first node, spelling the characters of
+    // literal elements; a path ends at the first element that is not a
+    // literal (or at the end of the program, or at the length limit), and
+    // what it spelled so far is one literal. Zero-width conditions are
+    // passed over: they only narrow where a match may begin. An empty
+    // literal, too many of them or too long a walk disables the filter.
+    struct State {
+        int node;
+        int mode;
+        Flat::Literal lit;
+    };
+    std::vector<Flat::Literal>& lits = f.lits[mode0];
+    lits.clear();
+    f.lits_ok[mode0] = false;
+    std::vector<State> todo{{0, mode0, {}}};
+    int budget = 4096;
+    const int n = static_cast<int>(f.ops.size());
+    while (!todo.empty()) {
+        if (--budget < 0) {
+            lits.clear();
+            return;
+        }
+        State st = todo.back();
+        todo.pop_back();
+        bool end = st.node < 0 || st.node >= n;
+        if (!end) {
+            const Op& op = f.ops[st.node];
+            unsigned k = op.kind;
+            if (k & RE_K_CHOICE) {
+                todo.push_back({st.node + 1, st.mode, st.lit});
+                todo.push_back({op.link, st.mode, st.lit});
+                continue;
+            }
+            if (k & RE_K_BRACKET) {
+                ++st.node;
+            } else if (k == RE_K_JUMP || (k == RE_K_EXIT && op.link >= 0)) {
+                st.node = op.link;
+            } else if (k == RE_K_CASE || k == RE_K_NOCASE) {
+                st.mode = k == RE_K_CASE ? 1 : 0;
+                ++st.node;
+            } else if (k == RE_K_CHAR && st.lit.length < Flat::kMaxLiteralLength) {
+                Flat::Literal& l = st.lit;
+                l.ch[l.length] = st.mode ? op.ch : op.chu;
+                if (!st.mode) l.fold = static_cast<uint16_t>(l.fold | (1u << l.length));
+                ++l.length;
+                ++st.node;
+            } else if (k == RE_K_EXIT || k == RE_K_CHAR || (k >= RE_K_ANY && k <= RE_K_NALNUM) ||
+                       k == RE_K_NOT || k == RE_K_ACCEPT || k == RE_K_NEWLINE) {
+                end = true;
+            } else {
+                ++st.node; // anchors, selections, no-ops
+            }
+            if (!end) {
+                todo.push_back(st);
+                continue;
+            }
+        }
+        if (st.lit.length == 0 || !AddLiteral(lits, st.lit)) {
+            lits.clear();
+            return;
+        }
+    }
+    f.lits_ok[mode0] = !lits.empty();
+}
+
 } // namespace
+
+bool Flat::LiteralAt(int mode, const char* buf, int s, int end) const {
+    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf) + s;
+    for (const Literal& l : lits[mode]) {
+        if (l.length > end - s) continue;
+        int j = 0;
+        for (; j < l.length; ++j) {
+            unsigned c = b[j];
+            if (((l.fold >> j) & 1) ? Upper(c) != l.ch[j] : c != l.ch[j]) break;
+        }
+        if (j == l.length) return true;
+    }
+    return false;
+}
+
+bool Flat::MayBeginAt(int mode, const char* buf, int s, int end) const {
+    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf);
+    if (first_ok[mode] && !first[mode][b[s]]) return false;
+    if (pair_ok[mode] && s + 1 < end && !PairPossible(mode, b[s], b[s + 1])) return false;
+    return !lits_ok[mode] || LiteralAt(mode, buf, s, end);
+}
 
 Flat* BuildFlat(const RE_NODE* first) {
     Flat* f = new (std::nothrow) Flat;
@@ -227,6 +296,8 @@ Flat* BuildFlat(const RE_NODE* first) {
     AnalyseFirst(*f, 1);
     AnalysePairs(*f, 0);
     AnalysePairs(*f, 1);
+    AnalyseLiterals(*f, 0);
+    AnalyseLiterals(*f, 1);
     return f;
 }
 
@@ -445,7 +516,7 @@ success:
     return 1;
 }
 
-int Scanner::Find(int s) {
+int Scanner::FirstChar(int s) {
     if (count == 1) {
         const void* hit = memchr(buf + s, c0, end - s);
         return hit ? static_cast<int>(static_cast<const char*>(hit) - buf) : end;
@@ -462,18 +533,48 @@ int Scanner::Find(int s) {
         return std::min(next0, next1);
     }
     const uint8_t* b = reinterpret_cast<const uint8_t*>(buf);
+    auto pair_at = [&](int i) {
+        unsigned x = b[i], y = b[i + 1];
+        return (pairs[x * 4 + (y >> 6)] >> (y & 63)) & 1;
+    };
+    // Rare first characters are skipped fastest by the table alone. Once
+    // first characters keep turning up close together but fail the pair
+    // check (an alternation of words over ordinary text), one lookup of the
+    // pair at each position costs less than stopping at each of them.
+    while (pairs && dense < kDenseMisses) {
+        int from = s;
+        while (s < end && !set[b[s]]) ++s;
+        if (s + 1 >= end || pair_at(s)) return s;
+        dense = s - from < kDenseGap ? dense + 1 : 0;
+        ++s;
+    }
+    if (pairs) {
+        for (; s + 1 < end; ++s)
+            if (pair_at(s)) return s;
+    }
     while (s < end && !set[b[s]]) ++s;
     return s;
 }
 
-void Scanner::Init(const Flat& f, int mode, const char* text, int length) {
+int Scanner::Find(int s) {
+    for (;; ++s) {
+        s = FirstChar(s);
+        if (s >= end || flat->MayBeginAt(mode, buf, s, end)) return s;
+    }
+}
+
+void Scanner::Init(const Flat& f, int m, const char* text, int length) {
+    flat = &f;
+    mode = m;
     buf = text;
     end = length;
-    set = f.first[mode];
-    count = f.first_count[mode];
-    c0 = f.first_chars[mode][0];
-    c1 = f.first_chars[mode][1];
+    set = f.first[m];
+    pairs = f.pair_ok[m] && f.first_count[m] > 2 ? f.pairs[m].data() : nullptr;
+    count = f.first_count[m];
+    c0 = f.first_chars[m][0];
+    c1 = f.first_chars[m][1];
     next0 = next1 = -1;
+    dense = 0;
 }
 
 void InitMemo(Walker& w) {
@@ -511,10 +612,6 @@ int RegexMatchRange(const RE_NODE* program, const char* text, int length, int sc
             if (f->first_ok[mode]) {
                 s = sc.Find(s);
                 if (s >= length) break;
-                if (f->pair_ok[mode] && s + 1 < length &&
-                    !f->PairPossible(mode, static_cast<uint8_t>(text[s]),
-                                     static_cast<uint8_t>(text[s + 1])))
-                    continue;
             }
             w.memo.BeginTry(s);
             found = w.Try(s, 0, mode, r);

@@ -72,10 +72,24 @@ constexpr const char kDevIdent[] = "([A-Za-z_$][A-Za-z0-9_$]*)";
         ">", TK_EOW, 0, O, nullptr                                                      \
     }
 
-// Macros shared by the native table and dialect 4 after its `*` macro.
-#define RE_NATIVE_MACRO_ROWS                                                            \
+// The anchors, class brackets and operators the native, original and POSIX
+// dialects share; they differ only in the characters of these five.
+#define RE_OPERATOR_ROWS(ANY, CLS_NEG, OPT, STAR, MINSTAR)                              \
+    {"^", TK_BOL, 0, O, nullptr}, {"$", TK_EOL, 0, O, nullptr},                         \
+        {ANY, TK_ANY, 0, O, nullptr}, {"~", TK_NOT, 0, O, nullptr},                     \
+        {"[", TK_CLS_OPEN, 0, O, nullptr}, {"]", TK_CLS_CLOSE, 0, I, nullptr},          \
+        {CLS_NEG, TK_CLS_NEG, 0, I | A, nullptr}, {"-", TK_RANGE, 0, I | A, nullptr},   \
+        {"|", TK_OR, 0, O, nullptr}, {OPT, TK_OPT, 0, O, nullptr},                      \
+        {STAR, TK_STAR, 0, O, nullptr}, {"+", TK_PLUS, 0, O, nullptr},                  \
+        {MINSTAR, TK_MINSTAR, 0, O, nullptr}, {                                         \
+        "#", TK_MINPLUS, 0, O, nullptr                                                  \
+    }
+
+// Macros shared by the native table and dialect 4 after its `*` macro, and
+// (but for the hexadecimal-class rows, HEX and NOT_HEX) by dialect 5.
+#define RE_MACRO_ROWS(HEX, NOT_HEX)                                                     \
     {"\\:c", TK_MACRO, 0, M, kCtrl}, {"\\:C", TK_MACRO, 0, M, kNotCtrl},                \
-        {":h", TK_MACRO, 0, M, kHex}, {":H", TK_MACRO, 0, M, kNotHex},                  \
+        {HEX, TK_MACRO, 0, M, kHex}, {NOT_HEX, TK_MACRO, 0, M, kNotHex},                \
         {"\\:h", TK_MACRO, 0, M, kHexRun}, {"\\:i", TK_MACRO, 0, M, kInt},              \
         {"\\:q", TK_MACRO, 0, M, kQuoted}, {"\\:w", TK_MACRO, 0, M, kWord},             \
         {"\\:n", TK_MACRO, 0, M, kNumber}, {"\\:kc", TK_MACRO, 0, M, kIdent},           \
@@ -85,46 +99,20 @@ constexpr const char kDevIdent[] = "([A-Za-z_$][A-Za-z0-9_$]*)";
     }
 
 const ReRow kNative[] = {
-    {"^", TK_BOL, 0, O, nullptr},
-    {"$", TK_EOL, 0, O, nullptr},
-    {".", TK_ANY, 0, O, nullptr},
-    {"~", TK_NOT, 0, O, nullptr},
-    {"[", TK_CLS_OPEN, 0, O, nullptr},
-    {"]", TK_CLS_CLOSE, 0, I, nullptr},
-    {"^", TK_CLS_NEG, 0, I | A, nullptr},
-    {"-", TK_RANGE, 0, I | A, nullptr},
-    {"|", TK_OR, 0, O, nullptr},
-    {"?", TK_OPT, 0, O, nullptr},
-    {"*", TK_STAR, 0, O, nullptr},
-    {"+", TK_PLUS, 0, O, nullptr},
-    {"@", TK_MINSTAR, 0, O, nullptr},
-    {"#", TK_MINPLUS, 0, O, nullptr},
+    RE_OPERATOR_ROWS(".", "^", "?", "*", "@"),
     RE_GROUP_ROWS,
     RE_COLON_CLASS_ROWS,
     RE_CODE_ROWS,
     {"\\a", TK_CESC, 7, 0, nullptr},
     RE_CONTROL_ROWS_AFTER_BELL,
     RE_SELECTION_ROWS,
-    RE_NATIVE_MACRO_ROWS,
+    RE_MACRO_ROWS(":h", ":H"),
     {"\\", TK_ESC, 0, 0, nullptr},
     {nullptr, 0, 0, 0, nullptr},
 };
 
 const ReRow kOriginal[] = {
-    {"^", TK_BOL, 0, O, nullptr},
-    {"$", TK_EOL, 0, O, nullptr},
-    {"?", TK_ANY, 0, O, nullptr},
-    {"~", TK_NOT, 0, O, nullptr},
-    {"[", TK_CLS_OPEN, 0, O, nullptr},
-    {"]", TK_CLS_CLOSE, 0, I, nullptr},
-    {"!", TK_CLS_NEG, 0, I | A, nullptr},
-    {"-", TK_RANGE, 0, I | A, nullptr},
-    {"|", TK_OR, 0, O, nullptr},
-    {"-", TK_OPT, 0, O, nullptr},
-    {"@", TK_STAR, 0, O, nullptr},
-    {"+", TK_PLUS, 0, O, nullptr},
-    {"%", TK_MINSTAR, 0, O, nullptr},
-    {"#", TK_MINPLUS, 0, O, nullptr},
+    RE_OPERATOR_ROWS("?", "!", "-", "@", "%"),
     RE_GROUP_ROWS,
     RE_COLON_CLASS_ROWS,
     RE_CODE_ROWS,
@@ -132,26 +120,13 @@ const ReRow kOriginal[] = {
     RE_CONTROL_ROWS_AFTER_BELL,
     RE_SELECTION_ROWS,
     {"*", TK_MACRO, 0, M, kAnyRun},
-    RE_NATIVE_MACRO_ROWS,
+    RE_MACRO_ROWS(":h", ":H"),
     {"\\", TK_ESC, 0, 0, nullptr},
     {nullptr, 0, 0, 0, nullptr},
 };
 
 const ReRow kPosix[] = {
-    {"^", TK_BOL, 0, O, nullptr},
-    {"$", TK_EOL, 0, O, nullptr},
-    {".", TK_ANY, 0, O, nullptr},
-    {"~", TK_NOT, 0, O, nullptr},
-    {"[", TK_CLS_OPEN, 0, O, nullptr},
-    {"]", TK_CLS_CLOSE, 0, I, nullptr},
-    {"^", TK_CLS_NEG, 0, I | A, nullptr},
-    {"-", TK_RANGE, 0, I | A, nullptr},
-    {"|", TK_OR, 0, O, nullptr},
-    {"?", TK_OPT, 0, O, nullptr},
-    {"*", TK_STAR, 0, O, nullptr},
-    {"+", TK_PLUS, 0, O, nullptr},
-    {"@", TK_MINSTAR, 0, O, nullptr},
-    {"#", TK_MINPLUS, 0, O, nullptr},
+    RE_OPERATOR_ROWS(".", "^", "?", "*", "@"),
     RE_GROUP_ROWS,
     {"\\s", TK_ELEM, RE_K_BLANK, 0, nullptr},
     {"\\S", TK_ELEM, RE_K_NBLANK, 0, nullptr},
@@ -168,19 +143,7 @@ const ReRow kPosix[] = {
     RE_CODE_ROWS,
     RE_CONTROL_ROWS_AFTER_BELL,
     RE_SELECTION_ROWS,
-    {"\\:c", TK_MACRO, 0, M, kCtrl},
-    {"\\:C", TK_MACRO, 0, M, kNotCtrl},
-    {"\\h", TK_MACRO, 0, M, kHex},
-    {"\\H", TK_MACRO, 0, M, kNotHex},
-    {"\\:h", TK_MACRO, 0, M, kHexRun},
-    {"\\:i", TK_MACRO, 0, M, kInt},
-    {"\\:q", TK_MACRO, 0, M, kQuoted},
-    {"\\:w", TK_MACRO, 0, M, kWord},
-    {"\\:n", TK_MACRO, 0, M, kNumber},
-    {"\\:kc", TK_MACRO, 0, M, kIdent},
-    {"\\:fq", TK_MACRO, 0, M, kFileQuoted},
-    {"\\:fs", TK_MACRO, 0, M, kFileSpaced},
-    {"\\:fn", TK_MACRO, 0, M, kFileName},
+    RE_MACRO_ROWS("\\h", "\\H"),
     {"\\", TK_ESC, 0, 0, nullptr},
     {nullptr, 0, 0, 0, nullptr},
 };

@@ -1,10 +1,13 @@
 // File services built on the platform side of files_win32.cpp / files_posix.cpp.
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 #include <random>
 
 #include "opsys/files.h"
+#include "opsys/msgout.h"
+#include "opsys/platform_internal.h"
 #include "opsys/strlib.h"
 
 namespace {
@@ -20,7 +23,87 @@ unsigned next_random_extension() {
 bool worth_retrying(unsigned error) {
     return error == QW_ERR_FILE_EXISTS || error == QW_ERR_ACCESS_DENIED || error == 183 /* exists */;
 }
+
+bool usable(const char* p) { return p && *p && PathCheck(p) != 1; }
 } // namespace
+
+int FileExistsEx(const char* p, int absolute, char* found) {
+    if (found) found[0] = '\0';
+    char full[QW_PATH_BUF];
+    if (!p) return 0;
+    if (absolute) {
+        if (!PathFullName(full, p)) return 0;
+    } else {
+        if (strlen(p) > QW_PATH_MAX) return 0;
+        strcpy(full, p);
+    }
+    return FileGetInfo(full, nullptr, found);
+}
+
+int FileTimeText(char* dst, int size, const char* path, unsigned flags) {
+    if (!dst || size <= 0) return 0;
+    dst[0] = '\0';
+    QwFileInfo info{};
+    if (!FileGetInfo(path, &info, nullptr)) return 0;
+    char buf[160];
+    buf[0] = '\0';
+    if (flags & 0x10) {
+        snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(info.write_time));
+    } else if (flags & 0x20) {
+        snprintf(buf, sizeof buf, "%llx", static_cast<unsigned long long>(info.write_time));
+    } else {
+        if (flags & 0x1) qw_platform::file_date_text(buf, sizeof buf, info.write_time, !(flags & 0x4));
+        if (flags & 0x2) {
+            size_t n = strlen(buf);
+            if (n + 3 < sizeof buf) {
+                strcpy(buf + n, ", ");
+                qw_platform::file_time_text(buf + n + 2, static_cast<int>(sizeof buf - n - 2),
+                                            info.write_time, (flags & 0x8) != 0);
+            }
+        }
+    }
+    CopyStringBounded(dst, buf, static_cast<size_t>(size) - 1);
+    return static_cast<int>(strlen(dst));
+}
+
+int AppFolderCreate(const char* path, int with_parents) {
+    char tmp[QW_PATH_BUF * 2];
+    if (!usable(path)) return 0;
+    StrQuote(tmp, sizeof tmp, path, 0);
+    tmp[QW_PATH_MAX] = '\0';
+    PathStripTrailingSep(tmp);
+    if (DirExists(tmp)) return 1;
+    if (with_parents) {
+        // create each missing folder after the root, in order
+        char root[QW_PATH_BUF];
+        size_t start = 0;
+        if (PathGetRoot(root, tmp, 0, nullptr)) start = strlen(root);
+        for (size_t i = start + 1; tmp[i]; ++i) {
+            if (!PathIsSep(tmp[i])) continue;
+            char c = tmp[i];
+            tmp[i] = '\0';
+            bool made = DirExists(tmp) || qw_platform::make_dir(tmp);
+            tmp[i] = c;
+            if (!made) return 0;
+        }
+    }
+    return qw_platform::make_dir(tmp);
+}
+
+int FileCreateExclusive(const char* p, unsigned flags, unsigned* error) {
+    unsigned err = QW_ERR_NONE;
+    // A new file only: "exclusive" must never mean truncating someone's file.
+    QwFile* f = FileOpen(p, (flags & ~0x73u) | QW_OPEN_READWRITE | QW_OPEN_SHARE_EXCLUSIVE | QW_OPEN_CREATE |
+                                QW_OPEN_NEW_ONLY, &err);
+    if (error) *error = err;
+    if (!f) {
+        if (!(flags & QW_OPEN_NO_ERROR_BOX))
+            MsgOut(QW_MSG_BOX, "Cannot create the file %s (error %u).", p ? p : "", err);
+        return 0;
+    }
+    FileClose(f);
+    return 1;
+}
 
 int FileCompareTimes(const char* a, const char* b) {
     QwFileInfo ia{}, ib{};

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "opsys/files.h"
+#include "opsys/platform_internal.h"
 #include "opsys/strlib.h"
 
 struct QwFile {
@@ -43,22 +44,6 @@ uint64_t to_file_time(const struct timespec& ts) {
 int FileExists(const char* p) {
     struct stat st;
     return usable(p) && stat(p, &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-int FileExistsEx(const char* p, int absolute, char* found) {
-    if (found) found[0] = '\0';
-    char full[QW_PATH_BUF];
-    if (!p) return 0;
-    if (absolute) {
-        if (!PathFullName(full, p)) return 0;
-    } else if (strlen(p) > QW_PATH_MAX) {
-        return 0;
-    } else {
-        strcpy(full, p);
-    }
-    if (!FileExists(full)) return 0;
-    if (found) strcpy(found, full);
-    return 1;
 }
 
 int DirExists(const char* p) {
@@ -104,47 +89,28 @@ int FileGetInfo(const char* p, QwFileInfo* info, char* path_out) {
     return 1;
 }
 
-int FileTimeText(char* dst, int size, const char* path, unsigned flags) {
+namespace qw_platform {
+
+// Without a locale service the host build writes US-English forms.
+static int file_strftime(char* dst, int size, uint64_t file_time, const char* format) {
     if (!dst || size <= 0) return 0;
-    dst[0] = '\0';
-    QwFileInfo info{};
-    if (!FileGetInfo(path, &info, nullptr)) return 0;
-    char buf[128];
-    if (flags & 0x10) {
-        snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(info.write_time));
-    } else if (flags & 0x20) {
-        snprintf(buf, sizeof buf, "%llx", static_cast<unsigned long long>(info.write_time));
-    } else {
-        time_t t = static_cast<time_t>(info.write_time / 10000000ull - 11644473600ull);
-        struct tm tmv;
-        localtime_r(&t, &tmv);
-        buf[0] = '\0';
-        if (flags & 0x1) strftime(buf, sizeof buf, (flags & 0x4) ? "%A, %B %d, %Y" : "%m/%d/%Y", &tmv);
-        if (flags & 0x2) {
-            size_t n = strlen(buf);
-            strftime(buf + n, sizeof buf - n, (flags & 0x8) ? ", %H:%M:%S" : ", %I:%M:%S %p", &tmv);
-        }
-    }
-    CopyStringBounded(dst, buf, static_cast<size_t>(size) - 1);
-    return static_cast<int>(strlen(dst));
+    time_t t = static_cast<time_t>(file_time / 10000000ull - 11644473600ull);
+    struct tm tmv;
+    if (!localtime_r(&t, &tmv)) return 0;
+    return static_cast<int>(strftime(dst, static_cast<size_t>(size), format, &tmv));
 }
 
-int AppFolderCreate(const char* path, int with_parents) {
-    char tmp[QW_PATH_BUF];
-    if (!usable(path)) return 0;
-    strcpy(tmp, path);
-    PathStripTrailingSep(tmp);
-    if (DirExists(tmp)) return 1;
-    if (with_parents) {
-        for (char* q = tmp + 1; *q; ++q) {
-            if (*q != '/') continue;
-            *q = '\0';
-            if (!DirExists(tmp) && mkdir(tmp, 0755) != 0 && errno != EEXIST) return 0;
-            *q = '/';
-        }
-    }
-    return mkdir(tmp, 0755) == 0 || DirExists(tmp);
+int file_date_text(char* dst, int size, uint64_t file_time, int short_form) {
+    return file_strftime(dst, size, file_time, short_form ? "%m/%d/%Y" : "%A, %B %d, %Y");
 }
+
+int file_time_text(char* dst, int size, uint64_t file_time, int hours24) {
+    return file_strftime(dst, size, file_time, hours24 ? "%H:%M:%S" : "%I:%M:%S %p");
+}
+
+bool make_dir(const char* path) { return mkdir(path, 0755) == 0 || DirExists(path); }
+
+} // namespace qw_platform
 
 QwFile* FileOpen(const char* p, unsigned flags, unsigned* error) {
     if (error) *error = QW_ERR_NONE;
@@ -165,16 +131,6 @@ QwFile* FileOpen(const char* p, unsigned flags, unsigned* error) {
     }
     if (flags & QW_OPEN_AT_END) lseek(fd, 0, SEEK_END);
     return new QwFile{fd};
-}
-
-int FileCreateExclusive(const char* p, unsigned flags, unsigned* error) {
-    unsigned err = QW_ERR_NONE;
-    QwFile* f = FileOpen(p, (flags & ~0x3u) | QW_OPEN_READWRITE | QW_OPEN_CREATE | QW_OPEN_NEW_ONLY |
-                                QW_OPEN_SHARE_EXCLUSIVE, &err);
-    if (error) *error = err;
-    if (!f) return 0;
-    FileClose(f);
-    return 1;
 }
 
 long FileRead(QwFile* f, void* buf, unsigned n) {

@@ -164,19 +164,6 @@ int FileGetInfo(const char* p, QwFileInfo* info, char* path_out) {
 
 int FileExists(const char* p) { return FileGetInfo(p, nullptr, nullptr); }
 
-int FileExistsEx(const char* p, int absolute, char* found) {
-    if (found) found[0] = '\0';
-    char full[QW_PATH_BUF];
-    if (!p) return 0;
-    if (absolute) {
-        if (!PathFullName(full, p)) return 0;
-    } else {
-        if (strlen(p) > QW_PATH_MAX) return 0;
-        strcpy(full, p);
-    }
-    return FileGetInfo(full, nullptr, found);
-}
-
 int DriveIsReady(const char* p, unsigned* type) {
     if (!p || !((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z')) || p[1] != ':') return -1;
     int bit = CharToUpper(static_cast<unsigned char>(p[0])) - 'A';
@@ -226,56 +213,19 @@ int FileDelete(const char* p) { return usable(p) && DeleteFileA(p); }
 
 int FileMove(const char* from, const char* to) { return usable(from) && usable(to) && MoveFileA(from, to); }
 
-int FileTimeText(char* dst, int size, const char* path, unsigned flags) {
-    if (!dst || size <= 0) return 0;
-    dst[0] = '\0';
-    QwFileInfo info{};
-    if (!FileGetInfo(path, &info, nullptr)) return 0;
-    char buf[160];
-    buf[0] = '\0';
-    if (flags & 0x10) {
-        snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(info.write_time));
-    } else if (flags & 0x20) {
-        snprintf(buf, sizeof buf, "%llx", static_cast<unsigned long long>(info.write_time));
-    } else {
-        if (flags & 0x1) FileDateFormatLocale(buf, sizeof buf, info.write_time, !(flags & 0x4));
-        if (flags & 0x2) {
-            size_t n = strlen(buf);
-            if (n + 3 < sizeof buf) {
-                strcpy(buf + n, ", ");
-                FileTimeFormatLocale(buf + n + 2, static_cast<int>(sizeof buf - n - 2), info.write_time,
-                                     (flags & 0x8) ? TIME_FORCE24HOURFORMAT : 0);
-            }
-        }
-    }
-    CopyStringBounded(dst, buf, static_cast<size_t>(size) - 1);
-    return static_cast<int>(strlen(dst));
+namespace qw_platform {
+
+int file_date_text(char* dst, int size, uint64_t file_time, int short_form) {
+    return FileDateFormatLocale(dst, size, file_time, short_form);
 }
 
-int AppFolderCreate(const char* path, int with_parents) {
-    char tmp[QW_PATH_BUF];
-    if (!usable(path)) return 0;
-    unquote(tmp, path);
-    PathStripTrailingSep(tmp);
-    if (DirExists(tmp)) return 1;
-    if (with_parents) {
-        // create each missing folder after the root, in order
-        char root[QW_PATH_BUF];
-        size_t start = 0;
-        if (PathGetRoot(root, tmp, 0, nullptr)) start = strlen(root);
-        for (size_t i = start + 1; tmp[i]; ++i) {
-            if (!PathIsSep(tmp[i])) continue;
-            char c = tmp[i];
-            tmp[i] = '\0';
-            if (!DirExists(tmp) && !CreateDirectoryA(tmp, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-                tmp[i] = c;
-                return 0;
-            }
-            tmp[i] = c;
-        }
-    }
-    return CreateDirectoryA(tmp, nullptr) || DirExists(tmp);
+int file_time_text(char* dst, int size, uint64_t file_time, int hours24) {
+    return FileTimeFormatLocale(dst, size, file_time, hours24 ? TIME_FORCE24HOURFORMAT : 0);
 }
+
+bool make_dir(const char* path) { return CreateDirectoryA(path, nullptr) || DirExists(path); }
+
+} // namespace qw_platform
 
 // ---- opening and reading ----
 
@@ -310,21 +260,6 @@ QwFile* FileOpen(const char* p, unsigned flags, unsigned* error) {
     }
     if (flags & QW_OPEN_AT_END) SetFilePointer(h, 0, nullptr, FILE_END);
     return new QwFile{h};
-}
-
-int FileCreateExclusive(const char* p, unsigned flags, unsigned* error) {
-    unsigned err = QW_ERR_NONE;
-    // A new file only: "exclusive" must never mean truncating someone's file.
-    QwFile* f = FileOpen(p, (flags & ~0x73u) | QW_OPEN_READWRITE | QW_OPEN_SHARE_EXCLUSIVE | QW_OPEN_CREATE |
-                                QW_OPEN_NEW_ONLY, &err);
-    if (error) *error = err;
-    if (!f) {
-        if (!(flags & QW_OPEN_NO_ERROR_BOX))
-            MsgOut(QW_MSG_BOX, "Cannot create the file %s (error %u).", p ? p : "", err);
-        return 0;
-    }
-    FileClose(f);
-    return 1;
 }
 
 long FileRead(QwFile* f, void* buf, unsigned n) {

@@ -22,6 +22,16 @@ std::atomic<int> g_box_depth{0};
 std::mutex g_log_mutex;
 std::string g_log_path;   // empty: the default places
 
+// Formats a message text with its arguments and hands it to the outlets:
+// the one tail of every message function.
+int show_formatted(unsigned flags, const char* caption, const char* format, unsigned id,
+                   const QwPoint* point, va_list args) {
+    char buf[kTextSize];
+    buf[0] = '\0';
+    unsigned fmt_flags = format_str(buf, kFormatSize, format, args);
+    return ShowMessage(flags, caption, buf, fmt_flags, id, point);
+}
+
 int msg_out(unsigned flags, const char* message, va_list args, const QwPoint* point) {
     QwShellOutlets o = QwGetShellOutlets();
     if (!(flags & (QW_MSG_BOX | QW_MSG_LOG))) {
@@ -58,11 +68,9 @@ int msg_out(unsigned flags, const char* message, va_list args, const QwPoint* po
         }
         return 1;
     }
-    char buf[kTextSize];
-    buf[0] = '\0';
-    unsigned fmt_flags = format_str(buf, kFormatSize, text, ap);
+    int r = show_formatted(flags, cap, text, id, point, ap);
     va_end(ap);
-    return ShowMessage(flags, cap, buf, fmt_flags, id, point);
+    return r;
 }
 
 void status_outlet(const QwShellOutlets& o, unsigned flags, const char* text, unsigned fmt_flags) {
@@ -191,26 +199,24 @@ int ShowMessage(unsigned flags, const char* caption, const char* text, unsigned 
     return result;
 }
 
+constexpr unsigned kWarnFlags = QW_MSG_BOX | (QW_MB_ICONWARNING << 16);
+
 int MsgWarn(const char* format, ...) {
-    char buf[kTextSize];
-    buf[0] = '\0';
     va_list ap;
     va_start(ap, format);
-    unsigned ff = format_str(buf, kFormatSize, format, ap);
+    int r = show_formatted(kWarnFlags, nullptr, format, 0, nullptr, ap);
     va_end(ap);
-    return ShowMessage(QW_MSG_BOX | (QW_MB_ICONWARNING << 16), nullptr, buf, ff, 0, nullptr);
+    return r;
 }
 
 int MsgWarnId(unsigned id, ...) {
     char fmt[kTextSize + 1];
     if (!LoadAppString(id, fmt, sizeof fmt)) return 0;
-    char buf[kTextSize];
-    buf[0] = '\0';
     va_list ap;
     va_start(ap, id);
-    unsigned ff = format_str(buf, kFormatSize, fmt, ap);
+    int r = show_formatted(kWarnFlags, nullptr, fmt, id, nullptr, ap);
     va_end(ap);
-    return ShowMessage(QW_MSG_BOX | (QW_MB_ICONWARNING << 16), nullptr, buf, ff, id, nullptr);
+    return r;
 }
 
 static unsigned ask_flags(int default_yes) {
@@ -218,13 +224,11 @@ static unsigned ask_flags(int default_yes) {
 }
 
 int MsgAsk(int default_yes, const char* caption, const char* format, ...) {
-    char buf[kTextSize];
-    buf[0] = '\0';
     va_list ap;
     va_start(ap, format);
-    unsigned ff = format_str(buf, kFormatSize, format, ap);
+    int r = show_formatted(ask_flags(default_yes), caption, format, 0, nullptr, ap);
     va_end(ap);
-    return ShowMessage(ask_flags(default_yes), caption, buf, ff, 0, nullptr) == QW_IDYES;
+    return r == QW_IDYES;
 }
 
 int MsgAskId(int default_yes, int caption_id, unsigned text_id, ...) {
@@ -232,14 +236,12 @@ int MsgAskId(int default_yes, int caption_id, unsigned text_id, ...) {
     if (caption_id != -1 && !LoadAppString(static_cast<unsigned>(caption_id), cap, sizeof cap)) return 0;
     char fmt[kTextSize + 1];
     if (!LoadAppString(text_id, fmt, sizeof fmt)) return 0;
-    char buf[kTextSize];
-    buf[0] = '\0';
     va_list ap;
     va_start(ap, text_id);
-    unsigned ff = format_str(buf, kFormatSize, fmt, ap);
+    int r = show_formatted(ask_flags(default_yes), caption_id != -1 ? cap : nullptr, fmt, text_id,
+                           nullptr, ap);
     va_end(ap);
-    return ShowMessage(ask_flags(default_yes), caption_id != -1 ? cap : nullptr, buf, ff, text_id,
-                       nullptr) == QW_IDYES;
+    return r == QW_IDYES;
 }
 
 int QwMessageBox(const char* caption, const char* text, unsigned style, unsigned flags) {

@@ -26,4 +26,13 @@ bool temp_dir(char* out, size_t size);
 // Appends bytes to a file, creating it; false on failure.
 bool append_file(const char* path, const char* data, size_t n);
 
+// The file side (files_win32.cpp, files_posix.cpp) under the services of
+// files_common.cpp. A file time is 100 ns since 1601, local.
+// The date of a file time (short or long form) and its time (24-hour form
+// or the 12-hour one), in the user's conventions; the length, 0 on failure.
+int file_date_text(char* dst, int size, uint64_t file_time, int short_form);
+int file_time_text(char* dst, int size, uint64_t file_time, int hours24);
+// Creates one folder; true when it exists afterwards.
+bool make_dir(const char* path);
+
 } // namespace qw_platform

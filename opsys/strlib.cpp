@@ -45,25 +45,22 @@ int host_lower(int c) {
 
 // ---- characters ----
 
-int CharToUpper(int c) {
+// The case of one character in the program's code page. CharUpperA and
+// CharLowerA take a single character in the low word of their pointer.
+static int char_to_case(int c, bool upper) {
     c &= 0xFF;
 #ifdef _WIN32
-    return static_cast<int>(reinterpret_cast<uintptr_t>(
-               CharUpperA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c))))) & 0xFF;
+    LPSTR one = reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c));
+    return static_cast<int>(reinterpret_cast<uintptr_t>(upper ? CharUpperA(one) : CharLowerA(one))) &
+           0xFF;
 #else
-    return host_upper(c);
+    return upper ? host_upper(c) : host_lower(c);
 #endif
 }
 
-int CharToLower(int c) {
-    c &= 0xFF;
-#ifdef _WIN32
-    return static_cast<int>(reinterpret_cast<uintptr_t>(
-               CharLowerA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c))))) & 0xFF;
-#else
-    return host_lower(c);
-#endif
-}
+int CharToUpper(int c) { return char_to_case(c, true); }
+
+int CharToLower(int c) { return char_to_case(c, false); }
 
 int CharIsLower(int c) {
     c &= 0xFF;
@@ -248,15 +245,23 @@ int FindInBarList(const char* list, const char* key, int ignore_case) {
     return FindInDelimitedList(nullptr, 0, nullptr, 0, 0, list, key, ignore_case, '|');
 }
 
-int GetDelimitedListItem(char* dst, size_t size, const char* list, int n) {
-    if (dst && size) dst[0] = '\0';
-    if (!list || n < 0) return 0;
+// The start of item n (from 0) of a "|"-separated list; null when the list
+// has fewer items.
+static const char* bar_list_item(const char* list, int n) {
+    if (!list || n < 0) return nullptr;
     const char* p = list;
     for (int i = 0; i < n; ++i) {
         p = strchr(p, '|');
-        if (!p) return 0;
+        if (!p) return nullptr;
         ++p;
     }
+    return p;
+}
+
+int GetDelimitedListItem(char* dst, size_t size, const char* list, int n) {
+    if (dst && size) dst[0] = '\0';
+    const char* p = bar_list_item(list, n);
+    if (!p) return 0;
     const char* end = strchr(p, '|');
     size_t len = end ? static_cast<size_t>(end - p) : strlen(p);
     if (!dst || !size) return 0;
@@ -267,13 +272,8 @@ int GetDelimitedListItem(char* dst, size_t size, const char* list, int n) {
 int GetDelimitedListInt(int* out, const char* list, int n) {
     char item[64];
     if (out) *out = 0;
-    if (!list || n < 0) return 0;
-    const char* p = list;
-    for (int i = 0; i < n; ++i) {
-        p = strchr(p, '|');
-        if (!p) return 0;
-        ++p;
-    }
+    const char* p = bar_list_item(list, n);
+    if (!p) return 0;
     GetDelimitedListItem(item, sizeof item, p, 0);
     if (out) *out = atoi(item);
     return 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "RegExp/regexp.h"
+#include "opsys/format.h"
 #include "tests/RegExp/regexp_test_support.h"
 
 namespace {
@@ -43,6 +44,8 @@ const LineCase kLineCases[] = {
     {"case-sensitive", "AB", {"ab"}, 1, 0, -3, -3, 1, 0, 1, RE_S_CASE, 0, {}, 0},
     {"case-insensitive", "AB", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 0, 1, 2}, 0},
     {"selection", "{a}b\\1", {"xab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 2}, 0},
+    {"alternation of words forward", "alpha|cd", {"xalph cD alpha"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 6, 1, 8}, 0},
+    {"alternation of words backward", "alpha|cd", {"cd alpha alp"}, 1, 0, -3, -3, 1, 11, 0, RE_S_CASE, 1, {1, 3, 1, 8}, 0},
     {"selection of an unset group", "{x}?b\\1", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 1}, 0},
 };
 
@@ -120,6 +123,15 @@ TEST_F(LineSearch, LongLinesAndTooComplexFailsAlone) {
     EXPECT_EQ(m.rec[0].start_line, 2);
     RegexFree(p);
     RegexFree(all);
+
+    // What the user is told: the message formatter fills in the pattern
+    // (itself never read as a format) and leaves no directive behind.
+    char text[1024];
+    ASSERT_GT(str_printf(text, sizeof text, RE_TooComplexText, "a%d.*$"), 0);
+    const std::string shown = text;
+    EXPECT_NE(shown.find("too complex"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(": a%d.*$\r"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("%s"), std::string::npos) << shown;
 }
 
 TEST_F(LineSearch, BadArguments) {

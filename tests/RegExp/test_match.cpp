@@ -2,8 +2,13 @@
 // group, the fast paths, and the faults a pattern must never cause.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "RegExp/re_internal.h"
 #include "RegExp/regexp.h"
 
 namespace {
@@ -128,6 +133,115 @@ TEST(RegexMatch, PathologicalPatternsEndQuickly) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(RegexMatchRange(p, million.data(), 20000, 0, nullptr, 0), 0);
     RegexFree(p);
+}
+
+// The search filters (first characters, character pairs, literal texts)
+// only skip positions where no match can begin: over random texts every
+// result must equal that of a plain try at every position.
+int PlainSearch(const RE_NODE* p, const std::string& text, int scan_start, int flags, int* g) {
+    const re::Flat* f = static_cast<const re::Flat*>(p->flat);
+    re::Text t;
+    t.buf = text.data();
+    t.starts.push_back(0);
+    t.ends.push_back(static_cast<int>(text.size()));
+    for (int s = scan_start; s <= static_cast<int>(text.size()); ++s) {
+        re::Walker w(f, &t);
+        re::InitMemo(w);
+        w.memo.Reset(s);
+        re::Result r;
+        if (w.Try(s, 0, (flags & RE_S_CASE) ? 1 : 0, r) > 0) {
+            // A selection `\N` reports tagged group N as the match.
+            g[0] = r.sel > 0 ? r.cap[r.sel] : s;
+            g[10] = r.sel > 0 ? r.cap[10 + r.sel] : r.end;
+            g[1] = r.cap[1];
+            g[11] = r.cap[11];
+            return 1;
+        }
+    }
+    return 0;
+}
+
+TEST(RegexMatch, FiltersNeverChangeTheResult) {
+    const char* patterns[] = {
+        "alpha|bravo|charlie|delta|echo", "ab|abc|b", "(ab)*c",  "a(b|c)d|x",
+        "foo|:Cbar",  ":Cab|cd",  "<ab>|<ba>", "ab~c|d",  "a?bc",  "{ab}|{cd}e",
+        "[ab]c|dd",   "abc$|^ab", "aa#b|ab",   "(a|b)(c|d)", "AB|cd", "a:cB|Dc",
+        "ab\\ncd|ba",  "{a}b\\1|cc",
+    };
+    std::mt19937 rng(7);
+    const char alphabet[] = "abcdABCD x";
+    std::vector<std::string> texts;
+    for (int i = 0; i < 200; ++i) {
+        std::string t(5 + rng() % 40, ' ');
+        for (char& c : t) c = alphabet[rng() % (sizeof alphabet - 1)];
+        texts.push_back(t);
+    }
+    texts.push_back("charlie");
+    texts.push_back("xx ECHO");
+    for (const char* pat : patterns) {
+        int err;
+        std::unique_ptr<RE_NODE, void (*)(RE_NODE*)> owner(
+            RE_Compile(pat, 0, RE_DIALECT_NATIVE, &err), RegexFree);
+        const RE_NODE* p = owner.get();
+        ASSERT_NE(p, nullptr) << pat;
+        for (const std::string& t : texts) {
+            for (int flags : {0, int(RE_S_CASE)}) {
+                for (int start : {0, 3}) {
+                    if (start > static_cast<int>(t.size())) continue;
+                    SCOPED_TRACE(testing::Message() << "pattern '" << pat << "' text '" << t
+                                                    << "' flags " << flags << " start " << start);
+                    int want[RE_RANGE_GROUPS], got[RE_RANGE_GROUPS];
+                    int expected = PlainSearch(p, t, start, flags, want);
+                    ASSERT_EQ(RegexMatchRange(p, t.data(), static_cast<int>(t.size()), start, got,
+                                              flags),
+                              expected);
+                    if (!expected) continue;
+                    EXPECT_EQ(got[0], want[0]);
+                    EXPECT_EQ(got[10], want[10]);
+                    EXPECT_EQ(got[1], want[1]);
+                    EXPECT_EQ(got[11], want[11]);
+                }
+            }
+        }
+    }
+}
+
+// Which patterns get a literal-text filter, and with which texts: an
+// alternation of words is the case it is for; anything that can begin with
+// a class or the empty string gets none.
+TEST(RegexMatch, LiteralFilterTexts) {
+    struct Case {
+        const char* pattern;
+        int mode;                        // 1 case-sensitive search
+        std::vector<std::string> texts;  // sorted; empty: no filter
+    } cases[] = {
+        {"alpha|bravo|charlie|delta|echo", 1, {"alpha", "bravo", "charlie", "delta", "echo"}},
+        {"alpha|bravo", 0, {"ALPHA", "BRAVO"}},
+        {"ab|abc|b", 1, {"ab", "b"}},          // "abc" adds nothing beyond "ab"
+        {"a(b|c)d:d", 1, {"abd", "acd"}},
+        {"<if>|x?yz", 1, {"if", "xyz", "yz"}},
+        {"a~bc", 1, {"a"}},
+        {"[ab]c|d", 1, {}},
+        {"a*b", 1, {}},
+        {":Cabc|def", 0, {"DEF", "abc"}},
+        {"abcdefghijklmnopqrstuvwxyz", 1, {"abcdefghijklmnop"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        int err;
+        RE_NODE* p = RE_Compile(c.pattern, 0, RE_DIALECT_NATIVE, &err);
+        ASSERT_NE(p, nullptr);
+        const re::Flat* f = static_cast<const re::Flat*>(p->flat);
+        EXPECT_EQ(f->lits_ok[c.mode], !c.texts.empty());
+        std::vector<std::string> texts;
+        for (const re::Flat::Literal& l : f->lits[c.mode])
+            texts.emplace_back(reinterpret_cast<const char*>(l.ch), l.length);
+        std::sort(texts.begin(), texts.end());
+        if (f->lits_ok[c.mode]) {
+            EXPECT_EQ(texts, c.texts);
+        }
+        RegexFree(p);
+    }
 }
 
 } // namespace

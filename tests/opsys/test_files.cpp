@@ -2,17 +2,60 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "opsys/files.h"
+#include "opsys/msgout.h"
 #include "tests/support/temp_dir.h"
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "opsys/msgbox_backend.h"
 #else
 #include <sys/time.h>
 #endif
 
 namespace {
+
+// The texts of the message boxes shown while one of these is alive.
+std::vector<std::string>* g_boxes = nullptr;
+
+class BoxRecorder {
+public:
+    BoxRecorder() {
+        g_boxes = &texts;
+#ifdef _WIN32
+        old_ = QwSetMessageBoxBackend([](HWND, const char* text, const char*, UINT) {
+            g_boxes->push_back(text ? text : "");
+            return 1;
+        });
+#else
+        old_ = QwSetHostMessageBox([](const char* text, const char*, unsigned) {
+            g_boxes->push_back(text ? text : "");
+            return 1;
+        });
+#endif
+    }
+    ~BoxRecorder() {
+#ifdef _WIN32
+        QwSetMessageBoxBackend(old_);
+#else
+        QwSetHostMessageBox(old_);
+#endif
+        g_boxes = nullptr;
+    }
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+    std::vector<std::string> texts;
+
+private:
+#ifdef _WIN32
+    QwMessageBoxBackend old_;
+#else
+    QwHostMessageBoxFn old_;
+#endif
+};
 
 // Sets a file's last-write time to `seconds` after a fixed day.
 void SetWriteTime(const std::string& path, long seconds) {
@@ -109,7 +152,16 @@ TEST(Files, CreateOpenMoveDelete) {
     std::string a = tmp.file("a.txt"), b = tmp.file("b.txt");
     qwtest::WriteFileBytes(a, "original");
     unsigned err = 0;
-    EXPECT_EQ(FileCreateExclusive(a.c_str(), QW_OPEN_NO_ERROR_BOX, &err), 0);
+    {
+        // An existing file is never truncated; the failure is reported in a
+        // box unless the caller asks for silence.
+        BoxRecorder boxes;
+        EXPECT_EQ(FileCreateExclusive(a.c_str(), QW_OPEN_NO_ERROR_BOX, &err), 0);
+        EXPECT_TRUE(boxes.texts.empty());
+        EXPECT_EQ(FileCreateExclusive(a.c_str(), 0, &err), 0);
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_NE(boxes.texts[0].find(a), std::string::npos) << boxes.texts[0];
+    }
     EXPECT_EQ(qwtest::ReadFileBytes(a), "original");
 
     QwFile* f = FileOpen(a.c_str(), QW_OPEN_READ | QW_OPEN_SHARE_DENY_NONE, &err);
