@@ -3,6 +3,12 @@
 // of the order, the next victim its tail. A frame is either free or holds
 // one page; a pinned frame is never chosen as a victim.
 //
+// A victim is written only when it changed since it was last read from or
+// written to the swap file (new pages always): the swap file already holds
+// an unchanged page byte for byte, and reading through a large buffer
+// would otherwise write every page it passes. The engine reports changes
+// through pc_mark_dirty.
+//
 // Two rules keep user text safe when the swap file misbehaves:
 // - a victim whose page cannot be written keeps its page (the next frame
 //   toward the head is tried; when none can be freed the request fails),
@@ -20,6 +26,7 @@
 #include <vector>
 
 #include "VmEngine/swapfile.h"
+#include "VmEngine/vmbytes.h"
 #include "opsys/bufstream.h"
 #include "opsys/msgout.h"
 
@@ -35,6 +42,8 @@ struct Frame {
                           // release could not be recorded (reused first)
     uint8_t* mem = nullptr;
     uint8_t state = FR_FREE;
+    bool dirty = false;   // changed since it was last read from or written
+                          // to the swap file
     int prev = -1;        // toward the most recent
     int next = -1;        // toward the victim
 };
@@ -46,21 +55,11 @@ struct PageCache {
     int tail = -1;
     std::unordered_map<uint32_t, int> resident; // page id -> frame
     SwapFile swap;
+    uint32_t free_frames = 0;   // frames that hold no page
     bool write_failure_reported = false;
 };
 
 PageCache g_pc;
-
-void put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
-uint32_t get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 void unlink_frame(int f) {
     Frame& fr = g_pc.frames[f];
@@ -71,24 +70,40 @@ void unlink_frame(int f) {
     fr.prev = fr.next = -1;
 }
 
-void to_front(int f) {
-    if (g_pc.head == f) return;
+// Moves a frame to the head (most recent) or the tail (next victim) of the
+// order.
+void move_frame(int f, bool front) {
+    if ((front ? g_pc.head : g_pc.tail) == f) return;
     unlink_frame(f);
     Frame& fr = g_pc.frames[f];
-    fr.next = g_pc.head;
-    if (g_pc.head >= 0) g_pc.frames[g_pc.head].prev = f;
-    g_pc.head = f;
-    if (g_pc.tail < 0) g_pc.tail = f;
+    int& end = front ? g_pc.head : g_pc.tail;
+    int& other = front ? g_pc.tail : g_pc.head;
+    (front ? fr.next : fr.prev) = end;
+    if (end >= 0) (front ? g_pc.frames[end].prev : g_pc.frames[end].next) = f;
+    end = f;
+    if (other < 0) other = f;
 }
 
-void to_back(int f) {
-    if (g_pc.tail == f) return;
-    unlink_frame(f);
+void to_front(int f) { move_frame(f, true); }
+void to_back(int f) { move_frame(f, false); }
+
+// The frame's page is gone from memory (written out, released, or never
+// read): the frame is free for the next page.
+// Its id word is cleared, so that an address remembered by the engine no
+// longer matches the page.
+void set_free(Frame& fr) {
+    if (!(fr.state & FR_FREE)) ++g_pc.free_frames;
+    fr.state = FR_FREE;
+    vmi::wr32(fr.mem, 0);
+}
+
+// The frame now holds page `id`.
+void set_page(int f, uint32_t id) {
     Frame& fr = g_pc.frames[f];
-    fr.prev = g_pc.tail;
-    if (g_pc.tail >= 0) g_pc.frames[g_pc.tail].next = f;
-    g_pc.tail = f;
-    if (g_pc.head < 0) g_pc.head = f;
+    if (fr.state & FR_FREE) --g_pc.free_frames;
+    fr.id = id;
+    fr.state = 0;
+    g_pc.resident[id] = f;
 }
 
 void report_write_failure(uint32_t id) {
@@ -100,6 +115,17 @@ void report_write_failure(uint32_t id) {
            id, g_pc.swap.name ? g_pc.swap.name : "");
 }
 
+// Puts a victim's page into the swap file unless it is there unchanged.
+bool write_out(Frame& fr) {
+    if (!fr.dirty) return true;
+    if (!swap_write_page(&g_pc.swap, fr.id, fr.mem)) {
+        report_write_failure(fr.id);
+        return false;
+    }
+    fr.dirty = false;
+    return true;
+}
+
 // A frame to hold another page: the free frame or the least recently used
 // unpinned page nearest the tail (written to the swap file first). -1 when
 // every frame is pinned or no victim's page could be written.
@@ -108,13 +134,10 @@ int make_room() {
         Frame& fr = g_pc.frames[f];
         if (fr.state & FR_FREE) return f;
         if (fr.state & FR_PIN_MASK) continue;
-        if (!swap_write_page(&g_pc.swap, fr.id, fr.mem)) {
-            report_write_failure(fr.id);
-            continue;
-        }
+        if (!write_out(fr)) continue;
         g_pc.resident.erase(fr.id);
         fr.id = 0;
-        fr.state = FR_FREE;
+        set_free(fr);
         return f;
     }
     return -1;
@@ -138,16 +161,15 @@ int load_frame(uint32_t id, int touch) {
     f = make_room();
     if (f < 0) return -1;
     Frame& fr = g_pc.frames[f];
-    if (!swap_read_page(&g_pc.swap, id, fr.mem) || get32(fr.mem) != id) {
+    if (!swap_read_page(&g_pc.swap, id, fr.mem) || vmi::rd32(fr.mem) != id) {
         // Stale or partial bytes are never handed out as the page.
         fr.id = 0;
-        fr.state = FR_FREE;
+        vmi::wr32(fr.mem, 0);
         to_back(f);
         return -1;
     }
-    fr.id = id;
-    fr.state = 0;
-    g_pc.resident[id] = f;
+    set_page(f, id);
+    fr.dirty = false;
     if (touch) to_front(f);
     return f;
 }
@@ -185,6 +207,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
         fr.mem = mem;
         fr.prev = g_pc.tail;
         g_pc.frames.push_back(fr);
+        ++g_pc.free_frames;
         int f = static_cast<int>(g_pc.frames.size() - 1);
         if (g_pc.tail >= 0) g_pc.frames[g_pc.tail].next = f;
         else g_pc.head = f;
@@ -229,12 +252,11 @@ uint8_t* pc_new_page(uint32_t* id) {
     if (f < 0) return nullptr;
     Frame& fr = g_pc.frames[f];
     uint32_t nid = fr.id != 0 ? fr.id : swap_new_id(&g_pc.swap);
-    fr.id = nid;
-    fr.state = 0;
-    g_pc.resident[nid] = f;
+    set_page(f, nid);
+    fr.dirty = true;
     to_front(f);
     std::memset(fr.mem, 0, 4096);
-    put32(fr.mem, nid);
+    vmi::wr32(fr.mem, nid);
     if (id) *id = nid;
     return fr.mem;
 }
@@ -246,8 +268,7 @@ int pc_release_page(uint32_t id) {
     if (f >= 0) {
         Frame& fr = g_pc.frames[f];
         g_pc.resident.erase(id);
-        fr.state = FR_FREE;
-        put32(fr.mem, 0); // a remembered address no longer matches any page
+        set_free(fr);
         // An id whose release could not be recorded stays with the frame,
         // so that the next new page takes it back.
         fr.id = ok ? 0 : id;
@@ -267,8 +288,31 @@ void pc_unpin(uint32_t id) {
     if (f >= 0 && (g_pc.frames[f].state & FR_PIN_MASK) > 0) --g_pc.frames[f].state;
 }
 
-void pc_mark_dirty(uint32_t) {
-    // Every victim is written whether it changed or not.
+void pc_mark_dirty(uint32_t id) {
+    int f = g_pc.started ? find_frame(id) : -1;
+    if (f >= 0) g_pc.frames[f].dirty = true;
+}
+
+int pc_reserve(uint32_t n) {
+    if (!g_pc.started) return 0;
+    while (g_pc.free_frames < n) {
+        // The least recently used page that is neither pinned nor unwritable
+        // leaves its frame, which goes to the tail where make_room looks
+        // first.
+        int f = g_pc.tail;
+        for (; f >= 0; f = g_pc.frames[f].prev) {
+            Frame& fr = g_pc.frames[f];
+            if (fr.state & (FR_FREE | FR_PIN_MASK)) continue;
+            if (write_out(fr)) break;
+        }
+        if (f < 0) return 0;
+        Frame& fr = g_pc.frames[f];
+        g_pc.resident.erase(fr.id);
+        fr.id = 0;
+        set_free(fr);
+        to_back(f);
+    }
+    return 1;
 }
 
 uint32_t pc_frame_count() {

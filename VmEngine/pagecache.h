@@ -2,12 +2,9 @@
 // The page cache: how the buffer engine reaches its 4096-byte pages. The
 // engine never touches the swap file; it asks for pages by id here.
 //
-// Two back ends implement this header (exactly one is linked):
-// - pagecache.cpp + swapfile.cpp: the fixed set of frames in most-recently-
-//   used order with pages spilled to the swap file;
-// - pagecache_mem.cpp: every page kept in memory (no swap file is written),
-//   used until the swap-file back end is in place and by tests that want
-//   none.
+// The fixed set of frames in most-recently-used order lives in
+// pagecache.cpp; the pages no frame holds are in the swap file
+// (swapfile.cpp).
 //
 // What each call guarantees (the engine relies on nothing more):
 // - pc_start (cache bytes, swap path): builds the frames (cache bytes / 4096,
@@ -31,8 +28,16 @@
 // - pc_pin (id) / pc_unpin (id): raise / lower the page's pin count (loading
 //   the page for pc_pin). A pinned page is not evicted unless every frame is
 //   pinned, so its address stays valid. Pins nest.
-// - pc_mark_dirty (id): the caller changed the page. A back end that writes
-//   every evicted page may ignore it.
+// - pc_mark_dirty (id): the caller changed the page (or holds its address
+//   to change it before its next call). A page never marked since it was
+//   read from the swap file is not written again when it leaves memory;
+//   new pages always are.
+// - pc_reserve (n): makes at least n frames free now, writing out the least
+//   recently used unpinned pages, so that the next n new or fetched pages
+//   need no write. 1 on success; 0 when not enough pages can be written out
+//   or every frame is pinned (the frames freed so far stay free). An edit
+//   that reserves before changing anything cannot be stopped half-way by a
+//   swap file that refuses writes.
 // - pc_frame_count: the number of page frames (for vms_page_info); 0 before
 //   pc_start.
 // All of these are called only under vm_lock; nothing here locks itself.
@@ -46,4 +51,5 @@ int pc_release_page(uint32_t id);
 void pc_pin(uint32_t id);
 void pc_unpin(uint32_t id);
 void pc_mark_dirty(uint32_t id);
+int pc_reserve(uint32_t n);
 uint32_t pc_frame_count();

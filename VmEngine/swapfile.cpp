@@ -17,34 +17,33 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "VmEngine/vmbytes.h"
 #include "opsys/bufstream.h"
 
 namespace {
 
+using vmi::rd32;
+using vmi::wr32;
+
 int64_t slot_offset(uint32_t id) { return static_cast<int64_t>(id) * 4096; }
 
-void put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
-uint32_t get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// Reads or writes exactly n bytes at an offset. 1 on success.
-int transfer(void* file, int64_t offset, void* buf, uint32_t n, bool write) {
-    int64_t pos = 0;
-    if (!buf_file_seek(file, offset, 0, &pos) || pos != offset) return 0;
+// Reads or writes exactly n bytes at an offset. 1 on success. The file's
+// offset is remembered, so that pages taken in order need no seek.
+int transfer(SwapFile* sw, int64_t offset, void* buf, uint32_t n, bool write) {
+    if (sw->pos != offset) {
+        int64_t pos = 0;
+        sw->pos = -1;
+        if (!buf_file_seek(sw->file, offset, 0, &pos) || pos != offset) return 0;
+    }
+    sw->pos = -1; // unknown until the transfer is complete
     auto* p = static_cast<uint8_t*>(buf);
-    while (n > 0) {
-        int32_t k = write ? buf_file_write(file, p, n) : buf_file_read(file, p, n);
+    for (uint32_t left = n; left > 0;) {
+        int32_t k = write ? buf_file_write(sw->file, p, left) : buf_file_read(sw->file, p, left);
         if (k <= 0) return 0;
         p += k;
-        n -= static_cast<uint32_t>(k);
+        left -= static_cast<uint32_t>(k);
     }
+    sw->pos = offset + n;
     return 1;
 }
 
@@ -75,14 +74,14 @@ void swap_close(SwapFile* sw) {
 
 int swap_write_page(SwapFile* sw, uint32_t id, const uint8_t* page) {
     if (!sw->file || id == 0) return 0;
-    if (!transfer(sw->file, slot_offset(id), const_cast<uint8_t*>(page), 4096, true)) return 0;
+    if (!transfer(sw, slot_offset(id), const_cast<uint8_t*>(page), 4096, true)) return 0;
     sw->written = true;
     return 1;
 }
 
 int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page) {
     if (!sw->file || id == 0) return 0;
-    return transfer(sw->file, slot_offset(id), page, 4096, false);
+    return transfer(sw, slot_offset(id), page, 4096, false);
 }
 
 uint32_t swap_new_id(SwapFile* sw) {
@@ -93,9 +92,9 @@ uint32_t swap_new_id(SwapFile* sw) {
         // A record that cannot be read back (or is not one) ends the chain:
         // the ids behind it are lost for reuse, but no live page is handed
         // out twice.
-        if (transfer(sw->file, slot_offset(head), rec, 12, false) && get32(rec) == head &&
-            get32(rec + 4) == SWAP_FREE_MAGIC) {
-            sw->chain_head = get32(rec + 8);
+        if (transfer(sw, slot_offset(head), rec, 12, false) && rd32(rec) == head &&
+            rd32(rec + 4) == SWAP_FREE_MAGIC) {
+            sw->chain_head = rd32(rec + 8);
             return head;
         }
         sw->chain_head = 0;
@@ -111,10 +110,10 @@ int swap_release_id(SwapFile* sw, uint32_t id) {
     }
     if (!sw->file) return 0;
     uint8_t rec[12];
-    put32(rec, id);
-    put32(rec + 4, SWAP_FREE_MAGIC);
-    put32(rec + 8, sw->chain_head);
-    if (!transfer(sw->file, slot_offset(id), rec, 12, true)) return 0;
+    wr32(rec, id);
+    wr32(rec + 4, SWAP_FREE_MAGIC);
+    wr32(rec + 8, sw->chain_head);
+    if (!transfer(sw, slot_offset(id), rec, 12, true)) return 0;
     sw->chain_head = id;
     return 1;
 }

@@ -20,6 +20,7 @@ struct SwapFile {
     uint32_t stack[SWAP_STACK_MAX] = {};
     uint32_t stack_count = 0;
     uint32_t chain_head = 0;  // first released id recorded in the file
+    int64_t pos = -1;         // the file's offset, -1 when unknown
 };
 
 // Opens (creates or truncates) the file. 1 on success; 0 with the system

@@ -50,6 +50,8 @@ namespace vmi {
 
 namespace {
 
+int g_edit_depth = 0; // edits in progress (nested primitives count each)
+
 constexpr uint32_t kHdr = VM_LINE_HDR;
 
 inline uint32_t used_of(const uint8_t* p) { return rd16(p + 4); }
@@ -61,17 +63,23 @@ inline uint32_t d_next(const uint8_t* d) { return rd32(d + 8); }
 inline uint32_t d_count(const uint8_t* d) { return rd16(d + 12); }
 inline uint8_t* d_ent(uint8_t* d, int i) { return d + VM_DIR_HDR + VM_DIR_ENTRY * i; }
 
-uint32_t loc_page(const Loc& l) { return rd32(d_ent(pg(l.dir), l.idx)); }
+// The data page of a directory entry; 0 when the directory page cannot be
+// fetched.
+uint32_t loc_page(const Loc& l) {
+    uint8_t* d = pg(l.dir);
+    return d ? rd32(d_ent(d, l.idx)) : 0;
+}
 
 void remember(VMB* b, const Loc& l) {
+    uint8_t* d = pg(l.dir);
     b->dir_cur = l.dir;
-    b->dir_entry = d_ent(pg(l.dir), l.idx);
+    b->dir_entry = d ? d_ent(d, l.idx) : nullptr;
 }
 
 bool scan_dir(uint32_t dir, uint32_t page, Loc* out) {
-    if (!dir)
+    uint8_t* d = dir ? pg(dir) : nullptr;
+    if (!d)
         return false;
-    uint8_t* d = pg(dir);
     int n = int(d_count(d));
     for (int i = 0; i < n; ++i)
         if (rd32(d_ent(d, i)) == page) {
@@ -87,8 +95,7 @@ bool scan_dir(uint32_t dir, uint32_t page, Loc* out) {
 bool find_entry(VMB* b, uint32_t page, Loc* out) {
     if (!page || !b->dir_first)
         return false;
-    if (b->dir_cur) {
-        uint8_t* d = pg(b->dir_cur);
+    if (uint8_t* d = b->dir_cur ? pg(b->dir_cur) : nullptr) {
         uintptr_t base = uintptr_t(d + VM_DIR_HDR);
         uintptr_t e = uintptr_t(b->dir_entry);
         uint32_t n = d_count(d);
@@ -104,16 +111,23 @@ bool find_entry(VMB* b, uint32_t page, Loc* out) {
             return true;
         }
     }
-    for (uint32_t dir = b->dir_first; dir; dir = d_next(pg(dir)))
+    for (uint32_t dir = b->dir_first; dir;) {
         if (scan_dir(dir, page, out)) {
             remember(b, *out);
             return true;
         }
+        uint8_t* d = pg(dir);
+        if (!d)
+            return false;
+        dir = d_next(d);
+    }
     return false;
 }
 
 bool next_loc(Loc& l) {
     uint8_t* d = pg(l.dir);
+    if (!d)
+        return false;
     if (l.idx + 1 < int(d_count(d))) {
         ++l.idx;
         return true;
@@ -131,49 +145,63 @@ bool prev_loc(Loc& l) {
         --l.idx;
         return true;
     }
-    uint32_t p = d_prev(pg(l.dir));
-    if (!p)
+    uint8_t* d = pg(l.dir);
+    uint32_t p = d ? d_prev(d) : 0;
+    uint8_t* pd = p ? pg(p) : nullptr;
+    if (!pd)
         return false;
     l.dir = p;
-    l.idx = int(d_count(pg(p))) - 1;
+    l.idx = int(d_count(pd)) - 1;
     return true;
 }
 
-void ent_add_lines(VMB* b, uint32_t page, int delta) {
+// The directory entry of a data page, or null when it cannot be reached.
+uint8_t* entry_of(VMB* b, uint32_t page, uint32_t* dir) {
     Loc l;
-    if (find_entry(b, page, &l)) {
-        uint8_t* e = d_ent(pg(l.dir), l.idx);
-        wr16(e + 4, uint32_t(int(rd16(e + 4)) + delta));
-        pc_mark_dirty(l.dir);
-    }
+    uint8_t* d = find_entry(b, page, &l) ? pg(l.dir) : nullptr;
+    if (!d)
+        return nullptr;
+    *dir = l.dir;
+    return d_ent(d, l.idx);
 }
 
-void ent_set_bytes(VMB* b, uint32_t page, uint32_t used) {
-    Loc l;
-    if (find_entry(b, page, &l)) {
-        uint8_t* e = d_ent(pg(l.dir), l.idx);
-        wr16(e + 6, used);
-        pc_mark_dirty(l.dir);
+void ent_add_lines(VMB* b, uint32_t page, int delta) {
+    uint32_t dir = 0;
+    if (uint8_t* e = entry_of(b, page, &dir)) {
+        wr16(e + 4, uint32_t(int(rd16(e + 4)) + delta));
+        pc_mark_dirty(dir);
     }
 }
 
 void set_used(VMB* b, uint32_t page, uint8_t* p, uint32_t used) {
     wr16(p + 4, used);
     pc_mark_dirty(page);
-    ent_set_bytes(b, page, used);
+    uint32_t dir = 0;
+    if (uint8_t* e = entry_of(b, page, &dir)) {
+        wr16(e + 6, used);
+        pc_mark_dirty(dir);
+    }
 }
 
 void unlink_dir(VMB* b, uint32_t dir) {
     uint8_t* d = pg(dir);
+    if (!d)
+        return;
     uint32_t prev = d_prev(d), next = d_next(d);
-    if (prev) {
-        wr32(pg(prev) + 8, next);
+    // Both neighbours are fetched before either link changes, so the chain
+    // is never left half relinked.
+    uint8_t* pd = prev ? pg(prev) : nullptr;
+    uint8_t* nd = next ? pg(next) : nullptr;
+    if ((prev && !pd) || (next && !nd))
+        return;
+    if (pd) {
+        wr32(pd + 8, next);
         pc_mark_dirty(prev);
     } else {
         b->dir_first = next;
     }
-    if (next) {
-        wr32(pg(next) + 4, prev);
+    if (nd) {
+        wr32(nd + 4, prev);
         pc_mark_dirty(next);
     }
     if (b->dir_cur == dir)
@@ -182,117 +210,114 @@ void unlink_dir(VMB* b, uint32_t dir) {
     pc_release_page(dir);
 }
 
+void put_entry(uint8_t* e, uint32_t page, uint32_t lines, uint32_t used) {
+    wr32(e, page);
+    wr16(e + 4, lines);
+    wr16(e + 6, used);
+}
+
 // Inserts an entry behind `at` (idx -1: at the front of that directory page).
 bool dir_insert_after(VMB* b, Loc at, uint32_t page, uint32_t lines, uint32_t used, Loc* out) {
     uint8_t* d = pg(at.dir);
+    if (!d)
+        return false;
     if (at.idx < 0 && d_prev(d)) {
         uint32_t p = d_prev(d);
+        uint8_t* pd = pg(p);
+        if (!pd)
+            return false;
         at.dir = p;
-        at.idx = int(d_count(pg(p))) - 1;
-        d = pg(p);
+        at.idx = int(d_count(pd)) - 1;
+        d = pd;
     }
+    b->dir_entry = nullptr;
     int n = int(d_count(d));
     if (n >= int(VM_DIR_MAX)) {
+        // A neighbour that cannot be fetched counts as full.
         uint32_t prev = d_prev(d), next = d_next(d);
         uint8_t* pd = prev ? pg(prev) : nullptr;
         uint8_t* nd = next ? pg(next) : nullptr;
         d = pg(at.dir);
+        if (!d)
+            return false;
         if (pd && d_count(pd) < VM_DIR_MAX) {
             // Leading entries (up to the insertion point) move to the previous page.
             int pn = int(d_count(pd));
             int m = std::min(int(VM_DIR_MAX) - pn, at.idx + 1);
-            if (m > 0) {
-                std::memcpy(d_ent(pd, pn), d_ent(d, 0), size_t(VM_DIR_ENTRY) * m);
-                wr16(pd + 12, uint32_t(pn + m));
-                std::memmove(d_ent(d, 0), d_ent(d, m), size_t(VM_DIR_ENTRY) * (n - m));
-                n -= m;
-                wr16(d + 12, uint32_t(n));
-                at.idx -= m;
-                pc_mark_dirty(prev);
-            } else {
+            if (m <= 0) {
                 // Inserting in front of the first entry: append to the previous page.
-                uint8_t* e = d_ent(pd, pn);
-                wr32(e, page);
-                wr16(e + 4, lines);
-                wr16(e + 6, used);
+                put_entry(d_ent(pd, pn), page, lines, used);
                 wr16(pd + 12, uint32_t(pn + 1));
                 pc_mark_dirty(prev);
-                out->dir = prev;
-                out->idx = pn;
-                b->dir_entry = nullptr;
+                *out = Loc{prev, pn};
                 return true;
             }
+            std::memcpy(d_ent(pd, pn), d_ent(d, 0), size_t(VM_DIR_ENTRY) * m);
+            wr16(pd + 12, uint32_t(pn + m));
+            std::memmove(d_ent(d, 0), d_ent(d, m), size_t(VM_DIR_ENTRY) * (n - m));
+            n -= m;
+            wr16(d + 12, uint32_t(n));
+            at.idx -= m;
+            pc_mark_dirty(prev);
         } else if (nd && d_count(nd) < VM_DIR_MAX) {
             // Trailing entries (behind the insertion point) move to the next page.
             int nn = int(d_count(nd));
             int t = std::min(int(VM_DIR_MAX) - nn, n - (at.idx + 1));
             std::memmove(d_ent(nd, t > 0 ? t : 1), d_ent(nd, 0), size_t(VM_DIR_ENTRY) * nn);
-            if (t > 0) {
-                std::memcpy(d_ent(nd, 0), d_ent(d, n - t), size_t(VM_DIR_ENTRY) * t);
-                n -= t;
-                wr16(d + 12, uint32_t(n));
-            } else {
-                uint8_t* e = d_ent(nd, 0);
-                wr32(e, page);
-                wr16(e + 4, lines);
-                wr16(e + 6, used);
-                out->dir = next;
-                out->idx = 0;
-            }
             wr16(nd + 12, uint32_t(nn + (t > 0 ? t : 1)));
             pc_mark_dirty(next);
-            b->dir_entry = nullptr;
-            if (t == 0)
+            if (t <= 0) {
+                put_entry(d_ent(nd, 0), page, lines, used);
+                *out = Loc{next, 0};
                 return true;
+            }
+            std::memcpy(d_ent(nd, 0), d_ent(d, n - t), size_t(VM_DIR_ENTRY) * t);
+            n -= t;
+            wr16(d + 12, uint32_t(n));
         } else {
-            // A new directory page behind this one takes the entries behind the insertion point.
+            // A new directory page behind this one takes the entries behind
+            // the insertion point.
             pc_pin(at.dir);
             uint32_t nid = 0;
             uint8_t* nw = pc_new_page(&nid);
             pc_unpin(at.dir);
-            if (!nw)
+            d = nw ? pg(at.dir) : nullptr;
+            nd = nw && next ? pg(next) : nullptr;
+            if (!d || (next && !nd)) {
+                if (nw)
+                    pc_release_page(nid);
                 return false;
-            d = pg(at.dir);
+            }
             wr32(nw + 4, at.dir);
             wr32(nw + 8, next);
-            if (next) {
-                wr32(pg(next) + 4, nid);
+            if (nd) {
+                wr32(nd + 4, nid);
                 pc_mark_dirty(next);
             }
             wr32(d + 8, nid);
-            int t = n - (at.idx + 1);
-            if (t > 0) {
-                std::memcpy(d_ent(nw, 0), d_ent(d, at.idx + 1), size_t(VM_DIR_ENTRY) * t);
-                n -= t;
-                wr16(d + 12, uint32_t(n));
-                wr16(nw + 12, uint32_t(t));
-            } else {
-                uint8_t* e = d_ent(nw, 0);
-                wr32(e, page);
-                wr16(e + 4, lines);
-                wr16(e + 6, used);
-                wr16(nw + 12, 1);
-                out->dir = nid;
-                out->idx = 0;
-            }
             pc_mark_dirty(nid);
             pc_mark_dirty(at.dir);
-            b->dir_entry = nullptr;
-            if (t == 0)
+            int t = n - (at.idx + 1);
+            if (t <= 0) {
+                put_entry(d_ent(nw, 0), page, lines, used);
+                wr16(nw + 12, 1);
+                *out = Loc{nid, 0};
                 return true;
+            }
+            std::memcpy(d_ent(nw, 0), d_ent(d, at.idx + 1), size_t(VM_DIR_ENTRY) * t);
+            n -= t;
+            wr16(d + 12, uint32_t(n));
+            wr16(nw + 12, uint32_t(t));
         }
         d = pg(at.dir);
+        if (!d)
+            return false;
     }
     std::memmove(d_ent(d, at.idx + 2), d_ent(d, at.idx + 1), size_t(VM_DIR_ENTRY) * (n - (at.idx + 1)));
-    uint8_t* e = d_ent(d, at.idx + 1);
-    wr32(e, page);
-    wr16(e + 4, lines);
-    wr16(e + 6, used);
+    put_entry(d_ent(d, at.idx + 1), page, lines, used);
     wr16(d + 12, uint32_t(n + 1));
     pc_mark_dirty(at.dir);
-    out->dir = at.dir;
-    out->idx = at.idx + 1;
-    b->dir_entry = nullptr;
+    *out = Loc{at.dir, at.idx + 1};
     return true;
 }
 
@@ -300,6 +325,8 @@ bool dir_insert_after(VMB* b, Loc at, uint32_t page, uint32_t lines, uint32_t us
 // entries fit into the previous page is merged into it.
 void dir_remove(VMB* b, Loc l) {
     uint8_t* d = pg(l.dir);
+    if (!d)
+        return;
     int n = int(d_count(d));
     std::memmove(d_ent(d, l.idx), d_ent(d, l.idx + 1), size_t(VM_DIR_ENTRY) * (n - 1 - l.idx));
     --n;
@@ -311,11 +338,11 @@ void dir_remove(VMB* b, Loc l) {
         return;
     }
     uint32_t prev = d_prev(d);
-    if (prev) {
-        uint8_t* pd = pg(prev);
+    uint8_t* pd = prev ? pg(prev) : nullptr; // merging is optional
+    if (pd) {
         int pn = int(d_count(pd));
-        if (n <= int(VM_DIR_MAX) - pn) {
-            d = pg(l.dir);
+        d = pg(l.dir);
+        if (d && n <= int(VM_DIR_MAX) - pn) {
             std::memcpy(d_ent(pd, pn), d_ent(d, 0), size_t(VM_DIR_ENTRY) * n);
             wr16(pd + 12, uint32_t(pn + n));
             pc_mark_dirty(prev);
@@ -358,23 +385,29 @@ uint32_t new_page_after(VMB* b, const Loc* after) {
     uint32_t id = 0;
     uint8_t* p = pc_new_page(&id);
     pc_unpin(at.dir);
-    if (!p) {
-        if (!d_count(pg(b->dir_first)))
-            unlink_dir(b, b->dir_first);
-        return 0;
-    }
-    wr16(p + 4, VM_PAGE_HDR);
     Loc out;
-    if (!dir_insert_after(b, at, id, 0, VM_PAGE_HDR, &out)) {
+    if (p) {
+        wr16(p + 4, VM_PAGE_HDR);
+        if (dir_insert_after(b, at, id, 0, VM_PAGE_HDR, &out)) {
+            remember(b, out);
+            return id;
+        }
         pc_release_page(id);
-        return 0;
     }
-    remember(b, out);
-    return id;
+    // A directory page made for this page alone goes again.
+    uint8_t* first = pg(b->dir_first);
+    if (first && !d_count(first) && !d_next(first)) {
+        pc_release_page(b->dir_first);
+        b->dir_first = 0;
+        b->dir_cur = 0;
+    }
+    return 0;
 }
 
 uint8_t* cur_page(VMB* b) {
-    uint8_t* p = pg(b->page_id);
+    uint8_t* p = b->page_addr;
+    if (!p || rd32(p) != b->page_id)
+        p = pg(b->page_id);
     b->page_addr = p;
     return p;
 }
@@ -388,37 +421,123 @@ uint32_t last_rec(const uint8_t* p) {
 }
 
 // At the start of a continuation's text: the same place is the end of the
-// record before it, which is where inserts must happen.
-void normalize_back(VMB* b) {
+// record before it, which is where inserts must happen. False when a page
+// on the way cannot be fetched (the position is then unchanged).
+bool normalize_back(VMB* b) {
     uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
     if (b->rec_off != VM_PAGE_HDR || !(p[VM_PAGE_HDR] & 1) || b->char_off != VM_PAGE_HDR + kHdr)
-        return;
+        return true;
     Loc l;
     if (!find_entry(b, b->page_id, &l) || !prev_loc(l))
-        return;
+        return false;
     uint32_t pid = loc_page(l);
-    uint8_t* pp = pg(pid);
+    uint8_t* pp = pid ? pg(pid) : nullptr;
+    if (!pp)
+        return false;
     b->page_id = pid;
     b->page_addr = pp;
     b->rec_off = last_rec(pp);
     b->char_off = used_of(pp);
     remember(b, l);
+    return true;
 }
 
-// Next page of the buffer begins with a continuation of the record ending
-// the current page?
-uint32_t continuation_after(VMB* b, uint32_t page) {
+// The page after `page` when it begins with a continuation of the record
+// ending `page`, else 0 in *next. False when a page cannot be fetched.
+bool continuation_after(VMB* b, uint32_t page, uint32_t* next) {
+    *next = 0;
     Loc l;
-    if (!find_entry(b, page, &l) || !next_loc(l))
-        return 0;
+    if (!find_entry(b, page, &l))
+        return false;
+    uint8_t* d = pg(l.dir);
+    if (!d)
+        return false;
+    if (l.idx + 1 >= int(d_count(d)) && !d_next(d))
+        return true; // the last page of the buffer
+    if (!next_loc(l))
+        return false;
     uint32_t nid = loc_page(l);
-    return (pg(nid)[VM_PAGE_HDR] & 1) ? nid : 0;
+    uint8_t* np = nid ? pg(nid) : nullptr;
+    if (!np)
+        return false;
+    if (np[VM_PAGE_HDR] & 1)
+        *next = nid;
+    return true;
+}
+
+// Pages an edit keeps in memory until it is done, so that every page it
+// fetched before its first change is still there while it changes them.
+// While one is alive an edit is running, and every page it fetches counts
+// as changed (beside the marks the primitives set themselves), so that no
+// change can be dropped when its page leaves memory.
+class PinSet {
+public:
+    PinSet() { ++g_edit_depth; }
+    PinSet(const PinSet&) = delete;
+    PinSet& operator=(const PinSet&) = delete;
+    ~PinSet() {
+        for (int i = 0; i < n_; ++i)
+            pc_unpin(ids_[i]);
+        --g_edit_depth;
+    }
+    // Fetches and pins a page; id 0 is nothing. False when it cannot be had.
+    bool add(uint32_t id) {
+        if (!id)
+            return true;
+        for (int i = 0; i < n_; ++i)
+            if (ids_[i] == id)
+                return true;
+        if (!pg(id))
+            return false;
+        if (n_ < kMax) {
+            pc_pin(id);
+            ids_[n_++] = id;
+        }
+        return true;
+    }
+
+private:
+    static constexpr int kMax = 12;
+    uint32_t ids_[kMax] = {};
+    int n_ = 0;
+};
+
+// Before an edit at the current position changes anything: fetches and pins
+// the pages it may touch (the current data page and its neighbours, the
+// line's first page, the directory page and its neighbours) and makes room
+// for `new_pages` fresh pages. False, with nothing changed, when the page
+// cache cannot deliver them (swap file failing, every frame pinned).
+bool prepare_edit(VMB* b, PinSet& ps, uint32_t new_pages) {
+    if (b->page_id) {
+        Loc l;
+        if (!ps.add(b->page_id) || !find_entry(b, b->page_id, &l))
+            return false;
+        uint8_t* d = pg(l.dir);
+        if (!d || !ps.add(l.dir))
+            return false;
+        uint32_t dprev = d_prev(d), dnext = d_next(d);
+        if (!ps.add(dprev) || !ps.add(dnext))
+            return false;
+        Loc pl = l, nl = l;
+        if ((prev_loc(pl) && !ps.add(loc_page(pl))) || (next_loc(nl) && !ps.add(loc_page(nl))))
+            return false;
+        uint32_t hp = 0, ho = 0;
+        if (!line_head(b, &hp, &ho) || !ps.add(hp))
+            return false;
+    } else if (!ps.add(b->dir_first)) {
+        return false;
+    }
+    return new_pages == 0 || pc_reserve(new_pages) != 0;
 }
 
 // Splits the current page at `at` (inside or at the end of the current
 // record's text, before the page end): everything behind moves to a new page.
 bool split_page(VMB* b, uint32_t at) {
     uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
     uint32_t used = used_of(p), rec = b->rec_off;
     uint32_t rend = rec + kHdr + len_of(p, rec);
     uint32_t moved = 0;
@@ -429,11 +548,11 @@ bool split_page(VMB* b, uint32_t at) {
         return false;
     pc_pin(b->page_id);
     uint32_t nid = new_page_after(b, &cl);
+    uint8_t* np = nid ? pg(nid) : nullptr;
+    p = np ? cur_page(b) : nullptr;
     pc_unpin(b->page_id);
-    if (!nid)
-        return false;
-    uint8_t* np = pg(nid);
-    p = cur_page(b);
+    if (!p)
+        return false; // an empty page may be left behind: that is sound
     uint32_t w = VM_PAGE_HDR;
     if (at < rend) {
         VM_LINE h{1, rend - at, 0, 0, 0, 0};
@@ -455,8 +574,7 @@ bool split_page(VMB* b, uint32_t at) {
 }
 
 // Removes the record at `off` of a page (header and text).
-void remove_record(VMB* b, uint32_t page, uint32_t off) {
-    uint8_t* p = pg(page);
+void remove_record(VMB* b, uint32_t page, uint8_t* p, uint32_t off) {
     uint32_t used = used_of(p), size = kHdr + len_of(p, off);
     std::memmove(p + off, p + off + size, used - off - size);
     set_used(b, page, p, used - size);
@@ -484,7 +602,12 @@ void wr_hdr(uint8_t* r, const VM_LINE& h) {
     wr32(r + 9, h.tag);
 }
 
-uint8_t* pg(uint32_t id) { return pc_find_page(id, 1); }
+uint8_t* pg(uint32_t id) {
+    uint8_t* p = pc_find_page(id, 1);
+    if (p && g_edit_depth)
+        pc_mark_dirty(id);
+    return p;
+}
 
 PosSave save_pos(const VMB* b) {
     return PosSave{b->cur_line, b->cur_col, b->page_id, b->rec_off, b->char_off,
@@ -513,15 +636,44 @@ void clear_pos(VMB* b) {
     b->dir_entry = nullptr;
 }
 
+namespace {
+
+// The first record of the line after the one ending at the end of `page`:
+// the first line start in the pages behind it. False when none can be
+// reached.
+bool next_line_start(VMB* b, uint32_t page, uint32_t* pid, uint32_t* off) {
+    Loc l;
+    if (!find_entry(b, page, &l))
+        return false;
+    while (next_loc(l)) {
+        uint32_t id = loc_page(l);
+        uint8_t* p = id ? pg(id) : nullptr;
+        if (!p)
+            return false;
+        uint32_t o = VM_PAGE_HDR;
+        if (p[o] & 1)
+            o += kHdr + len_of(p, o);
+        if (o < used_of(p)) {
+            remember(b, l);
+            *pid = id;
+            *off = o;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool seek(VMB* b, uint32_t line, int64_t column) {
     if (line == 0 || !b->dir_first || line > b->line_count)
         return false;
     uint32_t pid = 0, off = 0, startcol = 0;
     uint8_t* p = nullptr;
     if (b->page_id && b->cur_line) {
-        p = b->page_addr;
-        if (!p || rd32(p) != b->page_id)
-            p = cur_page(b);
+        p = cur_page(b);
+        if (!p)
+            return false;
         if (line == b->cur_line) {
             uint32_t textpos = b->rec_off + kHdr;
             uint32_t rs = b->cur_col - (b->char_off - textpos);
@@ -531,10 +683,19 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
                 startcol = rs;
             }
         } else if (line == b->cur_line + 1) {
+            // Reading on: the next record of this page, or the first line
+            // start in the pages behind it (past the continuations of a
+            // long line), without summing the directory from its start.
             uint32_t end = b->rec_off + kHdr + len_of(p, b->rec_off);
             if (end < used_of(p)) {
                 pid = b->page_id;
                 off = end;
+            } else if (next_line_start(b, b->page_id, &pid, &off)) {
+                p = pg(pid);
+                if (!p)
+                    return false;
+            } else {
+                pid = 0;
             }
         }
     }
@@ -543,6 +704,8 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
         Loc found;
         for (uint32_t dir = b->dir_first; dir && !found.dir;) {
             uint8_t* d = pg(dir);
+            if (!d)
+                return false;
             int n = int(d_count(d));
             const uint8_t* e = d + VM_DIR_HDR;
             for (int i = 0; i < n; ++i, e += VM_DIR_ENTRY) {
@@ -559,9 +722,10 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
         }
         if (!pid)
             return false;
-        b->dir_cur = found.dir;
-        b->dir_entry = d_ent(pg(found.dir), found.idx);
+        remember(b, found); // before the data page: fetching may evict
         p = pg(pid);
+        if (!p)
+            return false;
         off = VM_PAGE_HDR;
         if (p[off] & 1)
             off += kHdr + len_of(p, off);
@@ -569,6 +733,8 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
             off += kHdr + len_of(p, off);
     } else if (pid != b->page_id) {
         p = pg(pid);
+        if (!p)
+            return false;
     }
     // Walk the line from (pid, off), at column startcol of it.
     uint64_t remaining = column < 0 ? 0 : uint64_t(column) - startcol;
@@ -576,16 +742,16 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
         uint32_t len = len_of(p, off);
         if (column < 0 || remaining >= len) {
             uint32_t next = 0;
-            if (off + kHdr + len == used_of(p)) {
-                b->page_id = pid; // continuation_after looks it up
-                next = continuation_after(b, pid);
-            }
+            if (off + kHdr + len == used_of(p) && !continuation_after(b, pid, &next))
+                return false;
             if (next) {
                 if (column >= 0)
                     remaining -= len;
                 startcol += len;
                 pid = next;
                 p = pg(pid);
+                if (!p)
+                    return false;
                 off = VM_PAGE_HDR;
                 continue;
             }
@@ -605,55 +771,67 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
     return true;
 }
 
-void line_head(VMB* b, uint32_t* page, uint32_t* off) {
+bool line_head(VMB* b, uint32_t* page, uint32_t* off) {
     uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
     if (!(p[b->rec_off] & 1)) {
         *page = b->page_id;
         *off = b->rec_off;
-        return;
+        return true;
     }
     Loc l;
-    find_entry(b, b->page_id, &l);
+    if (!find_entry(b, b->page_id, &l))
+        return false;
     while (prev_loc(l)) {
         uint32_t pid = loc_page(l);
-        uint8_t* pp = pg(pid);
+        uint8_t* pp = pid ? pg(pid) : nullptr;
+        if (!pp)
+            return false;
         uint32_t lr = last_rec(pp);
         if (!(pp[lr] & 1)) {
             *page = pid;
             *off = lr;
-            return;
+            return true;
         }
     }
-    *page = b->page_id; // unreachable in a sound buffer
-    *off = b->rec_off;
+    return false; // unreachable in a sound buffer
 }
 
 bool ins_bytes(VMB* b, const uint8_t* s, uint32_t n) {
     if (!n)
         return true;
-    normalize_back(b);
-    while (n) {
+    // Room for the pages a long text fills (a larger text makes its later
+    // pages as it goes).
+    uint32_t pages = std::min<uint32_t>(n / (VM_PAGE_SIZE - VM_PAGE_HDR - kHdr) + 3, 16);
+    PinSet ps;
+    if (!prepare_edit(b, ps, pages) || !normalize_back(b))
+        return false;
+    const PosSave start = save_pos(b);
+    uint32_t done = 0;
+    while (done < n) {
         uint8_t* p = cur_page(b);
+        if (!p)
+            break;
         uint32_t used = used_of(p), co = b->char_off;
         if (used < VM_PAGE_SIZE) {
-            uint32_t k = std::min(n, VM_PAGE_SIZE - used);
+            uint32_t k = std::min(n - done, VM_PAGE_SIZE - used);
             std::memmove(p + co + k, p + co, used - co);
-            std::memcpy(p + co, s, k);
+            std::memcpy(p + co, s + done, k);
             set_len(p, b->rec_off, len_of(p, b->rec_off) + k);
             set_used(b, b->page_id, p, used + k);
             b->char_off += k;
             b->cur_col += k;
             b->char_count += k;
-            s += k;
-            n -= k;
+            done += k;
         } else if (co == used) {
             Loc cl;
             if (!find_entry(b, b->page_id, &cl))
-                return false;
+                break;
             uint32_t nid = new_page_after(b, &cl);
-            if (!nid)
-                return false;
-            uint8_t* np = pg(nid);
+            uint8_t* np = nid ? pg(nid) : nullptr;
+            if (!np)
+                break;
             VM_LINE h{1, 0, 0, 0, 0, 0};
             wr_hdr(np + VM_PAGE_HDR, h);
             set_used(b, nid, np, VM_PAGE_HDR + kHdr);
@@ -662,10 +840,20 @@ bool ins_bytes(VMB* b, const uint8_t* s, uint32_t n) {
             b->rec_off = VM_PAGE_HDR;
             b->char_off = VM_PAGE_HDR + kHdr;
         } else if (!split_page(b, co)) {
-            return false;
+            break;
         }
     }
-    return true;
+    if (done == n)
+        return true;
+    // A text that does not fit goes out again: a failed insert leaves the
+    // line as it was (the place it started at is still valid, as nothing
+    // before it moved).
+    restore_pos(b, start);
+    b->cur_col = start.col;
+    if (done)
+        del_bytes(b, done);
+    restore_pos(b, start);
+    return false;
 }
 
 namespace {
@@ -675,14 +863,20 @@ namespace {
 // the text); otherwise the new line gets flags 0x2, tag 0 and the lexical
 // bytes of the line it came from.
 bool ins_record_ex(VMB* b, bool move_attrs) {
+    PinSet ps;
+    if (!prepare_edit(b, ps, 4))
+        return false;
     bool at_start = b->cur_col == 0;
     uint32_t hp, ho;
-    line_head(b, &hp, &ho);
-    VM_LINE head = rd_hdr(pg(hp) + ho);
-    normalize_back(b);
+    uint8_t* hpp = line_head(b, &hp, &ho) ? pg(hp) : nullptr;
+    if (!hpp || !normalize_back(b))
+        return false;
+    VM_LINE head = rd_hdr(hpp + ho);
     bool fresh = false;
     for (;;) {
         uint8_t* p = cur_page(b);
+        if (!p)
+            return false;
         uint32_t used = used_of(p);
         if (used < VM_HDR_LIMIT)
             break;
@@ -704,6 +898,8 @@ bool ins_record_ex(VMB* b, bool move_attrs) {
         break;
     }
     uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
     uint32_t used = used_of(p), co = b->char_off, newlen = 0;
     if (!fresh) {
         uint32_t rec = b->rec_off, rend = rec + kHdr + len_of(p, rec);
@@ -719,12 +915,10 @@ bool ins_record_ex(VMB* b, bool move_attrs) {
     wr_hdr(p + co, h);
     set_used(b, b->page_id, p, used + kHdr);
     ent_add_lines(b, b->page_id, 1);
-    if (at_start && move_attrs) {
-        uint8_t* hpp = pg(hp);
+    if (at_start && move_attrs && (hpp = pg(hp)) != nullptr) {
         wr16(hpp + ho + 5, head.flags & VM_LF_SPLIT);
         wr32(hpp + ho + 9, 0);
         pc_mark_dirty(hp);
-        p = cur_page(b);
     }
     b->line_count += 1;
     b->cur_line += 1;
@@ -740,32 +934,43 @@ bool ins_record_ex(VMB* b, bool move_attrs) {
 bool ins_record(VMB* b) { return ins_record_ex(b, true); }
 
 uint32_t del_bytes(VMB* b, uint32_t n) {
+    PinSet ps;
+    if (!prepare_edit(b, ps, 0))
+        return 0;
     uint32_t done = 0;
     while (n) {
         uint8_t* p = cur_page(b);
+        if (!p)
+            break;
         uint32_t used = used_of(p), rec = b->rec_off, len = len_of(p, rec);
         uint32_t rend = rec + kHdr + len, co = b->char_off;
         if (co < rend) {
             uint32_t k = std::min(n, rend - co);
+            uint32_t page = b->page_id, prev = 0;
+            uint8_t* pp = nullptr;
+            if (len == k && (p[rec] & 1)) {
+                // The continuation will be empty: it goes, and the position
+                // goes to the end of the record before, the same place.
+                Loc l;
+                if (!find_entry(b, page, &l) || !prev_loc(l) || !(prev = loc_page(l)) || !(pp = pg(prev)))
+                    break;
+                p = cur_page(b);
+                if (!p)
+                    break;
+            }
             std::memmove(p + co, p + co + k, used - co - k);
             set_len(p, rec, len - k);
-            set_used(b, b->page_id, p, used - k);
+            set_used(b, page, p, used - k);
             b->char_count -= k;
             n -= k;
             done += k;
-            if (len == k && (p[rec] & 1)) {
-                // The continuation is empty now: remove it, and its page when
-                // nothing else is in it; the position goes to the end of the
-                // record before, the same place.
-                uint32_t page = b->page_id;
-                Loc l;
-                find_entry(b, page, &l);
-                prev_loc(l);
-                uint32_t prev = loc_page(l);
-                remove_record(b, page, rec);
-                if (used_of(pg(page)) == VM_PAGE_HDR)
+            if (pp) {
+                remove_record(b, page, p, rec);
+                if (used_of(p) == VM_PAGE_HDR)
                     drop_page(b, page);
-                uint8_t* pp = pg(prev);
+                pp = pg(prev);
+                if (!pp)
+                    break;
                 b->page_id = prev;
                 b->page_addr = pp;
                 b->rec_off = last_rec(pp);
@@ -775,10 +980,13 @@ uint32_t del_bytes(VMB* b, uint32_t n) {
             continue;
         }
         if (rend == used) {
-            uint32_t next = continuation_after(b, b->page_id);
-            if (next) {
+            uint32_t next = 0;
+            if (!continuation_after(b, b->page_id, &next))
+                break;
+            uint8_t* np = next ? pg(next) : nullptr;
+            if (np) {
                 b->page_id = next;
-                b->page_addr = pg(next);
+                b->page_addr = np;
                 b->rec_off = VM_PAGE_HDR;
                 b->char_off = VM_PAGE_HDR + kHdr;
                 b->dir_entry = nullptr;
@@ -791,7 +999,12 @@ uint32_t del_bytes(VMB* b, uint32_t n) {
 }
 
 bool join_next(VMB* b) {
+    PinSet ps;
+    if (!prepare_edit(b, ps, 0))
+        return false;
     uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
     uint32_t used = used_of(p), rec = b->rec_off, len = len_of(p, rec);
     uint32_t rend = rec + kHdr + len;
     if (rend < used) {
@@ -805,18 +1018,20 @@ bool join_next(VMB* b) {
         if (!find_entry(b, b->page_id, &l) || !next_loc(l))
             return false;
         uint32_t nid = loc_page(l);
-        uint8_t* np = pg(nid);
+        uint8_t* np = nid ? pg(nid) : nullptr;
+        if (!np)
+            return false;
         VM_LINE h = rd_hdr(np + VM_PAGE_HDR);
         VM_LINE c{1, h.length, 0, 0, 0, 0};
         wr_hdr(np + VM_PAGE_HDR, c);
         pc_mark_dirty(nid);
         ent_add_lines(b, nid, -1);
         if (h.length == 0) {
-            remove_record(b, nid, VM_PAGE_HDR);
-            if (used_of(pg(nid)) == VM_PAGE_HDR)
+            remove_record(b, nid, np, VM_PAGE_HDR);
+            if (used_of(np) == VM_PAGE_HDR)
                 drop_page(b, nid);
         }
-        b->page_addr = pg(b->page_id);
+        b->page_addr = nullptr;
     }
     b->line_count -= 1;
     b->dir_entry = nullptr;
@@ -826,29 +1041,48 @@ bool join_next(VMB* b) {
 bool del_line(VMB* b, uint32_t line) {
     if (!seek(b, line, 0))
         return false;
+    PinSet ps;
     uint32_t hp, ho;
-    line_head(b, &hp, &ho);
+    if (!prepare_edit(b, ps, 0) || !line_head(b, &hp, &ho))
+        return false;
     uint8_t* p = pg(hp);
-    b->char_count -= len_of(p, ho);
-    remove_record(b, hp, ho);
-    ent_add_lines(b, hp, -1);
-    // The line's continuations in the pages behind.
-    for (;;) {
-        uint32_t next = 0;
-        if (ho == used_of(pg(hp)))
-            next = continuation_after(b, hp);
+    if (!p)
+        return false;
+    // The pages holding the line's continuations, found before anything
+    // changes; they go last first, so that a page that cannot be fetched
+    // half-way leaves the line shorter, never its tail on another line.
+    std::vector<uint32_t> conts;
+    for (uint32_t page = hp, next = 0;; page = next) {
+        uint8_t* q = pg(page);
+        if (!q)
+            return false;
+        bool ends_page = page == hp ? ho + kHdr + len_of(q, ho) == used_of(q)
+                                    : VM_PAGE_HDR + kHdr + len_of(q, VM_PAGE_HDR) == used_of(q);
+        if (!ends_page || !continuation_after(b, page, &next))
+            break;
         if (!next)
             break;
-        b->char_count -= len_of(pg(next), VM_PAGE_HDR);
-        remove_record(b, next, VM_PAGE_HDR);
-        if (used_of(pg(next)) == VM_PAGE_HDR)
-            drop_page(b, next);
-        else
-            break;
+        conts.push_back(next);
     }
+    while (!conts.empty()) {
+        uint32_t id = conts.back();
+        uint8_t* q = pg(id);
+        if (!q)
+            return false;
+        b->char_count -= len_of(q, VM_PAGE_HDR);
+        remove_record(b, id, q, VM_PAGE_HDR);
+        if (used_of(q) == VM_PAGE_HDR)
+            drop_page(b, id);
+        conts.pop_back();
+    }
+    p = pg(hp);
+    if (!p)
+        return false;
+    b->char_count -= len_of(p, ho);
+    remove_record(b, hp, p, ho);
+    ent_add_lines(b, hp, -1);
     b->line_count -= 1;
     uint32_t after = 0;
-    p = pg(hp);
     bool in_place = ho < used_of(p);
     if (!in_place) {
         Loc l;
@@ -864,9 +1098,10 @@ bool del_line(VMB* b, uint32_t line) {
         return true;
     }
     b->dir_entry = nullptr;
-    if (line <= b->line_count && (in_place || after)) {
+    uint8_t* at = in_place ? pg(hp) : after ? pg(after) : nullptr;
+    if (line <= b->line_count && at) {
         b->page_id = in_place ? hp : after;
-        b->page_addr = pg(b->page_id);
+        b->page_addr = at;
         b->rec_off = in_place ? ho : VM_PAGE_HDR;
         b->char_off = b->rec_off + kHdr;
         b->cur_line = line;
@@ -875,13 +1110,18 @@ bool del_line(VMB* b, uint32_t line) {
     }
     b->page_id = 0;
     b->cur_line = 0;
-    return seek(b, b->line_count, -1);
+    seek(b, std::min(line, b->line_count), line <= b->line_count ? 0 : -1);
+    return true;
 }
 
 void free_all(VMB* b) {
+    // A directory page that cannot be fetched keeps its pages in the swap
+    // file until the engine stops; the buffer is empty all the same.
     std::vector<uint32_t> pages;
     for (uint32_t dir = b->dir_first; dir;) {
         uint8_t* d = pg(dir);
+        if (!d)
+            break;
         for (int i = 0, n = int(d_count(d)); i < n; ++i)
             pages.push_back(rd32(d_ent(d, i)));
         pages.push_back(dir);
@@ -903,46 +1143,78 @@ bool truncate_from(VMB* b, uint32_t line) {
     if (!seek(b, line, 0))
         return false;
     uint32_t hp, ho;
-    line_head(b, &hp, &ho);
-    uint8_t* p = pg(hp);
-    uint32_t used = used_of(p), lines = 0, chars = 0;
-    for (uint32_t o = ho; o < used; o += kHdr + len_of(p, o)) {
-        ++lines;
-        chars += len_of(p, o);
-    }
-    set_used(b, hp, p, ho);
-    ent_add_lines(b, hp, -int(lines));
-    // Every page behind the head page goes, last first.
-    for (;;) {
-        uint32_t dir = b->dir_first;
-        while (d_next(pg(dir)))
-            dir = d_next(pg(dir));
-        Loc last{dir, int(d_count(pg(dir))) - 1};
-        uint32_t id = loc_page(last);
-        if (id == hp)
-            break;
-        uint8_t* q = pg(id);
-        for (uint32_t o = VM_PAGE_HDR, u = used_of(q); o < u; o += kHdr + len_of(q, o))
-            chars += len_of(q, o);
-        dir_remove(b, last);
-        pc_release_page(id);
-    }
-    if (ho == VM_PAGE_HDR)
-        drop_page(b, hp);
-    b->line_count = line - 1;
-    b->char_count -= chars;
+    if (!line_head(b, &hp, &ho))
+        return false;
     b->page_id = 0;
     b->cur_line = 0;
     b->dir_entry = nullptr;
-    return seek(b, line - 1, -1);
+    // The pages behind the head page go last first, each leaving the counts
+    // right, so that a page that cannot be fetched stops the deletion with a
+    // sound (shorter) buffer.
+    bool ok = true;
+    for (;;) {
+        uint32_t dir = b->dir_first;
+        uint8_t* d = pg(dir);
+        while (d && d_next(d)) {
+            dir = d_next(d);
+            d = pg(dir);
+        }
+        if (!d) {
+            ok = false;
+            break;
+        }
+        Loc last{dir, int(d_count(d)) - 1};
+        uint32_t id = rd32(d_ent(d, last.idx));
+        if (id == hp)
+            break;
+        uint8_t* q = pg(id);
+        if (!q) {
+            ok = false;
+            break;
+        }
+        uint32_t chars = 0, lines = 0;
+        for (uint32_t o = VM_PAGE_HDR, u = used_of(q); o < u; o += kHdr + len_of(q, o)) {
+            chars += len_of(q, o);
+            lines += (q[o] & 1) ? 0 : 1;
+        }
+        dir_remove(b, last);
+        pc_release_page(id);
+        b->line_count -= lines;
+        b->char_count -= chars;
+    }
+    if (ok) {
+        uint8_t* p = pg(hp);
+        if (!p) {
+            ok = false;
+        } else {
+            uint32_t used = used_of(p), lines = 0, chars = 0;
+            for (uint32_t o = ho; o < used; o += kHdr + len_of(p, o)) {
+                ++lines;
+                chars += len_of(p, o);
+            }
+            set_used(b, hp, p, ho);
+            ent_add_lines(b, hp, -int(lines));
+            if (ho == VM_PAGE_HDR)
+                drop_page(b, hp);
+            b->line_count -= lines;
+            b->char_count -= chars;
+        }
+    }
+    if (b->line_count)
+        seek(b, b->line_count, -1);
+    else
+        free_all(b);
+    return ok;
 }
 
 bool new_line(VMB* b, uint32_t after, uint32_t room) {
     if (!b->dir_first) {
-        uint32_t id = new_page_after(b, nullptr);
-        if (!id)
+        if (!pc_reserve(2))
             return false;
-        uint8_t* p = pg(id);
+        uint32_t id = new_page_after(b, nullptr);
+        uint8_t* p = id ? pg(id) : nullptr;
+        if (!p)
+            return false;
         VM_LINE h{0, 0, 0, 0, 0, 0};
         wr_hdr(p + VM_PAGE_HDR, h);
         set_used(b, id, p, VM_PAGE_HDR + kHdr);
@@ -966,27 +1238,32 @@ bool new_line(VMB* b, uint32_t after, uint32_t room) {
         return true;
     // The caller writes `room` bytes straight into the record: make them fit
     // in this page.
-    normalize_back(b);
-    uint8_t* p = cur_page(b);
+    PinSet ps;
+    uint8_t* p = nullptr;
+    if (!prepare_edit(b, ps, 3) || !normalize_back(b) || !(p = cur_page(b)))
+        return false;
     if (VM_PAGE_SIZE - used_of(p) >= room)
         return true;
     if (b->char_off < used_of(p) && !split_page(b, b->char_off))
         return false;
     p = cur_page(b);
+    if (!p)
+        return false;
     if (VM_PAGE_SIZE - used_of(p) >= room)
         return true;
     // Move the empty record to a page of its own behind this one.
-    VM_LINE h = rd_hdr(p + b->rec_off);
     uint32_t page = b->page_id;
-    remove_record(b, page, b->rec_off);
-    ent_add_lines(b, page, -1);
     Loc cl;
     if (!find_entry(b, page, &cl))
         return false;
     uint32_t nid = new_page_after(b, &cl);
-    if (!nid)
+    uint8_t* np = nid ? pg(nid) : nullptr;
+    p = np ? pg(page) : nullptr;
+    if (!p)
         return false;
-    uint8_t* np = pg(nid);
+    VM_LINE h = rd_hdr(p + b->rec_off);
+    remove_record(b, page, p, b->rec_off);
+    ent_add_lines(b, page, -1);
     wr_hdr(np + VM_PAGE_HDR, h);
     set_used(b, nid, np, VM_PAGE_HDR + kHdr);
     ent_add_lines(b, nid, 1);
@@ -997,11 +1274,46 @@ bool new_line(VMB* b, uint32_t after, uint32_t room) {
     return true;
 }
 
-uint32_t copy_out(VMB* b, char* out, uint32_t max) {
+bool append_line_fast(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
+    if (!b->page_id || b->cur_line != b->line_count)
+        return false;
+    uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
+    uint32_t used = used_of(p), rec = b->rec_off;
+    if (b->char_off != used || (p[rec] & 1) || used >= VM_HDR_LIMIT || used + kHdr + n > VM_PAGE_SIZE ||
+        rec + kHdr + len_of(p, rec) != used)
+        return false;
+    uint32_t dir = 0;
+    uint8_t* e = entry_of(b, b->page_id, &dir);
+    if (!e)
+        return false;
+    // The header a line break at the end of the line would make, with the
+    // loader's flags and tag: lexical bytes of the line before.
+    VM_LINE h{0, n, 0, p[rec + 7], p[rec + 8], tag};
+    wr_hdr(p + used, h);
+    std::memcpy(p + used + kHdr, text, n);
+    uint32_t nused = used + kHdr + n;
+    wr16(p + 4, nused);
+    wr16(e + 4, rd16(e + 4) + 1u);
+    wr16(e + 6, nused);
+    pc_mark_dirty(b->page_id);
+    pc_mark_dirty(dir);
+    b->line_count += 1;
+    b->char_count += n;
+    b->cur_line += 1;
+    b->cur_col = n;
+    b->rec_off = used;
+    b->char_off = nused;
+    return true;
+}
+
+bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {
     uint32_t done = 0;
-    uint8_t* p = b->page_addr;
-    if (!p || rd32(p) != b->page_id)
-        p = cur_page(b);
+    *got = 0;
+    uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
     for (;;) {
         uint32_t rec = b->rec_off, rend = rec + kHdr + len_of(p, rec);
         uint32_t k = std::min(max - done, rend - b->char_off);
@@ -1009,19 +1321,23 @@ uint32_t copy_out(VMB* b, char* out, uint32_t max) {
         done += k;
         b->char_off += k;
         b->cur_col += k;
+        *got = done;
         if (done == max || rend != used_of(p))
-            break;
-        uint32_t next = continuation_after(b, b->page_id);
+            return true;
+        uint32_t next = 0;
+        if (!continuation_after(b, b->page_id, &next))
+            return false;
         if (!next)
-            break;
+            return true;
         p = pg(next);
+        if (!p)
+            return false;
         b->page_id = next;
         b->page_addr = p;
         b->rec_off = VM_PAGE_HDR;
         b->char_off = VM_PAGE_HDR + kHdr;
         b->dir_entry = nullptr;
     }
-    return done;
 }
 
 std::string check_structure(VMB* b) {
@@ -1049,10 +1365,15 @@ std::string check_structure(VMB* b) {
         for (int i = 0; i < n; ++i) {
             // Walking the data pages may push the directory page out of the
             // cache: fetch it again for every entry.
-            uint8_t* e = d_ent(pg(dir), i);
-            uint32_t id = rd32(e);
+            d = pg(dir);
+            if (!d)
+                return fail("directory page cannot be fetched " + std::to_string(dir));
+            uint32_t id = rd32(d_ent(d, i));
             uint8_t* p = pg(id);
-            e = d_ent(pg(dir), i);
+            d = pg(dir);
+            if (!d)
+                return fail("directory page cannot be fetched " + std::to_string(dir));
+            uint8_t* e = d_ent(d, i);
             if (!p || rd32(p) != id)
                 return fail("data page id mismatch " + std::to_string(id));
             if (!seen.insert(id).second)
@@ -1100,7 +1421,10 @@ std::string check_structure(VMB* b) {
             first_page = false;
         }
         prev = dir;
-        dir = d_next(pg(dir));
+        d = pg(dir);
+        if (!d)
+            return fail("directory page cannot be fetched " + std::to_string(dir));
+        dir = d_next(d);
     }
     if (lines != b->line_count)
         return fail("line count " + std::to_string(b->line_count) + ", pages hold " + std::to_string(lines));

@@ -3,31 +3,19 @@
 // primitives every line operation is built from, and the structure checker.
 // All of these run under vm_lock and take a handle already validated.
 #include "VmEngine/vm.h"
+#include "VmEngine/vmbytes.h"
 
 #include <cstring>
 #include <string>
 
 namespace vmi {
 
-inline uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline void wr16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-inline void wr32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
 VM_LINE rd_hdr(const uint8_t* rec);
 void wr_hdr(uint8_t* rec, const VM_LINE& h);
 
-// A page by id, made the most recently used.
+// A page by id, made the most recently used; null when the page cache
+// cannot deliver it (the swap file failed, or every frame is pinned). Every
+// caller checks, and fails without having changed anything where it can.
 uint8_t* pg(uint32_t id);
 
 // Where a data page's entry stands in the directory.
@@ -51,7 +39,13 @@ void clear_pos(VMB* b);
 bool seek(VMB* b, uint32_t line, int64_t column);
 
 // Storage primitives at the current position. Each keeps the line and
-// character counts, the directory copies and the position consistent.
+// character counts, the directory copies and the position consistent, and
+// each fetches (and pins) the pages it will change and makes room for the
+// pages it will make before its first change, so that a page cache that
+// cannot deliver a page makes it fail with the text unchanged. ins_bytes
+// takes back what it inserted when a long text runs out of pages; the
+// deletions that span pages (del_bytes, del_line, truncate_from) stop with
+// fewer characters or lines deleted, never with text of a kept line gone.
 bool ins_bytes(VMB* b, const uint8_t* s, uint32_t n);
 bool ins_record(VMB* b);                 // line break at the position
 uint32_t del_bytes(VMB* b, uint32_t n);  // within the line; returns count
@@ -64,12 +58,22 @@ void free_all(VMB* b);                   // releases every page, no lines left
 // page could be made.
 bool new_line(VMB* b, uint32_t after, uint32_t room);
 
-// The first record of the current line: page id and offset.
-void line_head(VMB* b, uint32_t* page, uint32_t* off);
+// The loader's quick way: with the position at the end of the last line and
+// room for the whole line in its page, appends a line of n bytes with flags
+// 0 and the given tag, as new_line and ins_bytes would (the lexical bytes
+// of the line before). False, with nothing changed, when the slow way must
+// be taken.
+bool append_line_fast(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag);
+
+// The first record of the current line: page id and offset. False when a
+// page cannot be fetched.
+bool line_head(VMB* b, uint32_t* page, uint32_t* off);
 
 // Copies the line's text from the position on (at most max bytes, following
-// continuation records) and moves the position past it; returns the count.
-uint32_t copy_out(VMB* b, char* out, uint32_t max);
+// continuation records) and moves the position past it; *got is the count.
+// False when a page of the line cannot be fetched (*got then says how much
+// was copied).
+bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got);
 
 // Checks the page structure of a buffer; empty string when sound, else what
 // is wrong.

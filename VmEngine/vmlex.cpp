@@ -94,6 +94,12 @@ bool load_lang(VMB* buffer, int lang, Lang& L) {
     return true;
 }
 
+// The language of a valid buffer as its language source names it; false
+// for an invalid handle or a language that cannot be loaded.
+bool buffer_lang(VMB* buffer, Lang& L) {
+    return vmb_in_use(buffer) && load_lang(buffer, buffer_language(g_source.load(), buffer), L);
+}
+
 // A line's text, NUL-terminated, however long.
 struct LineText {
     std::vector<char> buf;
@@ -475,11 +481,9 @@ int vm_scan_lex_state(VMB* buffer, int line, int lang, int* state_b, int* used_b
 }
 
 int vm_lex_advance(VMB* buffer) {
-    if (!vmb_in_use(buffer))
-        return -1;
     VmGuard guard;
     Lang L;
-    if (!load_lang(buffer, buffer_language(g_source.load(), buffer), L))
+    if (!buffer_lang(buffer, L))
         return -1;
     PositionKeeper keep(buffer);
     int lex = vm_lex_line(buffer);
@@ -496,11 +500,9 @@ int vm_lex_advance(VMB* buffer) {
 }
 
 int vm_lex_invalidate(VMB* buffer, int kind, int line) {
-    if (!vmb_in_use(buffer))
-        return -1;
     VmGuard guard;
     Lang L;
-    if (!load_lang(buffer, buffer_language(g_source.load(), buffer), L))
+    if (!buffer_lang(buffer, L))
         return -1;
     if (L.kind == VMLEX_KIND_RUBY) {
         vm_set_lex_line(buffer, 0);
@@ -536,11 +538,9 @@ void vms_lex_invalidate_all(int lang) {
 }
 
 int vm_line_keyword(VMB* buffer, int line, int mode) {
-    if (!vmb_in_use(buffer))
-        return 0;
     VmGuard guard;
     Lang L;
-    if (!load_lang(buffer, buffer_language(g_source.load(), buffer), L))
+    if (!buffer_lang(buffer, L))
         return 0;
     PositionKeeper keep(buffer);
     LineText lt;

@@ -39,6 +39,9 @@ void set_state(VMB* b, uint32_t mask) {
 
 void mark(VMB* b) { set_state(b, VM_ST_EDIT); }
 
+// A valid buffer with a current position to work at.
+bool has_position(VMB* b) { return vmb_in_use(b) && b->cur_line && b->page_id; }
+
 bool fully_read(const VMB* b) { return (b->state & VM_ST_FULLY_READ) || !b->stream; }
 
 // Positions, restoring the whole handle on failure.
@@ -58,31 +61,38 @@ int length_of(VMB* b, uint32_t line) {
     return int(b->cur_col);
 }
 
-VM_LINE head_of(VMB* b) {
+// The header of the current line's first record, or null when its page
+// cannot be fetched. Callers write flags, tags and lexical bytes through
+// it, so the page counts as changed.
+uint8_t* head_ptr(VMB* b, uint32_t* page = nullptr) {
     uint32_t hp, ho;
-    line_head(b, &hp, &ho);
-    return rd_hdr(pg(hp) + ho);
-}
-
-uint8_t* head_ptr(VMB* b, uint32_t* page) {
-    uint32_t hp, ho;
-    line_head(b, &hp, &ho);
+    if (!line_head(b, &hp, &ho))
+        return nullptr;
+    uint8_t* p = pg(hp);
+    if (!p)
+        return nullptr;
+    pc_mark_dirty(hp);
     if (page)
         *page = hp;
-    return pg(hp) + ho;
+    return p + ho;
+}
+
+// Positions at the start of a line and returns its first record's header;
+// null when the line does not exist or its page cannot be fetched.
+uint8_t* line_hdr(VMB* b, int line, uint32_t* page = nullptr) {
+    return position(b, line, 0) ? head_ptr(b, page) : nullptr;
 }
 
 // Text of a line (from column on), position left after it.
 bool read_line(VMB* b, uint32_t line, uint32_t column, std::string& out, uint32_t max = 0xFFFFFFFFu) {
     if (!position(b, int(line), -1))
         return false;
-    uint32_t len = b->cur_col;
+    uint32_t len = b->cur_col, got = 0;
     if (column > len || !seek(b, line, column))
         return false;
     uint32_t n = std::min(len - column, max);
     out.resize(n);
-    copy_out(b, out.data(), n);
-    return true;
+    return copy_out(b, out.data(), n, &got) && got == n;
 }
 
 int apply_case(VMB* b, int c) {
@@ -107,10 +117,13 @@ bool insert_cased(VMB* b, const char* text, uint32_t n) {
 
 // The character at the position (following a continuation), or -2 at the
 // end of the line.
+// -1 when the page cannot be fetched.
 int peek(VMB* b) {
     uint8_t* p = b->page_addr;
     if (!p || rd32(p) != b->page_id)
         p = b->page_addr = pg(b->page_id);
+    if (!p)
+        return -1;
     uint32_t rend = b->rec_off + VM_LINE_HDR + rd32(p + b->rec_off + 1);
     if (b->char_off < rend)
         return p[b->char_off];
@@ -121,14 +134,31 @@ int peek(VMB* b) {
     return b->char_off < rend ? p[b->char_off] : -2;
 }
 
+// A per-buffer line number (reference line, lexical line): 0 for an
+// invalid handle.
+int line_field(VMB* b, uint32_t VMB::*field) {
+    Lock lk;
+    return vmb_in_use(b) ? int(b->*field) : 0;
+}
+
+int set_line_field(VMB* b, uint32_t VMB::*field, int line) {
+    Lock lk;
+    if (!vmb_in_use(b))
+        return 0;
+    b->*field = uint32_t(line);
+    return line;
+}
+
 bool insert_line(VMB* b, int after, const char* text, int length, bool do_mark) {
     if (!vmb_in_use(b) || !text || after < 0 || uint32_t(after) > b->line_count)
         return false;
     uint32_t n = length < 0 ? uint32_t(std::strlen(text)) : uint32_t(length);
     if (!new_line(b, uint32_t(after), 0))
         return false;
-    if (n && !ins_bytes(b, reinterpret_cast<const uint8_t*>(text), n))
+    if (n && !ins_bytes(b, reinterpret_cast<const uint8_t*>(text), n)) {
+        del_line(b, b->cur_line); // the empty line made for the text
         return false;
+    }
     if (do_mark)
         mark(b);
     return true;
@@ -199,18 +229,9 @@ int vm_goto_mark_line(VMB* b, int line) {
     return 1;
 }
 
-int vm_mark_line(VMB* b) {
-    Lock lk;
-    return vmb_in_use(b) ? int(b->mark_line) : 0;
-}
+int vm_mark_line(VMB* b) { return line_field(b, &VMB::mark_line); }
 
-int vm_set_mark_line(VMB* b, int line) {
-    Lock lk;
-    if (!vmb_in_use(b))
-        return 0;
-    b->mark_line = uint32_t(line);
-    return line;
-}
+int vm_set_mark_line(VMB* b, int line) { return set_line_field(b, &VMB::mark_line, line); }
 
 uint32_t vm_position_offset(VMB* b) {
     Lock lk;
@@ -261,11 +282,15 @@ int vm_read_text(VMB* b, int line, int column, char* out, int max, int* flags) {
     Lock lk;
     if (!vmb_in_use(b) || !out || max < 0 || !position(b, line, column))
         return -1;
+    uint8_t* h = flags ? head_ptr(b) : nullptr;
+    if (flags && !h)
+        return -1;
     if (flags)
-        *flags = head_of(b).flags;
-    uint32_t n = copy_out(b, out, uint32_t(max));
+        *flags = rd_hdr(h).flags;
+    uint32_t n = 0;
+    bool ok = copy_out(b, out, uint32_t(max), &n);
     out[n] = 0;
-    return int(n);
+    return ok ? int(n) : -1;
 }
 
 int vm_line_length(VMB* b, int line) {
@@ -302,6 +327,8 @@ char* vm_line_ptr(VMB* b, int line, int mode) {
         return nullptr;
     uint32_t page;
     uint8_t* h = head_ptr(b, &page);
+    if (!h)
+        return nullptr;
     if (mode == 2)
         pc_pin(page);
     else if (mode == 3)
@@ -370,8 +397,11 @@ char* vm_insert_line(VMB* b, int after, std::nullptr_t, int length) {
     std::vector<uint8_t> zeros(size_t(length) + 1, 0);
     if (!ins_bytes(b, zeros.data(), uint32_t(length)))
         return nullptr;
+    uint8_t* p = pg(b->page_id);
+    if (!p)
+        return nullptr;
     mark(b);
-    return reinterpret_cast<char*>(pg(b->page_id) + at);
+    return reinterpret_cast<char*>(p + at);
 }
 
 int vm_insert_line_nomod(VMB* b, int after, const char* text, int length) {
@@ -449,6 +479,8 @@ int vm_replace_char(VMB* b, int c, int line, int column) {
     if (peek(b) < 0)
         return 0;
     uint8_t* p = pg(b->page_id);
+    if (!p)
+        return 0;
     p[b->char_off] = uint8_t(c);
     pc_mark_dirty(b->page_id);
     ++b->char_off;
@@ -478,9 +510,11 @@ int vm_replace_line(VMB* b, int line, const char* text, int length, int do_mark)
     int old = length_of(b, uint32_t(line));
     if (old < 0 || !seek(b, uint32_t(line), 0))
         return 0;
-    del_bytes(b, uint32_t(old));
+    // The new text goes in before the old goes out, so that a failed insert
+    // leaves the line as it was.
     if (n && !ins_bytes(b, reinterpret_cast<const uint8_t*>(text), n))
         return 0;
+    del_bytes(b, uint32_t(old));
     if (old > 0 && do_mark)
         mark(b);
     return 1;
@@ -488,7 +522,7 @@ int vm_replace_line(VMB* b, int line, const char* text, int length, int do_mark)
 
 int vm_split_line(VMB* b, int do_mark) {
     Lock lk;
-    if (!vmb_in_use(b) || !b->cur_line || !b->page_id)
+    if (!has_position(b))
         return 0;
     if (!ins_record(b))
         return 0;
@@ -499,7 +533,7 @@ int vm_split_line(VMB* b, int do_mark) {
 
 int vm_delete_char(VMB* b, int count) {
     Lock lk;
-    if (!vmb_in_use(b) || !b->cur_line || !b->page_id)
+    if (!has_position(b))
         return 0;
     if (count > 0)
         return int(del_bytes(b, uint32_t(count)));
@@ -552,22 +586,29 @@ int vm_join_lines(VMB* b, int line, int* column) {
     Lock lk;
     if (!vmb_in_use(b) || line < 1 || uint32_t(line) >= b->line_count)
         return -1;
-    if (!position(b, line + 1, 0))
+    uint8_t* nh = position(b, line + 1, 0) ? head_ptr(b) : nullptr;
+    if (!nh)
         return -1;
-    VM_LINE next = head_of(b);
+    VM_LINE next = rd_hdr(nh);
     if (!position(b, line, -1))
         return -1;
     uint32_t hp;
     uint8_t* h = head_ptr(b, &hp);
+    if (!h)
+        return -1;
     VM_LINE cur = rd_hdr(h);
+    VM_LINE old = cur;
     cur.flags = uint16_t((next.flags & ~VM_LF_SPLIT) | cur.flags);
     cur.lex_a |= next.lex_a;
     cur.lex_b |= next.lex_b;
     wr_hdr(h, cur);
     pc_mark_dirty(hp);
     int col = int(b->cur_col);
-    if (!join_next(b))
+    if (!join_next(b)) {
+        if ((h = head_ptr(b)) != nullptr)
+            wr_hdr(h, old); // the lines stay apart with their own flags
         return -1;
+    }
     if (column)
         *column = col;
     return col;
@@ -642,14 +683,17 @@ int vm_copy_buffer(VMB* dest, VMB* src) {
     for (uint32_t l = 1; l <= src->line_count; ++l) {
         if (!read_line(src, l, 0, t))
             return 0;
-        if (!seek(src, l, 0))
+        uint8_t* sh = seek(src, l, 0) ? head_ptr(src) : nullptr;
+        if (!sh)
             return 0;
-        VM_LINE h = head_of(src);
+        VM_LINE h = rd_hdr(sh);
         if (!new_line(dest, dest->line_count, 0) ||
             (!t.empty() && !ins_bytes(dest, reinterpret_cast<const uint8_t*>(t.data()), uint32_t(t.size()))))
             return 0;
         uint32_t hp;
         uint8_t* dh = head_ptr(dest, &hp);
+        if (!dh)
+            return 0;
         VM_LINE d = rd_hdr(dh);
         d.flags = h.flags;
         d.lex_a = h.lex_a;
@@ -701,7 +745,7 @@ int vm_get_field_int(VMB* b, int delimiter) {
 
 int vm_skip_fields(VMB* b, int delimiter, int n) {
     Lock lk;
-    if (!vmb_in_use(b) || !b->cur_line || !b->page_id)
+    if (!has_position(b))
         return -1;
     int left = n;
     while (left > 0) {
@@ -914,10 +958,10 @@ int vm_line_flags(VMB* b, int line, int op, int mask) {
     if (!vmb_in_use(b))
         return -1;
     PosSave s = save_pos(b);
-    if (!position(b, line, 0))
-        return -1;
     uint32_t hp;
-    uint8_t* h = head_ptr(b, &hp);
+    uint8_t* h = line_hdr(b, line, &hp);
+    if (!h)
+        return -1;
     uint16_t f = rd16(h + 5);
     int kind = op & ~VM_OP_KEEP_POS;
     if (op >= 0 && kind == VM_OP_SET)
@@ -945,10 +989,10 @@ int vm_line_flags_range(VMB* b, int first, int last, int op, int mask, int renum
         last = int(b->line_count);
     int n = 0;
     for (int l = first; l >= 1 && l <= last; ++l, ++n) {
-        if (!position(b, l, 0))
-            break;
         uint32_t hp;
-        uint8_t* h = head_ptr(b, &hp);
+        uint8_t* h = line_hdr(b, l, &hp);
+        if (!h)
+            break;
         uint16_t f = rd16(h + 5);
         if (op == VM_OP_SET)
             wr16(h + 5, f | uint32_t(mask));
@@ -975,9 +1019,10 @@ int vm_find_flagged_line(VMB* b, int start, int forward, int wrap, int mask, int
     int step = forward ? 1 : -1;
     bool wrapped = false;
     for (int l = start;;) {
-        if (!position(b, l, 0))
+        uint8_t* h = line_hdr(b, l);
+        if (!h)
             return 0;
-        bool has = (head_of(b).flags & mask) != 0;
+        bool has = (rd16(h + 5) & mask) != 0;
         if (has == (want != 0))
             return l;
         l += step;
@@ -1000,10 +1045,10 @@ int vm_line_tag(VMB* b, int line, int op, uint32_t value) {
         vm_line_flags_range(b, 0, 0, -1, 0, 1);
         return 1;
     }
-    if (!position(b, line, 0))
-        return 0;
     uint32_t hp;
-    uint8_t* h = head_ptr(b, &hp);
+    uint8_t* h = line_hdr(b, line, &hp);
+    if (!h)
+        return 0;
     if (op == -1)
         return int(rd32(h + 9));
     if (op == 1) {
@@ -1020,9 +1065,10 @@ int vm_line_tag(VMB* b, int line, int op, uint32_t value) {
     int first_dir = value <= tag ? -1 : 1;
     for (int dir : {first_dir, -first_dir})
         for (int l = line + dir; l >= 1 && l <= count; l += dir) {
-            if (!position(b, l, 0))
+            uint8_t* lh = line_hdr(b, l);
+            if (!lh)
                 break;
-            if (head_of(b).tag == value)
+            if (rd32(lh + 9) == value)
                 return l;
         }
     return 0;
@@ -1030,10 +1076,10 @@ int vm_line_tag(VMB* b, int line, int op, uint32_t value) {
 
 int vm_line_lex_state(VMB* b, int line, int value_a, int* value_b) {
     Lock lk;
-    if (!vmb_in_use(b) || !position(b, line, 0))
-        return -1;
     uint32_t hp;
-    uint8_t* h = head_ptr(b, &hp);
+    uint8_t* h = vmb_in_use(b) ? line_hdr(b, line, &hp) : nullptr;
+    if (!h)
+        return -1;
     if (value_a == -1) {
         if (value_b)
             *value_b = h[8];
@@ -1085,18 +1131,9 @@ intptr_t vm_aux_value(VMB* b, int op, intptr_t value) {
     return b->attachment;
 }
 
-int vm_lex_line(VMB* b) {
-    Lock lk;
-    return vmb_in_use(b) ? int(b->lex_line) : 0;
-}
+int vm_lex_line(VMB* b) { return line_field(b, &VMB::lex_line); }
 
-int vm_set_lex_line(VMB* b, int line) {
-    Lock lk;
-    if (!vmb_in_use(b))
-        return 0;
-    b->lex_line = uint32_t(line);
-    return line;
-}
+int vm_set_lex_line(VMB* b, int line) { return set_line_field(b, &VMB::lex_line, line); }
 
 int vm_is_fully_read(VMB* b) {
     Lock lk;

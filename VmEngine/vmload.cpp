@@ -5,6 +5,7 @@
 // Each loaded line gets flags 0 and its line number in the file as its tag.
 #include <cstring>
 
+#include "VmEngine/pagecache.h"
 #include "VmEngine/vmcore.h"
 #include "VmEngine/vmfile.h"
 #include "opsys/bufstream.h"
@@ -16,13 +17,13 @@ VmEofNotice g_eof_notice = nullptr;
 // Gives the current (new, empty) line its load header: flags 0, the tag.
 void stamp_line(VMB* b, uint32_t tag) {
     uint32_t page = 0, off = 0;
-    vmi::line_head(b, &page, &off);
-    uint8_t* p = vmi::pg(page);
+    uint8_t* p = vmi::line_head(b, &page, &off) ? vmi::pg(page) : nullptr;
     if (!p) return;
     VM_LINE h = vmi::rd_hdr(p + off);
     h.flags = 0;
     h.tag = tag;
     vmi::wr_hdr(p + off, h);
+    pc_mark_dirty(page);
 }
 
 struct ReadResult {
@@ -90,7 +91,29 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
     uint32_t lines = 0, terminated_lines = 0, crlf_lines = 0;
     uint32_t last_len = 0;
     bool eof = false, failed = false;
+    // The quick way appends at the end of the last line.
+    if (b->line_count) vmi::seek(b, b->line_count, -1);
     while (b->line_count < up_to) {
+        // A whole line in the stream's buffer that fits in the last page
+        // goes in with one call.
+        if (s->cur < s->end) {
+            size_t avail = static_cast<size_t>(s->end - s->cur);
+            auto* lf = static_cast<unsigned char*>(std::memchr(s->cur, '\n', avail));
+            if (lf) {
+                uint32_t n = static_cast<uint32_t>(lf - s->cur);
+                bool cr = n > 0 && lf[-1] == '\r';
+                uint32_t text = cr ? n - 1 : n;
+                if (vmi::append_line_fast(b, s->cur, text, b->line_count + 1)) {
+                    s->cur = lf + 1;
+                    ++lines;
+                    ++terminated_lines;
+                    if (cr) ++crlf_lines;
+                    last_len = text;
+                    if (text > b->longest_line) b->longest_line = text;
+                    continue;
+                }
+            }
+        }
         if (!vmi::new_line(b, b->line_count, 0)) {
             failed = true;
             break;

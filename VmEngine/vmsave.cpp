@@ -3,6 +3,8 @@
 //
 // Whatever the flags, a save never leaves the target shorter than the text
 // it stands for and never loses the old file on a failure:
+// - a buffer whose loading stopped for want of pages is not saved to its end
+//   (result 0x100): its unread rest is not in the buffer;
 // - the unread rest of a lazily loaded file is read into the buffer (or, with
 //   VMB_SAVE_ALL, copied from its stream) before anything is replaced;
 // - a direct save first moves the old target aside (to the backup, or to a
@@ -128,7 +130,11 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
         while (left != 0) {
             uint32_t want = kChunk;
             if (left > 0 && left < want) want = static_cast<uint32_t>(left);
-            uint32_t got = vmi::copy_out(b, chunk, want);
+            uint32_t got = 0;
+            if (!vmi::copy_out(b, chunk, want, &got)) {
+                result = VMB_SR_LINE;
+                break;
+            }
             if (got == 0) break;
             if (!put_bytes(out, chunk, got)) {
                 result = VMB_SR_WRITE;
@@ -171,6 +177,13 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
     if (!path || PathCheck(path) != 0) return VMB_SR_BAD_PATH;
     if (temp_out) temp_out[0] = 0;
     if (bak_out) bak_out[0] = 0;
+    // Loading stopped because no page could be made: the buffer ends early
+    // (its last line may be cut), and what follows is not in it. A save
+    // that reaches the end would write the file shorter than it is, so it
+    // is refused before anything is touched: those lines cannot be reached.
+    if ((b->state & VM_ST_LOAD_FAILED) &&
+        ((flags & VMB_SAVE_ALL) || to_line < 0 || static_cast<uint32_t>(to_line) >= b->line_count))
+        return VMB_SR_LINE;
     const bool temp_mode = (flags & VMB_SAVE_TEMP_NAME) != 0;
     const bool temp_only = temp_mode && (flags & VMB_SAVE_TEMP_ONLY);
 
