@@ -9,25 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process_window.h"
+
 namespace {
-
-struct Find {
-    DWORD pid;
-    HWND hwnd;
-};
-
-BOOL CALLBACK FindFrame(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<Find*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = "";
-    GetClassNameA(hwnd, cls, sizeof(cls));
-    if (pid == f->pid && strcmp(cls, "QWMainFrame") == 0) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 double Ms(const LARGE_INTEGER& a, const LARGE_INTEGER& b, const LARGE_INTEGER& freq) {
     return 1000.0 * double(b.QuadPart - a.QuadPart) / double(freq.QuadPart);
@@ -68,10 +52,10 @@ int main(int argc, char** argv) {
             fprintf(stderr, "cannot start %s (error %lu)\n", exe.c_str(), GetLastError());
             return 1;
         }
-        Find f{pi.dwProcessId, nullptr};
-        while (!f.hwnd) {
-            EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&f));
-            if (f.hwnd) break;
+        HWND frame = nullptr;
+        while (!frame) {
+            frame = qwtest::FindProcessWindow(pi.dwProcessId, "QWMainFrame");
+            if (frame) break;
             if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) {
                 fprintf(stderr, "the program ended before showing its frame\n");
                 return 1;
@@ -79,7 +63,7 @@ int main(int argc, char** argv) {
         }
         QueryPerformanceCounter(&t1);
         QueryPerformanceCounter(&t2);
-        PostMessageA(f.hwnd, WM_CLOSE, 0, 0);
+        PostMessageA(frame, WM_CLOSE, 0, 0);
         WaitForSingleObject(pi.hProcess, INFINITE);
         QueryPerformanceCounter(&t3);
         to_window.push_back(Ms(t0, t1, freq));

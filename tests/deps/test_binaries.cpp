@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process_window.h"
+
 namespace {
 
 const std::string kBin = QW_BIN_DIR;
@@ -90,24 +92,6 @@ TEST(Binaries, ControlsLibraryAnswersDllGetVersion) {
     FreeLibrary(lib);
 }
 
-struct FindFrame {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindFrameOfProcess(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<FindFrame*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = "";
-    GetClassNameA(hwnd, cls, sizeof(cls));
-    if (pid == f->pid && std::string(cls) == "QWMainFrame") {
-        f->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 TEST(Binaries, ProgramShowsItsFrameAndEndsWithZeroOnClose) {
     std::string exe = WinPath("QW32.exe");
     std::vector<char> cmd(exe.begin(), exe.end());
@@ -119,17 +103,17 @@ TEST(Binaries, ProgramShowsItsFrameAndEndsWithZeroOnClose) {
                                nullptr, &si, &pi));
     ASSERT_EQ(WaitForInputIdle(pi.hProcess, 30000), 0u);
 
-    FindFrame f{pi.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !f.found; ++i) {
-        EnumWindows(FindFrameOfProcess, reinterpret_cast<LPARAM>(&f));
-        if (!f.found) WaitForSingleObject(pi.hProcess, 100);
+    HWND frame = nullptr;
+    for (int i = 0; i < 300 && !frame; ++i) {
+        frame = qwtest::FindProcessWindow(pi.dwProcessId, "QWMainFrame");
+        if (!frame) WaitForSingleObject(pi.hProcess, 100);
     }
-    ASSERT_NE(f.found, nullptr) << "no frame window";
+    ASSERT_NE(frame, nullptr) << "no frame window";
     char title[64] = "";
-    GetWindowTextA(f.found, title, sizeof(title));
+    GetWindowTextA(frame, title, sizeof(title));
     EXPECT_STREQ(title, "Quedra");
 
-    PostMessageA(f.found, WM_CLOSE, 0, 0);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
     DWORD code = 99;
     GetExitCodeProcess(pi.hProcess, &code);
