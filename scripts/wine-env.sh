@@ -24,7 +24,14 @@ fi
 export QW_TEST_ARCH
 
 # One persistent server per prefix, so each test program starts in a fraction
-# of a second. A second start for the same prefix exits at once.
+# of a second. A second start for the same prefix exits at once (status 2).
+# When the server is new, the prefix's background services (services.exe,
+# plugplay, ...) start with the first program and live as long as the
+# server; started by a test under ctest they would hold its output pipe open
+# and ctest would wait for them until its time-out. So a first program with
+# its output sent nowhere starts them here.
 qw_wine_server_up() {
-    wineserver -p >/dev/null 2>&1 || true
+    if wineserver -p >/dev/null 2>&1; then
+        "$QW_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+    fi
 }
