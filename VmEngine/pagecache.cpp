@@ -9,6 +9,18 @@
 // would otherwise write every page it passes. The engine reports changes
 // through pc_mark_dirty.
 //
+// A victim that is a new page never written yet takes along the other such
+// pages near the tail whose ids continue its id on either side, gathered
+// into one buffer and written with one call: a large file being loaded (or
+// a long insert) makes pages with ascending ids one after another, and they
+// leave memory in the same order, so one write replaces dozens. The pages
+// taken along stay where they are in the order, merely clean, and only after
+// the write succeeded. Only the tail half of the order is looked at, so a
+// page the engine used lately (and may still be changing through an address
+// it holds) is never among them. Pages read back from the swap file and
+// changed are written one at a time when they leave, as before: their ids
+// seldom run on, and an edit finds them changed until then.
+//
 // Two rules keep user text safe when the swap file misbehaves:
 // - a victim whose page cannot be written keeps its page (the next frame
 //   toward the head is tried; when none can be freed the request fails),
@@ -21,6 +33,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -37,6 +51,12 @@ enum : uint8_t {
     FR_PIN_MASK = 0x7F, // pin count
 };
 
+enum : uint32_t {
+    PC_RUN_MAX = 64,     // pages written with one call at most
+    PC_RUN_WINDOW = 256, // frames from the tail that may join a victim's write
+    PC_MEMO = 16,        // recently found pages remembered by the low bits of the id
+};
+
 struct Frame {
     uint32_t id = 0;      // page id; a free frame may still carry an id whose
                           // release could not be recorded (reused first)
@@ -46,6 +66,8 @@ struct Frame {
                           // to the swap file
     int prev = -1;        // toward the most recent
     int next = -1;        // toward the victim
+    bool fresh = false;   // made by pc_new_page and never written since
+    uint32_t seen = 0;    // the write that last found it near the tail
 };
 
 struct PageCache {
@@ -57,6 +79,9 @@ struct PageCache {
     SwapFile swap;
     uint32_t free_frames = 0;   // frames that hold no page
     bool write_failure_reported = false;
+    std::unique_ptr<uint8_t[]> run_buf; // PC_RUN_MAX pages; null: one at a time
+    uint32_t run_stamp = 0;
+    int memo[PC_MEMO] = {}; // frame + 1 where a page was last found; checked before use
 };
 
 PageCache g_pc;
@@ -115,14 +140,73 @@ void report_write_failure(uint32_t id) {
            id, g_pc.swap.name ? g_pc.swap.name : "");
 }
 
+// A new, never written, unpinned page (with near_tail: one that the current
+// run search found near the tail).
+int run_member(uint32_t id, bool near_tail = true) {
+    if (id == 0) return -1;
+    auto it = g_pc.resident.find(id);
+    if (it == g_pc.resident.end()) return -1;
+    const Frame& fr = g_pc.frames[it->second];
+    if ((near_tail && fr.seen != g_pc.run_stamp) || !fr.dirty || !fr.fresh ||
+        (fr.state & (FR_FREE | FR_PIN_MASK)))
+        return -1;
+    return it->second;
+}
+
+// Writes a new victim together with the new, unpinned pages near the tail
+// whose ids run on from its id without a gap. True when that run of more
+// than one page is in the swap file and marked clean; false when there is no
+// such run or its write failed (then nothing is marked, and the victim is
+// written alone).
+bool write_run(int victim) {
+    if (!g_pc.run_buf || !g_pc.frames[victim].fresh) return false;
+    const uint32_t vid = g_pc.frames[victim].id;
+    if (run_member(vid - 1, false) < 0 && run_member(vid + 1, false) < 0) return false;
+    if (++g_pc.run_stamp == 0) {
+        for (Frame& fr : g_pc.frames) fr.seen = 0;
+        g_pc.run_stamp = 1;
+    }
+    uint32_t window = static_cast<uint32_t>(g_pc.frames.size() / 2);
+    if (window > PC_RUN_WINDOW) window = PC_RUN_WINDOW;
+    bool victim_seen = false;
+    uint32_t n = 0;
+    for (int f = g_pc.tail; f >= 0 && n < window; f = g_pc.frames[f].prev, ++n) {
+        g_pc.frames[f].seen = g_pc.run_stamp;
+        if (f == victim) victim_seen = true;
+    }
+    if (!victim_seen) return false;
+
+    uint32_t first = vid, count = 1;
+    while (count < PC_RUN_MAX && first > 1 && run_member(first - 1) >= 0) {
+        --first;
+        ++count;
+    }
+    while (count < PC_RUN_MAX && first + count > first && run_member(first + count) >= 0) ++count;
+    if (count < 2) return false;
+
+    uint8_t* buf = g_pc.run_buf.get();
+    for (uint32_t i = 0; i < count; ++i) {
+        int f = first + i == vid ? victim : run_member(first + i);
+        std::memcpy(buf + size_t(i) * 4096, g_pc.frames[f].mem, 4096);
+    }
+    if (!swap_write_pages(&g_pc.swap, first, count, buf)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        int f = first + i == vid ? victim : run_member(first + i);
+        g_pc.frames[f].dirty = g_pc.frames[f].fresh = false;
+    }
+    return true;
+}
+
 // Puts a victim's page into the swap file unless it is there unchanged.
-bool write_out(Frame& fr) {
+bool write_out(int f) {
+    Frame& fr = g_pc.frames[f];
     if (!fr.dirty) return true;
+    if (write_run(f)) return true;
     if (!swap_write_page(&g_pc.swap, fr.id, fr.mem)) {
         report_write_failure(fr.id);
         return false;
     }
-    fr.dirty = false;
+    fr.dirty = fr.fresh = false;
     return true;
 }
 
@@ -134,7 +218,7 @@ int make_room() {
         Frame& fr = g_pc.frames[f];
         if (fr.state & FR_FREE) return f;
         if (fr.state & FR_PIN_MASK) continue;
-        if (!write_out(fr)) continue;
+        if (!write_out(f)) continue;
         g_pc.resident.erase(fr.id);
         fr.id = 0;
         set_free(fr);
@@ -144,11 +228,18 @@ int make_room() {
 }
 
 int find_frame(uint32_t id) {
-    if (g_pc.head >= 0 && g_pc.frames[g_pc.head].id == id &&
-        !(g_pc.frames[g_pc.head].state & FR_FREE))
-        return g_pc.head;
+    // The engine asks for the same few pages (a data page and its directory
+    // page) many times per line; the memo spares the map those look-ups. An
+    // entry is only a hint: the frame must still hold that page.
+    int& memo = g_pc.memo[id & (PC_MEMO - 1)];
+    if (memo > 0) {
+        const Frame& fr = g_pc.frames[memo - 1];
+        if (fr.id == id && !(fr.state & FR_FREE)) return memo - 1;
+    }
     auto it = g_pc.resident.find(id);
-    return it == g_pc.resident.end() ? -1 : it->second;
+    if (it == g_pc.resident.end()) return -1;
+    memo = it->second + 1;
+    return it->second;
 }
 
 int load_frame(uint32_t id, int touch) {
@@ -169,7 +260,7 @@ int load_frame(uint32_t id, int touch) {
         return -1;
     }
     set_page(f, id);
-    fr.dirty = false;
+    fr.dirty = fr.fresh = false;
     if (touch) to_front(f);
     return f;
 }
@@ -200,6 +291,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
     uint32_t want = cache_bytes / 4096;
     if (want < 60) want = 60;
     g_pc.frames.reserve(want);
+    g_pc.run_buf.reset(new (std::nothrow) uint8_t[size_t(PC_RUN_MAX) * 4096]);
     for (uint32_t i = 0; i < want; ++i) {
         auto* mem = static_cast<uint8_t*>(std::malloc(4096));
         if (!mem) break; // a smaller cache: the count is what really exists
@@ -253,7 +345,7 @@ uint8_t* pc_new_page(uint32_t* id) {
     Frame& fr = g_pc.frames[f];
     uint32_t nid = fr.id != 0 ? fr.id : swap_new_id(&g_pc.swap);
     set_page(f, nid);
-    fr.dirty = true;
+    fr.dirty = fr.fresh = true;
     to_front(f);
     std::memset(fr.mem, 0, 4096);
     vmi::wr32(fr.mem, nid);
@@ -303,7 +395,7 @@ int pc_reserve(uint32_t n) {
         for (; f >= 0; f = g_pc.frames[f].prev) {
             Frame& fr = g_pc.frames[f];
             if (fr.state & (FR_FREE | FR_PIN_MASK)) continue;
-            if (write_out(fr)) break;
+            if (write_out(f)) break;
         }
         if (f < 0) return 0;
         Frame& fr = g_pc.frames[f];

@@ -73,8 +73,14 @@ void swap_close(SwapFile* sw) {
 }
 
 int swap_write_page(SwapFile* sw, uint32_t id, const uint8_t* page) {
-    if (!sw->file || id == 0) return 0;
-    if (!transfer(sw, slot_offset(id), const_cast<uint8_t*>(page), 4096, true)) return 0;
+    return swap_write_pages(sw, id, 1, page);
+}
+
+int swap_write_pages(SwapFile* sw, uint32_t first_id, uint32_t count, const uint8_t* pages) {
+    if (!sw->file || first_id == 0 || count == 0 || count > 0x7FFFFFFFu / 4096 ||
+        first_id - 1 > 0xFFFFFFFFu - count)
+        return 0;
+    if (!transfer(sw, slot_offset(first_id), const_cast<uint8_t*>(pages), count * 4096, true)) return 0;
     sw->written = true;
     return 1;
 }

@@ -30,6 +30,10 @@ int swap_open(SwapFile* sw, const char* path, int* os_error);
 void swap_close(SwapFile* sw);
 // 1 only when all 4096 bytes were written / read.
 int swap_write_page(SwapFile* sw, uint32_t id, const uint8_t* page);
+// Writes `count` pages held one after another in `pages` to the ids
+// first_id .. first_id + count - 1 with one call. 1 only when every byte was
+// written; after a failure any of those slots may hold part of the new bytes.
+int swap_write_pages(SwapFile* sw, uint32_t first_id, uint32_t count, const uint8_t* pages);
 int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page);
 // A free id: from the stack, else from the chain in the file, else a new one.
 uint32_t swap_new_id(SwapFile* sw);
