@@ -1274,20 +1274,45 @@ bool new_line(VMB* b, uint32_t after, uint32_t room) {
     return true;
 }
 
-bool append_line_fast(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
-    if (!b->page_id || b->cur_line != b->line_count)
+bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag) {
+    if (!b->page_id || b->cur_line != b->line_count) {
+        run->clear();
         return false;
-    uint8_t* p = cur_page(b);
-    if (!p)
-        return false;
+    }
+    uint8_t* p = nullptr;
+    uint8_t* e = nullptr;
+    if (run->b == b && run->page == b->page_id && run->p == b->page_addr &&
+        rd32(run->p) == run->page) {
+        // Nothing was asked of the cache since the last append: the page and
+        // its entry are where they were and still marked changed.
+        p = run->p;
+        e = run->ent;
+    } else {
+        run->clear();
+        p = cur_page(b);
+        if (!p)
+            return false;
+    }
     uint32_t used = used_of(p), rec = b->rec_off;
     if (b->char_off != used || (p[rec] & 1) || used >= VM_HDR_LIMIT || used + kHdr + n > VM_PAGE_SIZE ||
-        rec + kHdr + len_of(p, rec) != used)
+        rec + kHdr + len_of(p, rec) != used) {
+        run->clear();
         return false;
-    uint32_t dir = 0;
-    uint8_t* e = entry_of(b, b->page_id, &dir);
-    if (!e)
-        return false;
+    }
+    if (!e) {
+        uint32_t dir = 0;
+        e = entry_of(b, b->page_id, &dir);
+        // entry_of may have fetched the directory page and pushed the data
+        // page out; check its address again before writing through it.
+        if (!e || rd32(p) != b->page_id || b->page_addr != p)
+            return false;
+        pc_mark_dirty(b->page_id);
+        pc_mark_dirty(dir);
+        run->b = b;
+        run->page = b->page_id;
+        run->p = p;
+        run->ent = e;
+    }
     // The header a line break at the end of the line would make, with the
     // loader's flags and tag: lexical bytes of the line before.
     VM_LINE h{0, n, 0, p[rec + 7], p[rec + 8], tag};
@@ -1297,8 +1322,6 @@ bool append_line_fast(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
     wr16(p + 4, nused);
     wr16(e + 4, rd16(e + 4) + 1u);
     wr16(e + 6, nused);
-    pc_mark_dirty(b->page_id);
-    pc_mark_dirty(dir);
     b->line_count += 1;
     b->char_count += n;
     b->cur_line += 1;

@@ -58,12 +58,26 @@ void free_all(VMB* b);                   // releases every page, no lines left
 // page could be made.
 bool new_line(VMB* b, uint32_t after, uint32_t room);
 
+// What the loader's quick way keeps between appends to the same data page:
+// the page's address and its directory entry, both fetched and marked
+// changed once. Sound only while no page-cache call at all has been made
+// since the append that filled it in (no call, no eviction: the addresses
+// hold and the pages stay marked); whoever makes any other engine or cache
+// call in between clears it first. A cleared one (b null) is always safe.
+struct AppendRun {
+    VMB* b = nullptr;
+    uint32_t page = 0;
+    uint8_t* p = nullptr;
+    uint8_t* ent = nullptr;
+    void clear() { b = nullptr; }
+};
+
 // The loader's quick way: with the position at the end of the last line and
 // room for the whole line in its page, appends a line of n bytes with flags
 // 0 and the given tag, as new_line and ins_bytes would (the lexical bytes
-// of the line before). False, with nothing changed, when the slow way must
-// be taken.
-bool append_line_fast(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag);
+// of the line before). False, with nothing changed and the run cleared,
+// when the slow way must be taken.
+bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag);
 
 // The first record of the current line: page id and offset. False when a
 // page cannot be fetched.

@@ -93,6 +93,9 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
     bool eof = false, failed = false;
     // The quick way appends at the end of the last line.
     if (b->line_count) vmi::seek(b, b->line_count, -1);
+    // Consecutive quick appends make no other engine call, so they can share
+    // one fetch of the page and its entry; anything else clears the run.
+    vmi::AppendRun run;
     while (b->line_count < up_to) {
         // A whole line in the stream's buffer that fits in the last page
         // goes in with one call.
@@ -103,7 +106,7 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
                 uint32_t n = static_cast<uint32_t>(lf - s->cur);
                 bool cr = n > 0 && lf[-1] == '\r';
                 uint32_t text = cr ? n - 1 : n;
-                if (vmi::append_line_fast(b, s->cur, text, b->line_count + 1)) {
+                if (vmi::append_line_fast(b, &run, s->cur, text, b->line_count + 1)) {
                     s->cur = lf + 1;
                     ++lines;
                     ++terminated_lines;
@@ -114,6 +117,7 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
                 }
             }
         }
+        run.clear();
         if (!vmi::new_line(b, b->line_count, 0)) {
             failed = true;
             break;
