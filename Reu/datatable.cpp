@@ -249,6 +249,16 @@ int CZQDataTable::FindRow(const CZQDataTableKey& key) {
     return result;
 }
 
+int CZQDataTable::InsertColumnsAtKey(const std::vector<std::string>& cols,
+                                     const CZQDataTableKey& key) {
+    VmGuard guard;
+    if (!vmb_in_use(m_buffer)) return 0;
+    int at = FindRow(key);
+    if (at < 1) at = 1;
+    std::string row = JoinColumns(cols);
+    return vm_insert_line(m_buffer, at - 1, row.data(), static_cast<int>(row.size()));
+}
+
 int CZQDataTable::InsertRow(const CZQDataTableCursor& source, const int* columns,
                             const CZQDataTableKey& key) {
     std::vector<std::string> cols;
@@ -257,12 +267,7 @@ int CZQDataTable::InsertRow(const CZQDataTableCursor& source, const int* columns
         if (!source.StoredColumn(*c, stored)) stored.clear();
         cols.push_back(stored);
     }
-    VmGuard guard;
-    if (!vmb_in_use(m_buffer)) return 0;
-    int at = FindRow(key);
-    if (at < 1) at = 1;
-    std::string row = JoinColumns(cols);
-    return vm_insert_line(m_buffer, at - 1, row.data(), static_cast<int>(row.size()));
+    return InsertColumnsAtKey(cols, key);
 }
 
 int CZQDataTable::InsertRowEx(const CZQDataTableCursor& source, const char* const* specs,
@@ -277,12 +282,7 @@ int CZQDataTable::InsertRowEx(const CZQDataTableCursor& source, const char* cons
             cols.push_back(Escape(*s, false));
         }
     }
-    VmGuard guard;
-    if (!vmb_in_use(m_buffer)) return 0;
-    int at = FindRow(key);
-    if (at < 1) at = 1;
-    std::string row = JoinColumns(cols);
-    return vm_insert_line(m_buffer, at - 1, row.data(), static_cast<int>(row.size()));
+    return InsertColumnsAtKey(cols, key);
 }
 
 // ---- CZQDataTableCursor ----------------------------------------------------

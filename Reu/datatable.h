@@ -81,6 +81,9 @@ public:
     friend void DataTableHandleInit(CZQDataTable* table);
 
 private:
+    // Inserts the row made of `cols` before the first row whose key is
+    // greater than `key` (keeping the table in order).
+    int InsertColumnsAtKey(const std::vector<std::string>& cols, const CZQDataTableKey& key);
     VMB* m_buffer = nullptr;
     bool m_owned = false;
 };
