@@ -109,7 +109,7 @@ int K_cmd_id_from_name(const char* name) {
     const char* p = StrSkipBlanks(text);
     if (!isdigit(static_cast<unsigned char>(*p))) return -1;
     char* end = nullptr;
-    long v = std::strtol(p, &end, 10);
+    long long v = std::strtoll(p, &end, 10);
     if (v < 0 || v > 0x7FFFFFFF) return -1;
     return int(v);
 }
@@ -227,7 +227,7 @@ namespace {
 
 int number_of(const char* text) {
     if (!text || !isdigit(static_cast<unsigned char>(*text))) return -1;
-    long v = 0;
+    int64_t v = 0;
     for (const char* p = text; isdigit(static_cast<unsigned char>(*p)); ++p) {
         v = v * 10 + (*p - '0');
         if (v > 0x7FFFFFFF) return 0x7FFFFFFF;

@@ -42,6 +42,11 @@ inline int on_box_win(HWND, const char* text, const char* caption, UINT style) {
 }
 #endif
 
+inline void* fake_main_window() {
+    static int window;
+    return &window;
+}
+
 inline unsigned long this_thread() {
 #ifdef _WIN32
     return GetCurrentThreadId();
@@ -56,6 +61,7 @@ protected:
         std::memcpy(saved_, K_cmd_table, sizeof saved_);
         g_messages = &messages;
         QwShellOutlets o{};
+        o.main_window = fake_main_window;
         o.app_thread_id = this_thread();
         o.status_set_text = on_status;
         QwSetShellOutlets(&o);

@@ -1,6 +1,6 @@
 set(_qw_cmd_tests test_cmdtable.cpp test_cmdvalues.cpp)
 if(NOT QW_HOST)
-  list(APPEND _qw_cmd_tests ${CMAKE_SOURCE_DIR}/res/strings_commands.rc)
+  list(APPEND _qw_cmd_tests test_cmdprofile_win32.cpp ${CMAKE_SOURCE_DIR}/res/strings_commands.rc)
 endif()
 qw_test(test_cmdtable SOURCES ${_qw_cmd_tests} LIBS commands)
 target_compile_definitions(test_cmdtable PRIVATE QW_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
