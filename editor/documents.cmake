@@ -1,0 +1,4 @@
+# Documents, language specifications, dictionaries and style sheets.
+target_sources(editor PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/langspec.cpp
+)
