@@ -9,3 +9,4 @@ qw_test(test_langspec
 qw_test(test_langdict
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_langdict.cpp ${_doc_env} ${_doc_strings}
   LIBS editor)
+target_compile_definitions(test_langdict PRIVATE QW_CONFIG_DIR="${CMAKE_SOURCE_DIR}/config")

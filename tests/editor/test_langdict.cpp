@@ -332,3 +332,60 @@ TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
 }
 
 }  // namespace
+
+namespace {
+
+// The shipped master dictionaries, compiled and loaded as a new user's copies.
+class MasterDictionaries : public doctest::LangTest {
+protected:
+    void SetUp() override {
+        doctest::LangTest::SetUp();
+        SetLanguageDictionaryFolders(QW_CONFIG_DIR "/", "JS");
+    }
+};
+
+TEST_F(MasterDictionaries, EveryLanguageCompilesCleanly) {
+    for (int id = 0; id < LANG_COMMANDS; ++id) {
+        SCOPED_TRACE(LanguageDisplayName(id));
+        int index = -1;
+        ASSERT_EQ(FindOrLoadLanguageSpec(&index, id, nullptr, nullptr), 1);
+        EXPECT_EQ(GetLanguageParserType(index), id);
+        EXPECT_FALSE(IsLanguageFlag10000(index));
+        EXPECT_EQ(FindLanguageSpec(index)->bucket_count, 997u);
+    }
+    EXPECT_TRUE(doctest::Output(6).empty()) << doctest::Output(6)[0];
+}
+
+TEST_F(MasterDictionaries, CommonLanguagesColourKeywordsCommentsAndStrings) {
+    // keyword, a text opening a comment, a text opening a string (null: none).
+    struct Case { int id; const char* keyword; const char* comment; const char* string; } cases[] = {
+        {4, "while", "/* x */", "\"s\""},
+        {4, "int", "// x", "'c'"},
+        {23, "BEGIN", "{ x }", "'s'"},
+        {23, "procedure", "(* x *)", nullptr},
+        {24, "foreach", "# x", "\"s\""},
+        {15, "TABLE", "<!-- x -->", "\"v\""},
+        {36, nullptr, "; x", nullptr},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(LanguageDisplayName(k.id));
+        int index = -1;
+        ASSERT_EQ(FindOrLoadLanguageSpec(&index, k.id, nullptr, nullptr), 1);
+        if (k.keyword) {
+            char word[32];
+            strcpy(word, k.keyword);
+            EXPECT_NE(LookupLanguageKeyword(word, index, 0, nullptr, 0), TOKEN_NOT_FOUND);
+        }
+        int e = -1, column = -1, token = 0;
+        ASSERT_NE(MatchLanguageDelimiter(index, 1, DELIM_SINGLE | DELIM_REGION, -1, k.comment, -1, 0, 1, &e), nullptr);
+        GetLanguageDelimiter(index, e & 0xFF, nullptr, nullptr, &column, &token);
+        EXPECT_EQ(token, 301);
+        if (k.string) {
+            ASSERT_NE(MatchLanguageDelimiter(index, 1, DELIM_REGION, -1, k.string, -1, 0, 5, &e), nullptr);
+            GetLanguageDelimiter(index, e & 0xFF, nullptr, nullptr, nullptr, &token);
+            EXPECT_TRUE(token == 311 || token == 312) << token;
+        }
+    }
+}
+
+}  // namespace
