@@ -244,7 +244,9 @@ TEST_F(LangDict, FatalSpecificationErrorsFallBackToDefaults) {
                 shown.push_back(b);
         ASSERT_EQ(shown.size(), k.box ? 1u : 0u);
 #ifdef _WIN32
-        if (k.box) EXPECT_NE(shown[0].find("version is incorrect"), std::string::npos);
+        if (k.box) {
+            EXPECT_NE(shown[0].find("version is incorrect"), std::string::npos);
+        }
 #endif
         ResetLanguageData(0x1);
         std::filesystem::remove(config() + "lang$ada.JS");
