@@ -179,11 +179,13 @@ bool claim_profile_read(K_cmd_record* r) {
     return true;
 }
 
+// Values asked for before the profile is installed come from the table and
+// leave the entry unread, so that the first get after installing reads it.
 void read_profile_int(int id, K_cmd_record* r) {
-    if (!claim_profile_read(r)) return;
     K_cmd_profile p;
     char key[K_CMD_NAME_BUF];
     if (!profile_copy(&p) || !p.get_int || !profile_key(id, key)) return;
+    if (!claim_profile_read(r)) return;
     int def;
     {
         std::lock_guard<std::mutex> lock(g_values);
@@ -194,10 +196,10 @@ void read_profile_int(int id, K_cmd_record* r) {
 }
 
 void read_profile_string(int id, K_cmd_record* r) {
-    if (!claim_profile_read(r)) return;
     K_cmd_profile p;
     char key[K_CMD_NAME_BUF];
     if (!profile_copy(&p) || !p.get_string || !profile_key(id, key)) return;
+    if (!claim_profile_read(r)) return;
     char text[1024] = "";
     p.get_string(K_CMD_PROFILE_SECTION, key, "", text, int(sizeof text));
     text[sizeof text - 1] = '\0';

@@ -77,9 +77,12 @@ struct K_cmd_live_hooks {
 // 0, or -1 for an identifier without a record (null removes the hooks).
 int K_cmd_set_live_value(int id, const K_cmd_live_hooks* hooks);
 
-// String values worked out by their owners: 516 (the function at the caret)
-// and 366 (the text of the window of the command's value). The hook fills
-// out (size bytes) and returns nonzero when there is a text.
+// String values worked out by their owners: 516 (the name of the function at
+// the caret line, found in the source database's "FunctionsInDoc"; the hook
+// also sets the command's value to the line found) and 366 (the text of the
+// window whose handle is the command's value, while that is a window). The
+// hook fills out (size bytes) and returns nonzero when there is a text;
+// cmd_get_string then returns the buffer, else null.
 using K_cmd_string_hook = int (*)(int id, char* out, int size);
 int K_cmd_set_string_hook(int id, K_cmd_string_hook hook);
 

@@ -69,6 +69,17 @@ void refresh_views() { ++g_refreshes; }
 } // namespace
 
 TEST_F(ValueTest, ProfileIsReadOnceAndWrittenOnSet) {
+    // Asked before the profile is there, a value comes from the table and the
+    // entry is read once the profile is installed.
+    K_cmd_set_profile(nullptr);
+    mem.values["K_xxx Data/K_BeepsToggle"] = "0";
+    EXPECT_EQ(K_cmd_lookup(646)->value, 1);
+    EXPECT_EQ(cmd_get_value(646), 1);
+    static const K_cmd_profile ops = {mem_get_int, mem_write_int, mem_get_string, mem_write_string};
+    K_cmd_set_profile(&ops);
+    EXPECT_EQ(cmd_get_value(646), 0);
+    mem.reads = 0;
+
     EXPECT_EQ(cmd_get_value(630), 1);  // K_OneInstance: no entry, the table's default
     EXPECT_EQ(mem.reads, 1);
     EXPECT_EQ(mem.values["K_xxx Data/K_OneInstance"], "1");  // written back
