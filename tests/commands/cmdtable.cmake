@@ -3,6 +3,12 @@ if(NOT QW_HOST)
   list(APPEND _qw_cmd_tests test_cmdprofile_win32.cpp ${CMAKE_SOURCE_DIR}/res/strings_commands.rc)
 endif()
 qw_test(test_cmdtable SOURCES ${_qw_cmd_tests} LIBS commands)
+if(NOT QW_HOST)
+  # The resource compiler's includes are not tracked: rebuild on a change of
+  # the generated entries.
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/res/strings_commands.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/strings_cmdtable.rc)
+endif()
 target_compile_definitions(test_cmdtable PRIVATE QW_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # Command names through the real command dictionary of the editor layer.
