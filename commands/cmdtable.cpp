@@ -85,6 +85,15 @@ uint32_t K_cmd_get_flags(int id) {
 
 bool K_cmd_is_checkable(int id) { return (K_cmd_get_flags(id) & K_ATTR_CHECKABLE) != 0; }
 
+unsigned K_cmd_list_style(int id) {
+    uint32_t a = K_cmd_get_flags(id);
+    if (!(a & (K_ATTR_LIST_STYLE2 | K_ATTR_LIST_STYLE1))) return 0;
+    unsigned style = (a & K_ATTR_LIST_STYLE2) ? 2u : 1u;
+    if (a & K_ATTR_LIST_STYLE32) style |= 32u;
+    if (id == 316 || id == 317 || id == 318 || id == 366 || id == 513) style |= 128u;
+    return style;
+}
+
 char* K_cmd_get_name(char* buffer, int id) {
     const K_cmd_text* t = text_of(id);
     return copy_out(buffer, t ? t->name : nullptr);

@@ -87,6 +87,10 @@ K_cmd_record* K_cmd_lookup(int id);
 // The attribute word, 0 without a record.
 uint32_t K_cmd_get_flags(int id);
 bool K_cmd_is_checkable(int id);
+// The style bits of the toolbar list control of a command with a list:
+// 0x80000 gives 2, 0x100000 gives 1, 0x400000 adds 32, and 316, 317, 318,
+// 366 and 513 add 128. 0 for a command without a list.
+unsigned K_cmd_list_style(int id);
 
 // Names and descriptions come from the command's "description<TAB>name"
 // entry (at most 200 characters; buffer of K_CMD_NAME_BUF). Both return the

@@ -103,6 +103,10 @@ TEST_F(CommandTest, EveryStatedCountHolds) {
     EXPECT_EQ(ids_with(0x8), (std::set<int>{433, 456}));
     EXPECT_EQ(ids_with(0x4000), (std::set<int>{386, 388, 392, 394, 407, 409, 411, 413, 415, 417, 423, 425}));
     for (int id : {316, 317, 318, 366, 513}) EXPECT_TRUE(K_cmd_get_flags(id) & 0x400000) << id;
+    struct { int id; unsigned style; } lists[] = {
+        {316, 2 | 32 | 128}, {366, 1 | 32 | 128}, {382, 2}, {489, 1}, {526, 1 | 32}, {301, 0}, {694, 0},
+    };
+    for (const auto& l : lists) EXPECT_EQ(K_cmd_list_style(l.id), l.style) << l.id;
     // A bit used by no Part stays clear.
     const uint32_t known = 0x7FFFFFF & ~0x200000u;
     for (int id = K_CMD_FIRST; id <= K_CMD_LAST; ++id)
