@@ -563,7 +563,7 @@ void InstallDocumentLanguageSource() {
         LanguageWordLength,
         [](int lang, const char* word, int len) {
             int token = LookupLanguageKeywordN(word, len, lang, 0, nullptr, 0);
-            return token != 0 && token != DICT_NOT_FOUND ? 1 : 0;
+            return token != 0 && token != TOKEN_NOT_FOUND ? 1 : 0;
         },
     };
     vm_set_lang_source(&source);
