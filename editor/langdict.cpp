@@ -570,6 +570,7 @@ int LoadDictionaryFile(const char* path, int index, int language) {
             ok = load_compiled(compiled, index, language);
     }
     if (!ok) ApplyLanguageDefault(index, language);
+    if (!s->code_templates && g_hooks.template_tree) s->code_templates = g_hooks.template_tree(language, index);
     return ok;
 }
 

@@ -63,6 +63,9 @@ struct LangDictHooks {
     // Opens a dictionary file in an editor window (EditLanguageDictionary);
     // nonzero on success.
     int (*open_file)(const char* path);
+    // The skeleton pane's code-template tree of a language, asked for once
+    // a record's dictionary is loaded (the pane owns it).
+    void* (*template_tree)(int language, int index);
 };
 void SetLangDictHooks(const LangDictHooks* hooks);
 

@@ -316,6 +316,27 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     EXPECT_EQ(GetLanguageDictionaryPath(path, 38), 0);
 }
 
+TEST_F(LangDict, TemplateTreesAreAskedForOnceAndFreed) {
+    static int asked = 0, freed = 0;
+    static int tree = 0;
+    asked = freed = 0;
+    LangDictHooks hooks{};
+    hooks.template_tree = [](int language, int) -> void* {
+        ++asked;
+        return language == 4 ? &tree : nullptr;
+    };
+    SetLangDictHooks(&hooks);
+    LangTemplateTreeDeleter old = SetLanguageTemplateTreeDeleter([](void* t) { freed += t == &tree; });
+    Write(UserPath("lang_c"), kCSource);
+    int c = Load(4);
+    EXPECT_EQ(FindLanguageSpec(c)->code_templates, &tree);
+    EXPECT_EQ(Load(4), c);
+    EXPECT_EQ(asked, 1);
+    ResetLanguageData(0x1);
+    EXPECT_EQ(freed, 1);
+    SetLanguageTemplateTreeDeleter(old);
+}
+
 TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
     Write(UserPath("lang_c"), kCSource);
     Write(UserPath("lang_pas"), "[Keywords]\nbegin\n");

@@ -248,6 +248,52 @@ TEST_F(Documents, StyleSheetLanguageAndState) {
     vm_set_lang_source(nullptr);
 }
 
+TEST_F(Documents, OpenFinishAndIdleDuties) {
+    static std::vector<std::string> recent;
+    static std::vector<CQWDoc*> info;
+    static std::vector<int> hints;
+    static int hidden_pointer = 0;
+    recent.clear();
+    info.clear();
+    hints.clear();
+    hidden_pointer = 0;
+    QWDocHooks hooks{};
+    hooks.add_recent = [](const char* p) { recent.push_back(p); };
+    hooks.queue_doc_info = [](CQWDoc* d) { info.push_back(d); };
+    hooks.update_views = [](CQWDoc*, void*, int hint) { hints.push_back(hint); };
+    hooks.hide_pointer = [](void*) { ++hidden_pointer; };
+    SetQWDocHooks(&hooks);
+    std::string a = dir.file("a.c"), b = dir.file("b.c");
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "int v" + std::to_string(i) + ";\r\n";
+    qwtest::WriteFileBytes(a, text);
+    qwtest::WriteFileBytes(b, text);
+    HANDLE read_event = static_cast<HANDLE>(GetDocReadEvent());
+    WaitForSingleObject(read_event, 0);
+    CQWDoc* da = NewDoc();
+    ASSERT_EQ(da->OpenWithMode(a.c_str(), 0x22), 1);
+    // Not read to its end yet: the read thread is woken.
+    EXPECT_EQ(WaitForSingleObject(read_event, 0), WAIT_OBJECT_0);
+    CQWDoc* db = NewDoc();
+    ASSERT_EQ(db->OpenWithMode(b.c_str(), 0x22 | 0x100000), 1);
+    EXPECT_EQ(recent, std::vector<std::string>{a});
+    EXPECT_EQ(info, std::vector<CQWDoc*>{da});
+
+    vm_state_flags(da->GetBuffer(), VM_OP_SET, DOC_ST_TYPED);
+    da->OnIdle();
+    EXPECT_EQ(hidden_pointer, 1);
+    EXPECT_EQ(vm_state_flags(da->GetBuffer(), VM_OP_READ, DOC_ST_TYPED), 0u);
+    // With the engine's language source in place, idle passes extend the
+    // known lexical states and tell the views.
+    InstallDocumentLanguageSource();
+    hints.clear();
+    da->OnIdle();
+    db->OnIdle();
+    EXPECT_EQ(hints, std::vector<int>{DOC_HINT_LEXICAL});
+    vm_set_lang_source(nullptr);
+    SetQWDocHooks(nullptr);
+}
+
 TEST_F(Documents, WalkersFindVisibleDocuments) {
     std::string a = dir.file("a.c"), b = dir.file("b.txt");
     qwtest::WriteFileBytes(a, "x\r\n");
