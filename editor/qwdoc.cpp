@@ -523,6 +523,16 @@ void FreeAllDocumentsExtraData() {
         nullptr, nullptr);
 }
 
+void UpdateAllFrameCounts() {
+    ForEachDocument(
+        DOC_TEMPLATE_TEXT,
+        [](CQWDoc* d, void*, void*) {
+            d->UpdateFrameCounts();
+            return 1;
+        },
+        nullptr, nullptr);
+}
+
 void ReapplyDocumentStyleSheets() {
     ForEachDocument(
         DOC_TEMPLATE_TEXT,

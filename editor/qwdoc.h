@@ -204,6 +204,7 @@ CQWDoc* FindBufferlessViewOnlyDocument();
 int ListOpenDocuments(VMB* list);
 CQWDoc* FindDocumentUsingStyleSheet(const char* name);
 void FreeAllDocumentsExtraData();
+void UpdateAllFrameCounts();
 
 // Every open editor document over a file re-applies its style sheet (after
 // the language data or the style sheets were reset).
