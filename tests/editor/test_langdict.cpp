@@ -112,14 +112,14 @@ TEST_F(LangDict, LookupClassesAndCase) {
     struct Case { int index; const char* word; int cls; int token; const char* stored; } cases[] = {
         {c, "while", 0, TOKEN_KEYWORD, "while"},
         {c, "While", 0, TOKEN_NOT_FOUND, ""},
-        {c, "int", 0, TOKEN_TYPE, "int"},
+        {c, "int", 0, TOKEN_TYPENAME, "int"},
         {c, "int", TOKEN_KEYWORD, TOKEN_NOT_FOUND, ""},
-        {c, "int", TOKEN_TYPE, TOKEN_TYPE, "int"},
+        {c, "int", TOKEN_TYPENAME, TOKEN_TYPENAME, "int"},
         {c, "#define", 0, TOKEN_PREPROCESSOR, "#define"},
         {c, "a", 0, TOKEN_USER_1, "a"},
         {c, "whil", 0, TOKEN_NOT_FOUND, ""},
         {p, "BEGIN", 0, TOKEN_KEYWORD, "begin"},
-        {p, "integer", TOKEN_TYPE, TOKEN_TYPE, "integer"},
+        {p, "integer", TOKEN_TYPENAME, TOKEN_TYPENAME, "integer"},
         {p, "writeln", TOKEN_USER_1 + 2, TOKEN_USER_1 + 2, "writeln"},
         {p, "k_save", 0, TOKEN_KEYWORD, "Saves the file"},
         {p, "{$IFDEF", 0, TOKEN_PREPROCESSOR, "{$ifdef"},
@@ -153,7 +153,7 @@ TEST_F(LangDict, ListsAndTemplates) {
     VMB* list = vmb_open(VMB_T_TEMP, "TestList", VMB_O_FINDONLY);
     EXPECT_EQ(reutest::Lines(list), (std::vector<std::string>{"while\t319", "with\t319", "word\t318",
                                                               "write\t319"}));
-    EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, TOKEN_TYPE, "TestList"), 1);
+    EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, TOKEN_TYPENAME, "TestList"), 1);
     strcpy(prefix, "wor");
     EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, -1, nullptr), 1);
     EXPECT_STREQ(prefix, "word");
@@ -298,7 +298,7 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     int c = FindLanguageSpecIndex(4, nullptr, nullptr);
     EXPECT_NE(c, win);
     char hwnd[] = "hwnd";
-    EXPECT_EQ(LookupLanguageKeyword(hwnd, win, 0, nullptr, 0), TOKEN_TYPE);
+    EXPECT_EQ(LookupLanguageKeyword(hwnd, win, 0, nullptr, 0), TOKEN_TYPENAME);
     int dummy;
     EXPECT_EQ(FindOrLoadLanguageSpec(&dummy, 4, nullptr, "Nope"), 0);
     // The command dictionary loads with its bad line reported, and never on defaults.
@@ -314,6 +314,27 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     ASSERT_EQ(GetLanguageDictionaryPath(path, LANG_COMMANDS), 1);
     EXPECT_EQ(std::string(path), UserPath("lang_qwk"));
     EXPECT_EQ(GetLanguageDictionaryPath(path, 38), 0);
+}
+
+TEST_F(LangDict, TemplateTreesAreAskedForOnceAndFreed) {
+    static int asked = 0, freed = 0;
+    static int tree = 0;
+    asked = freed = 0;
+    LangDictHooks hooks{};
+    hooks.template_tree = [](int language, int) -> void* {
+        ++asked;
+        return language == 4 ? &tree : nullptr;
+    };
+    SetLangDictHooks(&hooks);
+    LangTemplateTreeDeleter old = SetLanguageTemplateTreeDeleter([](void* t) { freed += t == &tree; });
+    Write(UserPath("lang_c"), kCSource);
+    int c = Load(4);
+    EXPECT_EQ(FindLanguageSpec(c)->code_templates, &tree);
+    EXPECT_EQ(Load(4), c);
+    EXPECT_EQ(asked, 1);
+    ResetLanguageData(0x1);
+    EXPECT_EQ(freed, 1);
+    SetLanguageTemplateTreeDeleter(old);
 }
 
 TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
