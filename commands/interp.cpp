@@ -39,9 +39,6 @@ const StringRow kStrings[] = {
     {386, "QW Extension Language auto-compilation failed.\n\nSource file %s not found."},
     {387, "Auto compilation of '%s' failed%h%w%b"},
     {388, "Auto compilation of '%s' successful"},
-    {389, "qw_comp4.exe"},
-    {390, "QWCompInThread"},
-    {670, "QW Compiler"},
     {1430, "ERROR: Couldn't create interpreter work buffers%a%w"},
     {1431, "ERROR: CEXE file corrupt%a%w"},
     {1432, "ERROR: CEXE file Version incorrect%a%w"},
@@ -109,7 +106,7 @@ InterpPaths current_paths() {
     std::string base = program_folder();
     p.macro_folder = join(base, "SOURCE");
 #ifdef _WIN32
-    p.compiler = join(base, Interp_StringText(IDS_INTERP_COMPILER_EXE));
+    p.compiler = join(base, "qw_comp4.exe");
 #else
     p.compiler = join(base, "qw_comp4");
 #endif
@@ -314,8 +311,7 @@ int CompileIfNeeded(const char* program_file, const char* source_name) {
         if (h.compile_in_thread)
             h.compile_in_thread(source.c_str());
         else
-            MsgOut(QW_MSG_STATUS | QW_MSG_LOG, "%s: %s", Interp_StringText(IDS_INTERP_COMPILE_IN_THREAD),
-                   source.c_str());
+            MsgOut(QW_MSG_STATUS | QW_MSG_LOG, "KV: %s is not compiled off the UI thread", source.c_str());
         return CINE_FAILED;
     }
     if (!file_time(source, ts)) {
@@ -439,7 +435,12 @@ CInterpreterInstance* CInterpreterManager::AddProgramImage(const char* file, int
         count = 0;
         for (uint32_t off = 0; off < n; off += INTERP_LINE_MAX) {
             uint32_t len = std::min<uint32_t>(INTERP_LINE_MAX, n - off);
-            if (!vm_insert_line(b, vm_last_ln(b), reinterpret_cast<const char*>(p + off), int(len))) {
+            // Each line is one record, so the machine reads it in place.
+            VmGuard g;
+            char* text = vm_insert_line(b, vm_last_ln(b), nullptr, int(len));
+            if (text)
+                std::memcpy(text, p + off, len);
+            else {
                 if (count)
                     vm_delete_lines(b, int(first), int(count), 0);
                 return false;

@@ -41,7 +41,9 @@ enum : uint32_t {
     CEXE_TITLE_WORDS = 20,
 };
 
-// Strings of the host (also in res/strings_interp.rc).
+// Strings of the host (also in res/strings_interp.rc). The compiler's file
+// name, its output tab's title and the do-not-ask-again message of a compile
+// off the UI thread are the shell's.
 enum : unsigned {
     IDS_INTERP_CANT_FIND = 357,
     IDS_INTERP_NO_MEMORY = 380,
@@ -51,9 +53,6 @@ enum : unsigned {
     IDS_INTERP_NO_SOURCE = 386,
     IDS_INTERP_COMPILE_FAILED = 387,
     IDS_INTERP_COMPILE_OK = 388,
-    IDS_INTERP_COMPILER_EXE = 389,
-    IDS_INTERP_COMPILE_IN_THREAD = 390,
-    IDS_INTERP_COMPILER_TAB = 670,
     IDS_INTERP_NO_BUFFERS = 1430,
     IDS_INTERP_CORRUPT = 1431,
     IDS_INTERP_VERSION = 1432,
