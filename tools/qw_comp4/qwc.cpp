@@ -492,7 +492,8 @@ private:
             global_var(name, t);
             if (accept(";"))
                 return;
-            expect(",");
+            if (!accept(","))
+                fail(peek(), "expected ';'" + describe(peek()));
         }
     }
 
@@ -700,7 +701,8 @@ private:
             }
             if (accept(";"))
                 return;
-            expect(",");
+            if (!accept(","))
+                fail(peek(), "expected ';'" + describe(peek()));
         }
     }
 
