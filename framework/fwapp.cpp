@@ -2,6 +2,8 @@
 
 namespace fw {
 
+FW_IMPLEMENT_DYNAMIC(Application, Thread)
+
 namespace {
 Application* g_app = nullptr;
 }

@@ -14,6 +14,7 @@
 namespace fw {
 
 class QWFW_API Application : public Thread {
+    FW_DECLARE_DYNAMIC(Application)
 public:
     Application();
     ~Application() override;

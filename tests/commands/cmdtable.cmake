@@ -1,0 +1,15 @@
+set(_qw_cmd_tests test_cmdtable.cpp test_cmdvalues.cpp)
+if(NOT QW_HOST)
+  list(APPEND _qw_cmd_tests test_cmdprofile_win32.cpp ${CMAKE_SOURCE_DIR}/res/strings_commands.rc)
+endif()
+qw_test(test_cmdtable SOURCES ${_qw_cmd_tests} LIBS commands)
+target_compile_definitions(test_cmdtable PRIVATE QW_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+# Command names through the real command dictionary of the editor layer.
+set(_qw_cmd_dict_tests test_cmddict.cpp
+  ${CMAKE_SOURCE_DIR}/tests/editor/doc_test_env.cpp ${CMAKE_SOURCE_DIR}/tests/Reu/reu_test_env.cpp)
+if(NOT QW_HOST)
+  list(APPEND _qw_cmd_dict_tests ${CMAKE_SOURCE_DIR}/res/strings_documents.rc)
+endif()
+qw_test(test_cmddict SOURCES ${_qw_cmd_dict_tests} LIBS editor commands)
+target_compile_definitions(test_cmddict PRIVATE QW_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
