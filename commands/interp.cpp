@@ -11,6 +11,8 @@
 #include <iterator>
 
 #include "VmEngine/vm.h"
+#include "commands/cmdtable.h"
+#include "commands/progtitles.h"
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"
 
@@ -590,7 +592,7 @@ uint16_t Interp_RecordClass(const void* record) {
     uint32_t tag;
     std::memcpy(&tag, record, 4);
     switch (tag) {
-    case 0x2E855029u: return IC_CMD_PARAMS;
+    case K_CMD_PARAMS_TAG: return IC_CMD_PARAMS;
     case KEY_REQUEST_TAG: return IC_KeyRequest;
     default: return IC_REQUEST;
     }
@@ -617,8 +619,12 @@ int CExe_Execute(const char* title, int flag) {
         return 0;
     }
     if (t.param_form) {
-        // The kind-7 command record comes with the command table.
-        return 0;
+        K_cmd_params rec;
+        K_cmd_params_init(&rec, 7, 0, t.param.c_str(), 0, 0);
+        int32_t result = 1;
+        InterpValue args[5] = {InterpValue::W(0), InterpValue::W(0), InterpValue::W(0),
+                               InterpValue::Obj(&rec, IC_CMD_PARAMS), InterpValue::Mem(&result, 4, true)};
+        return CExe_Call(t.name.c_str(), flag, 0, 5, args);
     }
     std::vector<std::string> words = t.words; // writable copies for the run
     std::vector<InterpValue> args;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "commands/cmdtable.h"
 #include "opsys/msgout.h"
 
 namespace {
@@ -157,7 +158,11 @@ bool Key_BytesToText(const uint8_t* keys, int count, std::string& out) {
         else if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
             out += char(vk);
         else if (vk >= 112 && vk <= 135)
-            out += "F" + std::to_string(vk - 111);
+        {
+            char f[8];
+            std::snprintf(f, sizeof f, "F%d", vk - 111);
+            out += f;
+        }
         else
             return false;
         i += 2;
@@ -220,10 +225,10 @@ int Key_LoadDefinition(const char* path) {
             int id = -1;
             if (!c.empty() && end && *end == '\0')
                 id = int(v);
-            else if (!c.empty() && h.command_id)
-                id = h.command_id(c.c_str());
+            else if (!c.empty())
+                id = h.command_id ? h.command_id(c.c_str()) : K_cmd_id_from_name(c.c_str());
             if (id < 0) {
-                bad(h.command_id || c.empty() ? "unknown command" : "command names cannot be looked up yet");
+                bad("unknown command");
                 ok = false;
                 break;
             }

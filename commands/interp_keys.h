@@ -31,7 +31,8 @@ struct InterpKeyHooks {
                        int replace) = nullptr;
     int (*table_push)(int capacity) = nullptr;
     int (*table_pop)(int all) = nullptr;
-    // The identifier of a command name, -1 when unknown.
+    // The identifier of a command name, -1 when unknown (null: the command
+    // dictionary).
     int (*command_id)(const char* name) = nullptr;
     // The keyboard-definition file to read (empty: none).
     std::string (*keyboard_file)() = nullptr;

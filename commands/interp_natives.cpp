@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "commands/cmdtable.h"
 #include "commands/interp.h"
 #include "commands/interp_keys.h"
 #include "commands/interp_vm.h"
@@ -121,7 +122,7 @@ int32_t n_CommandIdByName(InterpCall& c) {
     if (!name)
         return 0;
     InterpKeyHooks h = Interp_GetKeyHooks();
-    return h.command_id ? h.command_id(name) : -1;
+    return h.command_id ? h.command_id(name) : K_cmd_id_from_name(name);
 }
 
 KeyTranslateRequest& req_of(InterpCall& c) { return *static_cast<KeyTranslateRequest*>(c.self); }
@@ -161,6 +162,27 @@ int32_t m_KeyReq_OpenKeyboard(InterpCall& c) {
         return -1;
     }
     return Key_LoadDefinition(path.c_str());
+}
+
+K_cmd_params* params_of(InterpCall& c) { return static_cast<K_cmd_params*>(c.self); }
+
+int32_t m_Cmd_Kind(InterpCall& c) { return params_of(c)->kind; }
+int32_t m_Cmd_Id(InterpCall& c) { return params_of(c)->id; }
+
+int32_t m_Cmd_Text(InterpCall& c) {
+    int32_t size = c.a[1];
+    if (size < 1)
+        return c.fail(INTERP_DATA, "Cmd_Text: size below 1");
+    uint8_t* out = c.mem(0, uint32_t(size), true);
+    if (!out)
+        return 0;
+    return K_cmd_params_copy_string(params_of(c), reinterpret_cast<char*>(out), size);
+}
+
+int32_t m_Cmd_Number(InterpCall& c) {
+    int n = -1;
+    K_cmd_params_get_number(params_of(c), &n);
+    return n;
 }
 
 #define QW_NATIVE(name, argc, desc) {#name, argc, IC_NONE, n_##name},

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <thread>
 
+#include "commands/cmdtable.h"
 #include "commands/interp.h"
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"
@@ -31,7 +32,7 @@ static InterpOutputHooks output_hooks() {
 
 size_t Interp_RecordSize(const void* record) {
     switch (Interp_RecordClass(record)) {
-    case IC_KeyRequest: return sizeof(KeyTranslateRequest);
+    case IC_CMD_PARAMS: return sizeof(K_cmd_params);
     default: return 0;
     }
 }
@@ -40,7 +41,17 @@ bool Interp_CopyRecord(const void* record, std::vector<unsigned char>& out) {
     size_t n = Interp_RecordSize(record);
     if (!n)
         return false;
-    out.assign(static_cast<const unsigned char*>(record), static_cast<const unsigned char*>(record) + n);
+    const auto* src = static_cast<const K_cmd_params*>(record);
+    // The parameter text belongs to the caller and may be gone before the
+    // worker reads it: it travels behind the record, which points to it.
+    std::string text = src->text ? src->text : "";
+    out.resize(n + text.size() + 1);
+    std::memcpy(out.data(), record, n);
+    std::memcpy(out.data() + n, text.c_str(), text.size() + 1);
+    auto* copy = reinterpret_cast<K_cmd_params*>(out.data());
+    copy->text = src->text ? reinterpret_cast<const char*>(out.data() + n) : nullptr;
+    copy->seq = nullptr; // the caller's key sequence is not the worker's
+    copy->seq_cursor = nullptr;
     return true;
 }
 

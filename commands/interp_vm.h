@@ -55,7 +55,8 @@ enum InterpClass : uint16_t {
     IC_NONE = 0,
     IC_MEMORY = 1,
     IC_VIEW = 2,        // the view (or dialog engine) a program runs on
-    IC_CMD_PARAMS = 3,  // a command record
+    IC_CMD_PARAMS = 3,  // a command record (K_cmd_params)
+    IC_CmdParams = IC_CMD_PARAMS,
     IC_REQUEST = 4,     // a request record tagged 0x5F1967EA
     IC_KeyRequest = 5,  // a key-translation request (KeyTranslateRequest)
 };

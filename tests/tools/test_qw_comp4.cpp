@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "commands/cmdtable.h"
 #include "commands/interp_keys.h"
+#include "commands/interp_thread.h"
 #include "tests/commands/interp_test_support.h"
 #include "tools/qw_comp4/qwc.h"
 
@@ -142,6 +144,41 @@ TEST_F(Comp4, FailedCompileRemovesTheOldProgram) {
     std::string errors;
     EXPECT_FALSE(QwcCompile(o, errors));
     EXPECT_FALSE(std::ifstream(out).good());
+}
+
+// Title forms reach the program: the param form as a command record of
+// kind 7, the word form as text arguments; and a worker's copy of a command
+// record keeps its own parameter text.
+TEST_F(Comp4, TitlesAndRecordsReachThePrograms) {
+    auto compile = [&](const std::string& name, const std::string& src) {
+        qwtest::WriteFileBytes(tmp_.file("qw_natives.h"), QwcNativesHeader());
+        qwtest::WriteFileBytes(tmp_.file(name + ".c"), src);
+        QwcOptions o;
+        o.source = tmp_.file(name + ".c");
+        o.include = tmp_.path();
+        o.output = tmp_.file(name + ".ces");
+        std::string errors;
+        ASSERT_TRUE(QwcCompile(o, errors)) << errors;
+    };
+    compile("echo", "#include \"qw_natives.h\"\nchar b[64];\n"
+                    "int main(int id, int arg, int view, int rec, int *result) {\n"
+                    "  Cmd_Text(rec, b, 64); MsgText(64, b); *result = Cmd_Kind(rec) * 10 + id; }\n");
+    compile("words", "#include \"qw_natives.h\"\n"
+                     "int main(char *a, char *b) { MsgText(64, a); MsgText(64, b); if (Interp_ArgCount() != 2) MsgText(64, \"count\"); }\n");
+    EXPECT_EQ(CExe_Execute("echo, param=hello world", CEXE_KIND1), 1);
+    EXPECT_EQ(CExe_Execute("words one \"two words\"", CEXE_KIND1), 1);
+    EXPECT_EQ(Output(), (std::vector<std::string>{"hello world", "one", "two words"}));
+
+    Output().clear();
+    std::string text = "from the caller";
+    K_cmd_params rec;
+    K_cmd_params_init(&rec, 7, 5, text.c_str(), 0, 0);
+    std::shared_future<int> f = CExe_k_cmd_ExecuteInThread("echo", CEXE_KIND1, 3, 0, nullptr, &rec, -1);
+    text.assign(text.size(), 'x'); // the caller's text changes at once
+    rec.tag = 0;
+    ASSERT_TRUE(f.valid());
+    EXPECT_EQ(f.get(), 73);
+    EXPECT_EQ(Output(), (std::vector<std::string>{"from the caller"}));
 }
 
 // ---- The shipped programs --------------------------------------------------
