@@ -95,7 +95,12 @@ std::string join(const std::string& dir, const std::string& name) {
     if (dir.empty())
         return name;
     char last = dir.back();
-    return (last == '/' || last == '\\') ? dir + name : dir + fs::path::preferred_separator + name;
+#ifdef _WIN32
+    const char sep = '\\';
+#else
+    const char sep = '/';
+#endif
+    return (last == '/' || last == '\\') ? dir + name : dir + sep + name;
 }
 
 InterpPaths current_paths() {
