@@ -16,6 +16,7 @@
 namespace {
 
 thread_local int32_t t_arg_count = 0;
+std::atomic<InterpPollFn> g_poll{nullptr};
 
 enum Op : uint8_t {
     OP_INC_PUSH = 1, OP_DEC_PUSH, OP_PUSH_INC, OP_PUSH_DEC, OP_ADD3, OP_SUB3,
@@ -56,6 +57,8 @@ inline int32_t wrap_mul(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uin
 } // namespace
 
 int32_t Interp_ArgCount() { return t_arg_count; }
+
+void interp_set_poll(InterpPollFn fn) { g_poll.store(fn); }
 
 class InterpRun {
 public:
@@ -309,6 +312,21 @@ int InterpRun::loop(int argc, const int32_t* host) {
     const InterpNativeEntry* natives = interp_natives(&natives_n);
     const InterpNativeEntry* methods = interp_methods(&methods_n);
     uint8_t joined[8];
+    uint32_t jumps_left = INTERP_POLL_JUMPS;
+// A jump to this instruction or before it counts towards the stop poll.
+#define JUMP_TO(target)                                                              \
+    {                                                                                \
+        uint32_t to = (target);                                                      \
+        if (to <= pos && --jumps_left == 0) {                                        \
+            jumps_left = INTERP_POLL_JUMPS;                                          \
+            InterpPollFn poll = g_poll.load();                                       \
+            if (poll && !poll(name_)) {                                              \
+                fail(INTERP_STOPPED, "stopped while running: a loop did not end");   \
+                return INTERP_STOPPED;                                               \
+            }                                                                        \
+        }                                                                            \
+        pos = to;                                                                    \
+    }
 
 // Checked memory access through an address word.
 #define MEM(ptr, addr, width, write)                                                 \
@@ -413,11 +431,11 @@ int InterpRun::loop(int argc, const int32_t* host) {
             sb = sp;
             break;
         case OP_JMP:
-            pos = uint32_t(rd32(ip + 1));
+            JUMP_TO(uint32_t(rd32(ip + 1)));
             goto moved;
         case OP_JNZ:
             if (st[sp] != 0) {
-                pos = uint32_t(rd32(ip + 1));
+                JUMP_TO(uint32_t(rd32(ip + 1)));
                 goto moved;
             }
             break;
@@ -425,7 +443,7 @@ int InterpRun::loop(int argc, const int32_t* host) {
             bool jump = st[sp] == 0;
             sp -= ip[5];
             if (jump) {
-                pos = uint32_t(rd32(ip + 1));
+                JUMP_TO(uint32_t(rd32(ip + 1)));
                 goto moved;
             }
             pos += 6;
@@ -616,6 +634,7 @@ int InterpRun::loop(int argc, const int32_t* host) {
             return INTERP_OK;
     }
 #undef MEM
+#undef JUMP_TO
 }
 
 int interp_execute(const InterpProgram& prog, int argc, const InterpValue* argv, const char* name,

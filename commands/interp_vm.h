@@ -32,6 +32,7 @@ enum InterpResult : int {
     INTERP_NESTING = 8,      // kept for the host's message table
     INTERP_EXCEPTION = 9,
     INTERP_NULL_THIS = 10,   // method called on object 0 or on a wrong object
+    INTERP_STOPPED = 11,     // the stop poll asked a long-running program to end
 };
 
 enum : uint32_t {
@@ -152,6 +153,14 @@ const InterpNativeEntry* interp_methods(int* count);
 // (may be null, 200 bytes) receives a detail for the log on a data error.
 int interp_execute(const InterpProgram& prog, int argc, const InterpValue* argv,
                    const char* name, char* why);
+
+// A runaway program (a loop that never ends) is stopped through a poll: every
+// INTERP_POLL_JUMPS backward jumps a run asks it, with the program's name,
+// whether to go on; false ends the run with INTERP_STOPPED. Null (the
+// default): runs are never stopped.
+enum : uint32_t { INTERP_POLL_JUMPS = 1u << 20 };
+using InterpPollFn = bool (*)(const char* program);
+void interp_set_poll(InterpPollFn fn);
 
 // The argument count of the latest OP_CALL on this thread.
 int32_t Interp_ArgCount();

@@ -104,6 +104,29 @@ TEST_F(InterpHost, RunErrorsAreReportedWithTheProgramName) {
     EXPECT_EQ(CExe_ExecuteByName("count", CEXE_KIND1, 1, 0, nullptr, nullptr), 1);
 }
 
+// A loop that never ends is stopped through the poll, reported with the
+// program's name, and the editor goes on.
+TEST_F(InterpHost, RunawayProgramIsStopped) {
+    Asm loop = Asm::Main();
+    loop.op5(JMP, 11);
+    qwtest::WriteFileBytes(tmp_.file("runaway.ces"), loop.Image());
+    Age(tmp_.file("runaway.ces"), 10);
+    static std::atomic<int> polls{0};
+    polls = 0;
+    interp_set_poll([](const char* name) {
+        ++polls;
+        return std::string(name) != "runaway.ces";
+    });
+    EXPECT_EQ(CExe_ExecuteByName("runaway", CEXE_KIND1, 0, 0, nullptr, nullptr), -1);
+    interp_set_poll(nullptr);
+    EXPECT_EQ(polls.load(), 1);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "Interpreter Error: UNKNOWN while running program:\nrunaway.ces\n\n");
+    qwtest::WriteFileBytes(tmp_.file("count.ces"), CounterImage());
+    Age(tmp_.file("count.ces"), 10);
+    EXPECT_EQ(CExe_ExecuteByName("count", CEXE_KIND1, 0, 0, nullptr, nullptr), 1);
+}
+
 TEST_F(InterpHost, MissingProgram) {
     // A missing program is compiled on demand; without its source that fails
     // with the source's name, and the call answers -1.
@@ -177,6 +200,12 @@ TEST_F(InterpHost, UnloadWaitsForActiveRuns) {
     EXPECT_EQ(Manager()->Programs().size(), 2u) << "removal waits for the run";
     EXPECT_EQ(Manager()->FindProgram("before.cex", 0, false), nullptr) << "marked programs are not found";
     EXPECT_EQ(spinner->code_start_ln, 2u);
+    // Loading while it runs appends behind it and moves nothing.
+    Asm big = Asm::Main();
+    while (big.pos() < 9000)
+        big.op(NOP);
+    big.op(RET);
+    ASSERT_NE(Load("later.cex", big.Image(std::vector<int32_t>(900, 3))), nullptr);
     // Release the spinner through its pinned data line.
     {
         VmGuard g;
@@ -188,7 +217,7 @@ TEST_F(InterpHost, UnloadWaitsForActiveRuns) {
     worker.join();
     EXPECT_EQ(code, INTERP_OK);
     EXPECT_EQ(result, 77);
-    EXPECT_EQ(Manager()->Programs().size(), 1u);
+    EXPECT_EQ(Manager()->Programs().size(), 2u);
     EXPECT_EQ(spinner->code_start_ln, 1u);
 }
 

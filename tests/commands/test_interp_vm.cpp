@@ -269,6 +269,15 @@ TEST_F(InterpVm, FirstCallTakesTheHostWords) {
     EXPECT_EQ(out[2], 3);
     EXPECT_EQ(out[3], 3);
     EXPECT_EQ(Interp_ArgCount(), 3);
+    // The count belongs to the thread: a run elsewhere leaves this one's.
+    std::thread([&] {
+        int32_t one = 0;
+        Asm b = Asm::Main();
+        b.op5(LOAD | F, -5).op6(CALLNATIVE, 0, 0).op(STOREW).op(RET);
+        EXPECT_EQ(Run(b, {InterpValue::Mem(&one, 4, true)}), INTERP_OK);
+        EXPECT_EQ(one, 1);
+    }).join();
+    EXPECT_EQ(Interp_ArgCount(), 3);
 
     // A nested call: the callee's RET replaces its two arguments by r.
     Asm n = Asm::Main();
