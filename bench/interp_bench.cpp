@@ -45,9 +45,10 @@ std::vector<uint8_t> LoopProgram() {
     for (int i = 0; i < 4; ++i)
         c[exit + 1 + size_t(i)] = uint8_t(uint32_t(end) >> (8 * i));
     op5(9 | F | R, 2), op(25); // return acc
-    std::vector<uint8_t> image = {0xE9, 0xF4, uint8_t(c.size()), uint8_t(c.size() >> 8), 0, 0, 0x2C, 0x01, 0, 0};
-    image.insert(image.end(), c.begin(), c.end());
-    return image;
+    // Header: magic, code size, no data, version 300.
+    const uint8_t head[10] = {0xE9, 0xF4, uint8_t(c.size()), uint8_t(c.size() >> 8), 0, 0, 0x2C, 0x01, 0, 0};
+    c.insert(c.begin(), head, head + sizeof head);
+    return c;
 }
 
 void BM_InterpLoop(benchmark::State& state) {
