@@ -181,6 +181,24 @@ TEST_F(Comp4, TitlesAndRecordsReachThePrograms) {
     EXPECT_EQ(Output(), (std::vector<std::string>{"from the caller"}));
 }
 
+// A program that runs itself nests until the limit; the innermost run is
+// refused with a nesting error and the outer ones finish.
+TEST_F(Comp4, NestedRunsAreLimited) {
+    qwtest::WriteFileBytes(tmp_.file("qw_natives.h"), QwcNativesHeader());
+    qwtest::WriteFileBytes(tmp_.file("rec.c"), "#include \"qw_natives.h\"\n"
+                                               "int main(int id, int arg, int view, int rec, int *result) {\n"
+                                               "  *result = RunProgram(\"rec\", 1, 0, 0) + 1; }\n");
+    QwcOptions o;
+    o.source = tmp_.file("rec.c");
+    o.output = tmp_.file("rec.ces");
+    o.include = tmp_.path();
+    std::string errors;
+    ASSERT_TRUE(QwcCompile(o, errors)) << errors;
+    EXPECT_EQ(CExe_ExecuteByName("rec", CEXE_KIND1, 0, 0, nullptr, nullptr), int(INTERP_NEST_MAX) - 1);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "Interpreter Error: Nesting error while running program:\nrec.ces\n\n");
+}
+
 // ---- The shipped programs --------------------------------------------------
 
 struct Bound {
