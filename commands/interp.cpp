@@ -150,6 +150,8 @@ uint32_t rd16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
 } // namespace
 
+std::string Interp_ProgramFolder() { return program_folder(); }
+
 const char* Interp_StringText(unsigned id) {
     for (const StringRow& r : kStrings)
         if (r.id == id)

@@ -100,6 +100,9 @@ struct InterpHooks {
 void Interp_SetHooks(const InterpHooks* hooks); // null restores the defaults
 InterpHooks Interp_GetHooks();
 
+// The folder of the running program file (no trailing separator).
+std::string Interp_ProgramFolder();
+
 // Interim stand-in for the child-process runner: runs the command line in
 // the folder and waits for it (no output tab). Replaced through
 // InterpHooks::run_compiler once the runner exists.
