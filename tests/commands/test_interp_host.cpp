@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
 #include "VmEngine/vm.h"
@@ -404,6 +405,36 @@ TEST_F(InterpHost, ProgramsOnWorkerThreads) {
     ASSERT_TRUE(f.valid());
     EXPECT_EQ(f.get(), 2);
     Interp_SetOutputHooks(nullptr);
+}
+
+// ---- Faults in editor functions --------------------------------------------
+
+int ThrowingBinding(const uint8_t*, int, const int*, int, int) { throw std::runtime_error("refused"); }
+#ifdef _WIN32
+int FaultingBinding(const uint8_t*, int, const int*, int, int) {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+    return 0;
+}
+#endif
+
+// An editor function that throws or faults ends the run with code 9; the
+// editor goes on.
+TEST_F(InterpHost, FaultsInEditorFunctionsEndTheRun) {
+    std::vector<int (*)(const uint8_t*, int, const int*, int, int)> hooks = {ThrowingBinding};
+#ifdef _WIN32
+    hooks.push_back(FaultingBinding);
+#endif
+    for (auto hook : hooks) {
+        InterpKeyHooks h;
+        h.binding_set = hook;
+        Interp_SetKeyHooks(&h);
+        Asm a = Asm::Main();
+        a.op5(PUSH, 0).op5(PUSH, 0).op5(PUSH, 0).op5(PUSH, 0).op5(PUSH, 0).op6(CALLNATIVE, 8, 5).op(RET);
+        EXPECT_EQ(Run(a, {}), INTERP_EXCEPTION);
+        Interp_SetKeyHooks(nullptr);
+        EXPECT_EQ(Run(a, {}), INTERP_OK) << "without the hook the native answers -1";
+    }
 }
 
 // ---- Key services -----------------------------------------------------------
