@@ -176,30 +176,47 @@ int ParseProgramTitle(const char* title, ProgramTitle& out) {
     std::string t(title ? title : "");
     if (t.size() > CEXE_TITLE_MAX)
         t.resize(CEXE_TITLE_MAX);
-    // The param form: the name, a comma, "param=" in any case, the text.
-    size_t comma = t.find(',');
-    while (comma != std::string::npos) {
+    // The param form: the name (may be in double quotes), a comma, "param="
+    // in any case, the text.
+    auto param_at = [&](size_t comma) {
         size_t q = comma + 1;
         while (q < t.size() && (t[q] == ' ' || t[q] == '\t'))
             ++q;
-        if (t.size() - q >= 6 && iequals(t.substr(q, 6), "param=")) {
-            std::string name = t.substr(0, comma);
-            std::string text = t.substr(q + 6);
-            // Remove the name's quotes; the comma must survive it.
-            std::string bare;
-            for (char c : name)
-                if (c != '"')
-                    bare += c;
-            std::string whole = bare + t.substr(comma);
-            if (whole.find(',') == std::string::npos)
+        return t.size() - q >= 6 && iequals(t.substr(q, 6), "param=") ? q + 6 : std::string::npos;
+    };
+    size_t lead = t.find_first_not_of(" \t");
+    size_t name_end = 0; // where the search for the comma starts
+    if (lead != std::string::npos && t[lead] == '"') {
+        size_t close = t.find('"', lead + 1);
+        if (close != std::string::npos) {
+            name_end = close + 1;
+            // A comma and "param=" inside the quotes vanish with them.
+            std::string quoted = t.substr(lead + 1, close - lead - 1);
+            size_t c = quoted.find(',');
+            bool inner = false;
+            for (; c != std::string::npos && !inner; c = quoted.find(',', c + 1)) {
+                size_t q = c + 1;
+                while (q < quoted.size() && (quoted[q] == ' ' || quoted[q] == '\t'))
+                    ++q;
+                inner = quoted.size() - q >= 6 && iequals(quoted.substr(q, 6), "param=");
+            }
+            if (inner && t.find(',', name_end) == std::string::npos)
                 return -1;
-            size_t b = bare.find_first_not_of(" \t"), e = bare.find_last_not_of(" \t");
-            out.name = b == std::string::npos ? std::string() : bare.substr(b, e - b + 1);
-            out.param_form = true;
-            out.param = text;
-            return 0;
         }
-        comma = t.find(',', comma + 1);
+    }
+    for (size_t comma = t.find(',', name_end); comma != std::string::npos; comma = t.find(',', comma + 1)) {
+        size_t text = param_at(comma);
+        if (text == std::string::npos)
+            continue;
+        std::string bare;
+        for (char c : t.substr(0, comma))
+            if (c != '"')
+                bare += c;
+        size_t b = bare.find_first_not_of(" \t"), e = bare.find_last_not_of(" \t");
+        out.name = b == std::string::npos ? std::string() : bare.substr(b, e - b + 1);
+        out.param_form = true;
+        out.param = t.substr(text);
+        return 0;
     }
     // The word form: blanks and tabs separate, double quotes keep blanks.
     std::vector<std::string> words;

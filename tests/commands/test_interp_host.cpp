@@ -58,6 +58,13 @@ TEST_F(InterpHost, TitleForms) {
     EXPECT_EQ(t.words.size(), 20u);
     EXPECT_EQ(t.words.back(), "w19");
 
+    // The comma inside the quotes goes with them: the title is refused.
+    EXPECT_EQ(ParseProgramTitle("\"Qw_TextSel,param=x\"", t), -1);
+    Boxes().clear();
+    EXPECT_EQ(CExe_Execute("\"Qw_TextSel,param=x\"", 1), 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "KV: In CExe_Execute(). Missing , in szProgTitle: \"Qw_TextSel,param=x\"");
+
     EXPECT_EQ(Interp_ProgramFileName("qw_start.ces", 1), "qw_start.ces");
     EXPECT_EQ(Interp_ProgramFileName("Key.CEX", 1), "Key.CEX");
     EXPECT_EQ(Interp_ProgramFileName("undo", 1), "undo.ces");
