@@ -296,8 +296,24 @@ std::string Interp_CompilerCommandLine(const InterpPaths& p, const std::string& 
     if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
         map.resize(dot);
     map += ".map";
-    return "\"" + p.compiler + "\" -s \"" + map + "\" -i \"" + p.include_path + "\" \"" + source +
-           "\" -o \"" + program + "\"";
+    // A folder that ends in a backslash would escape the closing quote of its
+    // item on a Windows command line.
+    std::string include;
+    size_t b = 0;
+    for (;;) {
+        size_t e = p.include_path.find(';', b);
+        std::string dir = p.include_path.substr(b, e == std::string::npos ? std::string::npos : e - b);
+        while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') && dir[dir.size() - 2] != ':')
+            dir.pop_back();
+        if (!dir.empty() && dir.back() == '\\')
+            dir += '.';
+        include += (b ? ";" : "") + dir;
+        if (e == std::string::npos)
+            break;
+        b = e + 1;
+    }
+    return "\"" + p.compiler + "\" -s \"" + map + "\" -i \"" + include + "\" \"" + source + "\" -o \"" + program +
+           "\"";
 }
 
 int CompileIfNeeded(const char* program_file, const char* source_name) {

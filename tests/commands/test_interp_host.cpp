@@ -340,8 +340,13 @@ TEST_F(InterpCompile, CommandLineAndMessages) {
     qwtest::WriteFileBytes(src_, "x");
     EXPECT_EQ(CompileIfNeeded(prog_.c_str(), "prog.ces"), CINE_COMPILED);
     std::string map = tmp_.file("prog.map");
-    EXPECT_EQ(g_last_command, "\"" + paths_.compiler + "\" -s \"" + map + "\" -i \"" + paths_.include_path +
+    std::string folder = tmp_.path().substr(0, tmp_.path().size() - 1); // without its separator
+    EXPECT_EQ(g_last_command, "\"" + paths_.compiler + "\" -s \"" + map + "\" -i \"" + folder + ";" + folder +
                                   "\" \"" + src_ + "\" -o \"" + prog_ + "\"");
+    InterpPaths root;
+    root.compiler = "c";
+    root.include_path = "C:\\;D:\\Macros\\";
+    EXPECT_EQ(Interp_CompilerCommandLine(root, "s.c", "s.ces"), "\"c\" -s \"s.map\" -i \"C:\\.;D:\\Macros\" \"s.c\" -o \"s.ces\"");
     ASSERT_GE(Status().size(), 2u);
     EXPECT_EQ(Status()[0], Formatted(IDS_INTERP_AUTOCOMPILE, prog_.c_str()));
     EXPECT_EQ(Status().back(), Formatted(IDS_INTERP_COMPILE_OK, src_.c_str()));
