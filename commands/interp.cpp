@@ -572,11 +572,31 @@ void CInterpreterManager::purge_marked() {
     }
 }
 
+bool CInterpreterManager::BeginRun(CInterpreterInstance* prog) {
+    std::lock_guard<std::recursive_mutex> lk(cs_);
+    // The program may have been unloaded by another thread since it was
+    // found: only a listed, unmarked one may run.
+    for (auto& p : programs_)
+        if (p.get() == prog && !prog->mark) {
+            ++active_runs_;
+            return true;
+        }
+    return false;
+}
+
 int CInterpreterManager::interpret(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why) {
+    if (!BeginRun(prog)) {
+        if (why)
+            std::snprintf(why, 200, "the program was unloaded before it could run");
+        return INTERP_VM_ERROR;
+    }
+    return RunStarted(prog, argc, argv, why);
+}
+
+int CInterpreterManager::RunStarted(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why) {
     InterpProgram view;
     {
         std::lock_guard<std::recursive_mutex> lk(cs_);
-        ++active_runs_;
         view.code = code_;
         view.data = data_;
         view.code_start_ln = prog->code_start_ln;
@@ -605,6 +625,12 @@ int CExe_Call(const char* name, int flag, int, int argc, const InterpValue* argv
         return 0;
     if (flag & CEXE_LOAD_ONLY)
         return 1;
+    // Held from here to the run's end, so that no unload removes it between.
+    if (!m->BeginRun(prog)) {
+        prog = m->LoadProgram(name, flag, 0);
+        if (!prog || !m->BeginRun(prog))
+            return 0;
+    }
     InterpHooks h = Interp_GetHooks();
     void* noted = nullptr;
     bool ui = IsAppThread();
@@ -612,7 +638,7 @@ int CExe_Call(const char* name, int flag, int, int argc, const InterpValue* argv
         noted = h.before_run();
     std::string file = prog->file;
     char why[200];
-    int code = m->interpret(prog, argc, argv, why);
+    int code = m->RunStarted(prog, argc, argv, why);
     if (code != INTERP_OK) {
         unsigned id = IDS_INTERP_ERROR_FIRST + unsigned(code >= 0 && code <= 10 ? code : 0);
         MsgOut(QW_MSG_SERIOUS | QW_MSG_BOX | QW_MSG_LOG, Interp_StringText(id), file.c_str());

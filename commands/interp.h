@@ -143,6 +143,11 @@ public:
     CInterpreterInstance* AddProgramImage(const char* file, int kind, const uint8_t* image, size_t size);
     // Runs a loaded program; the result code.
     int interpret(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why);
+    // interpret in two steps: BeginRun counts the run as active (false when
+    // the program is no longer listed or is marked for unloading), and
+    // RunStarted runs it and ends the count.
+    bool BeginRun(CInterpreterInstance* prog);
+    int RunStarted(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why);
 
     VMB* code_buffer() const { return code_; }
     VMB* data_buffer() const { return data_; }

@@ -182,6 +182,9 @@ TEST_F(InterpHost, UnloadMovesLaterPrograms) {
     char why[200];
     EXPECT_EQ(Manager()->interpret(second, 5, arg, why), INTERP_OK);
     EXPECT_EQ(result, 1);
+    // A program found before another thread unloaded it does not run.
+    EXPECT_EQ(Manager()->UnloadProgram("second", 0), 1);
+    EXPECT_EQ(Manager()->interpret(second, 5, arg, why), INTERP_VM_ERROR);
 }
 
 // A run on another thread spins until its data word 0 is set; while it runs,
