@@ -202,7 +202,8 @@ int CLexer::Impl::ReadWord(const CLexer& lx, int pos, int end) {
             ++k;
         }
     }
-    if ((pt == kRuby || pt == kSql) && c0 == '@' && k < end && t[k] == '@')
+    if (((pt == kRuby || pt == kSql) && c0 == '@' && k < end && t[k] == '@') ||
+        (pt == kPhp && c0 == '$' && k < end && t[k] == '$'))
         ++k;
     if (pt == kPerl && !IsLetter(static_cast<unsigned char>(c0)) && k < end &&
         IsPunctChar(static_cast<unsigned char>(t[k])))
@@ -664,6 +665,8 @@ int CLexer::Impl::Rest(CLexer& lx, int pos, int col, int prev, int* out_end) {
         const int before = pos > 0 ? static_cast<unsigned char>(t[pos - 1]) : 0;
         if (lang_Ruby_string(t + pos, before, lx.last_word_, lx.lang_, &e, &length, &token) &&
             e >= LANG_DELIM_FILE && e < LANG_DELIM_COUNT) {
+            // Making the entry may have switched nesting on for the language.
+            lx.nests_ = (lx.spec_->flags & LANG_F_ENTRY4) != 0;
             lx.depth_ = 1;
             Record(lx, e);
             const int from = std::min(pos + std::max(length, 1), end);
@@ -760,8 +763,10 @@ int CLexer::Impl::Scan(CLexer& lx, int pos, int col, int prev, int* out_end) {
             *out_end = end;
             return EntryToken(lx, e) | LEX_TOK_RUNS_ON;
         }
+        // The prefix holds the characters in columns 1 to 6, counted as
+        // painted, so a tab-indented line splits where its expansion does.
         int k = pos + 1, c = Advance(lx, col, pos, k);
-        while (k < end && k < pos + 6 && Match(lx, 1, mask, -1, k, end, c, &e) < 0) {
+        while (k < end && c <= 6 && Match(lx, 1, mask, -1, k, end, c, &e) < 0) {
             c += Width(lx, static_cast<unsigned char>(t[k]), c);
             ++k;
         }
