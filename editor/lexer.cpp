@@ -10,6 +10,7 @@
 #include "opsys/strlib.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 using namespace lexrules;
@@ -20,6 +21,16 @@ constexpr int kMaxDepth = 255;  // the engine keeps depths in one byte
 constexpr int kNoLimit = 0x7FFFFFFF;
 
 bool InList(int c, const char* list) { return c && std::strchr(list, c) != nullptr; }
+
+// The operator characters of C/C++ and Java.
+struct CharSet {
+    bool has[256] = {};
+    constexpr explicit CharSet(const char* list) {
+        for (; *list; ++list)
+            has[static_cast<unsigned char>(*list)] = true;
+    }
+};
+constexpr CharSet kCOperators("&|+-=<>[](){}!~^,;*/%:?.");
 bool IsPunctChar(int c) { return c > 32 && c < 127 && !IsAsciiAlpha(c) && !IsDigit(c); }
 bool IsPrintableChar(int c) { return c > 32 && c != 127; }
 
@@ -53,23 +64,16 @@ int LexColourKind(int code) {
 
 // ---- helpers ---------------------------------------------------------------
 
-int CLexer::Impl::Width(const CLexer& lx, unsigned char c, int col) {
-    if (lx.raw_)
-        return 1;
-    if (c == '\t')
-        return lx.tab_ - ((col - 1) % lx.tab_);
-    return c < 32 ? 2 : 1;
-}
-
 int CLexer::Impl::Advance(const CLexer& lx, int col, int from, int to) {
+    const unsigned char* t = reinterpret_cast<const unsigned char*>(lx.text_);
     for (int k = from; k < to; ++k)
-        col += Width(lx, static_cast<unsigned char>(lx.text_[k]), col);
+        col += t[k] >= 32 ? 1 : Width(lx, t[k], col);
     return col;
 }
 
-int CLexer::Impl::Match(const CLexer& lx, int which, int mask, int n, int pos, int end, int col,
-                        int* entry, int escape) {
-    if (!lx.spec_ || pos >= end)
+int CLexer::Impl::MatchAt(const CLexer& lx, int which, int mask, int n, int pos, int end,
+                          int col, int* entry, int escape) {
+    if (!lx.spec_)
         return -1;
     // What stands before the position: nothing but blanks counts as the
     // line's start (a token-less place), else the class of the character.
@@ -247,12 +251,30 @@ int CLexer::Impl::ReadWord(const CLexer& lx, int pos, int end) {
 
 int CLexer::Impl::Lookup(CLexer& lx, int pos, int wend, int prev) {
     const int n = wend - pos;
+    const char* w = lx.text_ + pos;
+    // Words met before are answered from the lexer's own table, unless the
+    // caller wants the stored spelling reported.
+    CLexer::CachedWord* slot = nullptr;
+    if (!lx.report_ && n < int(sizeof slot->word) && !lx.words_.empty()) {
+        unsigned h = 2166136261u ^ static_cast<unsigned>(prev);
+        for (int k = 0; k < n; ++k)
+            h = (h ^ static_cast<unsigned char>(w[k])) * 16777619u;
+        slot = &lx.words_[h & (lx.words_.size() - 1)];
+        if (slot->len == n && slot->prev == prev && std::memcmp(slot->word, w, size_t(n)) == 0)
+            return slot->code;
+    }
     int code = 0;
     if (n <= DICT_WORD_MAX)
-        code = LookupLanguageKeywordN(lx.text_ + pos, n, lx.lang_, prev, lx.report_,
+        code = LookupLanguageKeywordN(w, n, lx.lang_, prev, lx.report_,
                                       lx.report_ ? lx.report_size_ : 0);
     if (code <= 0)
         code = LEX_TOK_WORD;
+    if (slot) {
+        std::memcpy(slot->word, w, size_t(n));
+        slot->len = static_cast<unsigned char>(n);
+        slot->prev = prev;
+        slot->code = code;
+    }
     if (code == LEX_TOK_WORD && lx.report_ && lx.report_plain_)
         CopyStringBounded(lx.report_, lx.text_ + pos,
                           static_cast<size_t>(std::min(n, lx.report_size_ - 1)));
@@ -720,7 +742,7 @@ int CLexer::Impl::Rest(CLexer& lx, int pos, int col, int prev, int* out_end) {
     if (c == 127)
         return LEX_TOK_OTHER;
     if (pt == kC || pt == kJava) {
-        if (InList(c, "&|+-=<>[](){}!~^,;*/%:?."))
+        if (kCOperators.has[c])
             return LEX_TOK_OPERATOR;
         if (c == '\\') {
             int k = pos + 1;
@@ -851,7 +873,53 @@ int FindQuoteLikeEnd(const char* t, int from, int end, int delim, int parts) {
 
 // ---- the driver --------------------------------------------------------------
 
+namespace {
+std::atomic<unsigned> g_dict_epoch{0};
+constexpr size_t kCachedWords = 512;  // a power of two
+// Lines after which remembered keyword classes are dropped anyway.
+constexpr int kCacheLines = 4096;
+} // namespace
+
+void LexDictionariesChanged() { g_dict_epoch.fetch_add(1, std::memory_order_release); }
+
 CLexer::CLexer() { buf_.reserve(4098); }
+
+void CLexer::Impl::PrepareLine(CLexer& lx) {
+    std::memset(lx.delim_first_, 0, sizeof lx.delim_first_);
+    if (!lx.spec_)
+        return;
+    if (lx.ptype_ == kRuby) {
+        // Run-time entries come and go while a line is read.
+        std::memset(lx.delim_first_, 0xFF, sizeof lx.delim_first_);
+    } else {
+        const bool fold = !(lx.spec_->flags & LANG_F_CASE);
+        for (int i = 0; i < LANG_DELIM_FILE; ++i) {
+            const CLanguageDelimiter& d = lx.spec_->delimiters[i];
+            if (!d.flags)
+                break;
+            for (const char* text : {d.open, d.close}) {
+                const unsigned char c = static_cast<unsigned char>(text[0]);
+                if (!c)
+                    continue;
+                lx.delim_first_[c >> 3] |= static_cast<unsigned char>(1u << (c & 7));
+                if (fold) {
+                    const unsigned char u = static_cast<unsigned char>(CharToUpper(c));
+                    lx.delim_first_[u >> 3] |= static_cast<unsigned char>(1u << (u & 7));
+                }
+            }
+        }
+    }
+    const unsigned epoch = g_dict_epoch.load(std::memory_order_acquire);
+    if (lx.words_.empty())
+        lx.words_.resize(kCachedWords);
+    if (lx.words_spec_ != lx.spec_ || lx.words_epoch_ != epoch || ++lx.words_lines_ > kCacheLines) {
+        for (CachedWord& w : lx.words_)
+            w.len = 0;
+        lx.words_spec_ = lx.spec_;
+        lx.words_epoch_ = epoch;
+        lx.words_lines_ = 0;
+    }
+}
 
 void CLexer::ReportTokenText(char* text, int size, bool plain_words) {
     report_ = text && size > 0 ? text : nullptr;
@@ -901,6 +969,7 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         }
         lim_end_ = k;
     }
+    Impl::PrepareLine(*this);
     lead_ = 0;
     while (lead_ < len && IsBlank(text_[lead_]))
         ++lead_;

@@ -78,6 +78,11 @@ struct LexLineSetup {
                              // before it are not looked up (painting a scrolled row)
 };
 
+// Tells every lexer that keyword dictionaries were reloaded or changed:
+// each drops the keyword classes it remembers before its next line. The
+// path that resets the language data calls it.
+void LexDictionariesChanged();
+
 // Asks the engine for the lexical state at the start of `line` of `buffer`
 // (only for languages with region delimiters; else depth 0) and stores it in
 // setup->depth and setup->entry. `allow_backward`: a long stretch of unknown
@@ -146,6 +151,20 @@ private:
     int end_state_ = -1;
     char last_word_[100] = {};
     char word_[1025] = {};
+    // Characters that can begin a delimiter text of the line's language
+    // (a bit set; all set where the entries change during a scan).
+    unsigned char delim_first_[32] = {};
+    // Keyword classes of words already looked up (see LexDictionariesChanged).
+    struct CachedWord {
+        char word[31];
+        unsigned char len;  // 0: empty slot
+        int prev;
+        int code;
+    };
+    std::vector<CachedWord> words_;
+    const CLanguageSpec* words_spec_ = nullptr;
+    unsigned words_epoch_ = 0;
+    int words_lines_ = 0;
     // Token text report.
     char* report_ = nullptr;
     int report_size_ = 0;

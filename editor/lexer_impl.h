@@ -63,10 +63,22 @@ struct CLexer::Impl {
     // The delimiter of entry n (-1: any) matching at text[pos]; its end, or
     // -1 (also for a match that would pass `end`).
     static int Match(const CLexer& lx, int which, int mask, int n, int pos, int end, int col,
-                     int* entry, int escape = 0);
+                     int* entry, int escape = 0) {
+        const unsigned char c = static_cast<unsigned char>(lx.text_[pos]);
+        if (pos >= end || !(lx.delim_first_[c >> 3] & (1u << (c & 7))))
+            return -1;
+        return MatchAt(lx, which, mask, n, pos, end, col, entry, escape);
+    }
+    static int MatchAt(const CLexer& lx, int which, int mask, int n, int pos, int end, int col,
+                       int* entry, int escape);
     static void Record(CLexer& lx, int entry);
     static int EntryToken(const CLexer& lx, int entry);
-    static int Width(const CLexer& lx, unsigned char c, int col);
+    static int Width(const CLexer& lx, unsigned char c, int col) {
+        if (lx.raw_ || c >= 32)
+            return 1;
+        return c == '\t' ? lx.tab_ - ((col - 1) % lx.tab_) : 2;
+    }
+    static void PrepareLine(CLexer& lx);
     static int Advance(const CLexer& lx, int col, int from, int to);
 };
 
