@@ -64,8 +64,10 @@ struct CLexer::Impl {
     // -1 (also for a match that would pass `end`).
     static int Match(const CLexer& lx, int which, int mask, int n, int pos, int end, int col,
                      int* entry, int escape = 0) {
+        if (pos >= end)
+            return -1;
         const unsigned char c = static_cast<unsigned char>(lx.text_[pos]);
-        if (pos >= end || !(lx.delim_first_[c >> 3] & (1u << (c & 7))))
+        if (!(lx.delim_first_[c >> 3] & (1u << (c & 7))))
             return -1;
         return MatchAt(lx, which, mask, n, pos, end, col, entry, escape);
     }

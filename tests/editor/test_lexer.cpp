@@ -6,9 +6,11 @@
 // table of Ruby's run-time entries).
 #include "editor/lexer.h"
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -145,6 +147,7 @@ TEST_F(Lexer, CFamily) {
         {"#include <stdio.h>", "[#include]308 [ ]309 [<stdio.h>]308"},
         {"# define X a ## b # c", "[# define]308 [ ]309 [X]320 [ ]309 [a]320 [ ]309 [##]308 [ ]309 [b]320 [ ]309 [#]324 [ ]309 [c]320"},
         {"#pragma x", "[#]322 [pragma]320 [ ]309 [x]320"},
+        {"# /* c", "[#]322 [ ]309 [/* c]301+"},
         {"define: a::b", "[define]321 [:]322 [ ]309 [a]320 [:]322 [:]322 [b]320"},
         {"  again: ;", "[  ]309 [again]321 [:]322 [ ]309 [;]322"},
         {"std::x;", "[std]320 [:]322 [:]322 [x]320 [;]322"},
@@ -172,6 +175,23 @@ TEST_F(Lexer, CFamily) {
     EXPECT_EQ(lx_.EndState(), LEX_END_RUNS_ON);
     EXPECT_EQ(Lex("", c), "");
     EXPECT_EQ(lx_.EndState(), LEX_TOK_NONE);
+    // Words that end before the first character to draw are not looked up.
+    LexLineSetup scrolled;
+    scrolled.lang = c;
+    scrolled.first = 5;
+    EXPECT_EQ(Lex("int x; int y;", scrolled), "[int]320 [ ]309 [x]320 [;]322 [ ]309 [int]318 [ ]309 [y]320 [;]322");
+}
+
+TEST_F(Lexer, KeywordsFollowDictionaryChanges) {
+    int c = Load(4, kC);
+    EXPECT_EQ(Lex("foo int", c), "[foo]320 [ ]309 [int]318");
+    ResetLanguageData(0x1);
+    std::remove((config() + "lang$c.JS").c_str());  // compiled within the same second
+    std::string changed = kC;
+    changed += "[Keywords]\nfoo\n";
+    c = Load(4, changed.c_str());
+    LexDictionariesChanged();
+    EXPECT_EQ(Lex("foo int", c), "[foo]319 [ ]309 [int]318");
 }
 
 TEST_F(Lexer, PascalRangesAndNesting) {
@@ -261,6 +281,12 @@ TEST_F(Lexer, RubyQuoteLikesAndHereDocs) {
     EXPECT_EQ(Lex("text EOS here", s), "[text EOS here]311+");
     EXPECT_EQ(Lex("EOS", s), "[EOS]311");
     EXPECT_EQ(lx_.EndState(), LEX_TOK_NONE);
+    // With "<<-" the terminator may be indented.
+    EXPECT_EQ(Lex("y = <<-END", r), "[y]320 [ ]309 [=]322 [ ]309 [<<-END]311+");
+    s.depth = lx_.Depth();
+    s.entry = lx_.Entry();
+    EXPECT_EQ(Lex("  x END", s), "[  x END]311+");
+    EXPECT_EQ(Lex("  END", s), "[  END]311");
     // "class <<" is no here-document.
     EXPECT_EQ(Lex("class << self", r), "[class]319 [ ]309 [<]322 [<]322 [ ]309 [self]320");
     // A block comment from the dictionary carried across lines.
@@ -431,6 +457,35 @@ TEST_F(Lexer, EndStateAgreesWithEngineScan) {
         vmb_close(b, 0);
     }
     vm_set_lang_source(before);
+}
+
+// Two scanners on two threads at once give what one gives alone.
+TEST_F(Lexer, ScannersOnTwoThreadsAgree) {
+    int c = Load(4, kC);
+    std::mt19937 rng(3);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i)
+        lines.push_back(RandomCLine(rng) + " if return int x1 while");
+    auto run = [&](std::string* out) {
+        CLexer lexer;
+        std::vector<LexToken> toks(4096);
+        LexLineSetup s;
+        s.lang = c;
+        for (const std::string& l : lines) {
+            int n = LexLine(lexer, s, l.data(), int(l.size()), toks.data(), int(toks.size()));
+            for (int i = 0; i < n; ++i)
+                *out += std::to_string(toks[size_t(i)].end) + ":" + std::to_string(toks[size_t(i)].code) + " ";
+            s.depth = lexer.Depth();
+            s.entry = lexer.Entry();
+        }
+    };
+    std::string alone, a, b;
+    run(&alone);
+    std::thread t1(run, &a), t2(run, &b);
+    t1.join();
+    t2.join();
+    EXPECT_EQ(a, alone);
+    EXPECT_EQ(b, alone);
 }
 
 // ---- hostile input ------------------------------------------------------------
