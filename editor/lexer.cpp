@@ -65,6 +65,8 @@ int LexColourKind(int code) {
 // ---- helpers ---------------------------------------------------------------
 
 int CLexer::Impl::Advance(const CLexer& lx, int col, int from, int to) {
+    if (lx.narrow_)
+        return col + (to - from);
     const unsigned char* t = reinterpret_cast<const unsigned char*>(lx.text_);
     for (int k = from; k < to; ++k)
         col += t[k] >= 32 ? 1 : Width(lx, t[k], col);
@@ -877,7 +879,7 @@ namespace {
 std::atomic<unsigned> g_dict_epoch{0};
 constexpr size_t kCachedWords = 512;  // a power of two
 // Lines after which remembered keyword classes are dropped anyway.
-constexpr int kCacheLines = 4096;
+constexpr int kCacheLines = 16384;
 } // namespace
 
 void LexDictionariesChanged() { g_dict_epoch.fetch_add(1, std::memory_order_release); }
@@ -970,6 +972,14 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         lim_end_ = k;
     }
     Impl::PrepareLine(*this);
+    narrow_ = raw_;
+    if (!narrow_) {
+        const unsigned char* u = reinterpret_cast<const unsigned char*>(text_);
+        unsigned char low = 0xFF;
+        for (int k = 0; k < len; ++k)
+            low = std::min(low, u[k]);
+        narrow_ = low >= 32;
+    }
     lead_ = 0;
     while (lead_ < len && IsBlank(text_[lead_]))
         ++lead_;

@@ -142,6 +142,7 @@ private:
     int len_ = 0;
     int lim_end_ = 0;  // offset of the first character past the column limit
     int lead_ = 0;     // offset of the first character that is not a blank
+    bool narrow_ = false;  // every character takes one cell (no tabs, no controls)
     // Scan state.
     int pos_ = 0, col_ = 1;
     int depth_ = 0, entry_ = -1, entry_flags_ = 0;
