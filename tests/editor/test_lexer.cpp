@@ -461,6 +461,34 @@ TEST_F(Lexer, EndStateAgreesWithEngineScan) {
     vm_set_lang_source(before);
 }
 
+// The start state comes from the engine, provisionally when a long stretch
+// of unknown lines is bridged; languages without regions start outside.
+TEST_F(Lexer, StartStateFromTheEngine) {
+    g_c_lang = Load(4, kC);
+    const int plain = Load(33, kPlain);
+    const VmLangSource* before = vm_set_lang_source(&kSource);
+    VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+    ASSERT_NE(b, nullptr);
+    ASSERT_GT(vm_append_line(b, "x; /* open"), 0);
+    for (int i = 0; i < 700; ++i)
+        ASSERT_GT(vm_append_line(b, "inside"), 0);
+    LexLineSetup s;
+    // The bounded backward search does not reach the opener: a provisional
+    // "outside", which the forward scan then corrects.
+    EXPECT_EQ(LexStartState(b, 650, g_c_lang, true, &s), 1);
+    EXPECT_EQ(s.depth, 0);
+    EXPECT_EQ(LexStartState(b, 650, g_c_lang, false, &s), 0);
+    EXPECT_EQ(s.depth, 1);
+    EXPECT_EQ(s.entry, 0);
+    EXPECT_EQ(LexStartState(b, 1, g_c_lang, false, &s), 0);
+    EXPECT_EQ(s.depth, 0);
+    EXPECT_EQ(LexStartState(b, 650, plain, false, &s), 0);
+    EXPECT_EQ(s.depth, 0);
+    EXPECT_EQ(s.entry, -1);
+    vmb_close(b, 0);
+    vm_set_lang_source(before);
+}
+
 // Two scanners on two threads at once give what one gives alone.
 TEST_F(Lexer, ScannersOnTwoThreadsAgree) {
     int c = Load(4, kC);
