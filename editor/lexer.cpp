@@ -674,6 +674,10 @@ int CLexer::Impl::Rest(CLexer& lx, int pos, int col, int prev, int* out_end) {
                             (t[k + 1] == 'C' || t[k + 1] == 'M') && t[k + 2] == '-';
                  ++i)
                 k += 3;
+            if (k >= end) {
+                *out_end = end;
+                return LEX_TOK_MALFORMED;
+            }
             if (t[k] == '\\') {
                 if (k + 1 >= end) {
                     *out_end = end;
