@@ -256,14 +256,18 @@ int CLexer::Impl::Lookup(CLexer& lx, int pos, int wend, int prev) {
     const char* w = lx.text_ + pos;
     // Words met before are answered from the lexer's own table, unless the
     // caller wants the stored spelling reported.
+    // Two places per hash: words that share one do not push each other out.
     CLexer::CachedWord* slot = nullptr;
     if (!lx.report_ && n < int(sizeof slot->word) && !lx.words_.empty()) {
         unsigned h = 2166136261u ^ static_cast<unsigned>(prev);
         for (int k = 0; k < n; ++k)
             h = (h ^ static_cast<unsigned char>(w[k])) * 16777619u;
-        slot = &lx.words_[h & (lx.words_.size() - 1)];
-        if (slot->len == n && slot->prev == prev && std::memcmp(slot->word, w, size_t(n)) == 0)
-            return slot->code;
+        slot = &lx.words_[(h & (lx.words_.size() / 2 - 1)) * 2];
+        for (int way = 0; way < 2; ++way)
+            if (slot[way].len == n && slot[way].prev == prev &&
+                std::memcmp(slot[way].word, w, size_t(n)) == 0)
+                return slot[way].code;
+        slot[1] = slot[0];
     }
     int code = 0;
     if (n <= DICT_WORD_MAX)
@@ -881,7 +885,7 @@ int FindQuoteLikeEnd(const char* t, int from, int end, int delim, int parts) {
 
 namespace {
 std::atomic<unsigned> g_dict_epoch{0};
-constexpr size_t kCachedWords = 512;  // a power of two
+constexpr size_t kCachedWords = 1024;  // a power of two
 // Lines after which remembered keyword classes are dropped anyway.
 constexpr int kCacheLines = 16384;
 } // namespace
