@@ -91,8 +91,9 @@ void LexDictionariesChanged();
 // states are known), else 0.
 int LexStartState(VMB* buffer, int line, int lang, bool allow_backward, LexLineSetup* setup);
 
-// The scanner of one painter or query. Not shared between threads; make one
-// per thread (it keeps a copy of the line and some per-line state).
+// The scanner of one painter or query. Not shared between threads: keep one
+// per thread and reuse it, line after line (it holds a copy of the line, the
+// per-line state, and the keyword classes of the words it has met).
 class CLexer {
 public:
     CLexer();
