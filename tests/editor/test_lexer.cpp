@@ -412,52 +412,66 @@ int IsKeyword(int lang, const char* word, int len) {
 const VmLangSource kSource = {BufferLanguage, BufferTab,  GetLanguageParserType, Flags,
                               Nesting,        MatchLanguageDelimiter, WordLength, IsKeyword};
 
-// A C-like line of random pieces: code, strings with escapes, character
-// literals, comments opening and closing, line comments, stray delimiters.
-std::string RandomCLine(std::mt19937& rng) {
-    static const char* const pieces[] = {
-        "int",  " ",    "x",     "=",      "1",     ";",     "/*",   "*/",  "//",  "\"",
-        "'",    "\\",   "\\\"",  "'\\''",  "\"/*\"", "a/b",   "*",    "/",   "\t",  "#include <a.h>",
-        "/**/", "x/*y", "*/*",   "'a'",    "0x1F",  "#",     "if",   "{",   "}",   "/*/",
-    };
+// A line of random pieces: code, strings with escapes, character literals,
+// comments opening, closing and nesting, line comments, stray delimiters.
+std::string RandomLine(std::mt19937& rng, const std::vector<const char*>& pieces) {
     std::uniform_int_distribution<int> count(0, 12);
-    std::uniform_int_distribution<int> pick(0, int(sizeof pieces / sizeof pieces[0]) - 1);
+    std::uniform_int_distribution<int> pick(0, int(pieces.size()) - 1);
     std::string line;
     for (int n = count(rng); n > 0; --n)
-        line += pieces[pick(rng)];
+        line += pieces[size_t(pick(rng))];
     return line;
 }
+const std::vector<const char*> kCPieces = {
+    "int",  " ",    "x",     "=",      "1",      ";",    "/*",   "*/",  "//",  "\"",
+    "'",    "\\",   "\\\"",  "'\\''",  "\"/*\"", "a/b",  "*",    "/",   "\t",  "#include <a.h>",
+    "/**/", "x/*y", "*/*",   "'a'",    "0x1F",   "#",    "if",   "{",   "}",   "/*/",
+};
+const std::vector<const char*> kPascalPieces = {
+    "begin", " ", "x", ":=", "1..5", ";", "(*", "*)", "{", "}", "//", "'", "''", "'a''b'",
+    "\"", "(*)", "*", "(", ")", "\t", "$FF", "end",
+};
+std::string RandomCLine(std::mt19937& rng) { return RandomLine(rng, kCPieces); }
 
+// For random files, the state the lexer ends a line in is the state the
+// engine's scan reports for the next line: open or not, nesting depth, entry.
 TEST_F(Lexer, EndStateAgreesWithEngineScan) {
-    g_c_lang = Load(4, kC);
+    struct Lang {
+        int id;
+        const char* source;
+        const std::vector<const char*>* pieces;
+    };
+    const Lang langs[] = {{4, kC, &kCPieces}, {23, kPascal, &kPascalPieces}};
     const VmLangSource* before = vm_set_lang_source(&kSource);
     std::mt19937 rng(20);
-    for (int file = 0; file < 20; ++file) {
-        VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
-        ASSERT_NE(b, nullptr);
-        std::vector<std::string> lines;
-        for (int i = 0; i < 150; ++i) {
-            lines.push_back(RandomCLine(rng));
-            ASSERT_GT(vm_append_line(b, lines.back().c_str()), 0);
-        }
-        LexLineSetup s;
-        s.lang = g_c_lang;
-        for (int line = 1; line <= int(lines.size()); ++line) {
-            ASSERT_EQ(LexStartState(b, line, g_c_lang, false, &s), 0);
-            const std::string& text = lines[size_t(line - 1)];
-            LexLine(lx_, s, text.data(), int(text.size()), nullptr, 0);
-            LexLineSetup next;
-            next.lang = g_c_lang;
-            LexStartState(b, line + 1, g_c_lang, false, &next);
-            if (line == int(lines.size()))
-                break;
-            ASSERT_EQ(lx_.EndState() == LEX_END_CONSTRUCT, next.depth > 0)
-                << "file " << file << " line " << line << ": " << text;
-            if (next.depth > 0) {
-                ASSERT_EQ(lx_.Entry(), next.entry) << text;
+    for (const Lang& l : langs) {
+        g_c_lang = Load(l.id, l.source);
+        for (int file = 0; file < 20; ++file) {
+            VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+            ASSERT_NE(b, nullptr);
+            std::vector<std::string> lines;
+            for (int i = 0; i < 150; ++i) {
+                lines.push_back(RandomLine(rng, *l.pieces));
+                ASSERT_GT(vm_append_line(b, lines.back().c_str()), 0);
             }
+            LexLineSetup s;
+            s.lang = g_c_lang;
+            for (int line = 1; line < int(lines.size()); ++line) {
+                ASSERT_EQ(LexStartState(b, line, g_c_lang, false, &s), 0);
+                const std::string& text = lines[size_t(line - 1)];
+                LexLine(lx_, s, text.data(), int(text.size()), nullptr, 0);
+                LexLineSetup next;
+                next.lang = g_c_lang;
+                LexStartState(b, line + 1, g_c_lang, false, &next);
+                ASSERT_EQ(lx_.EndState() == LEX_END_CONSTRUCT, next.depth > 0)
+                    << "language " << l.id << " file " << file << " line " << line << ": " << text;
+                if (next.depth > 0) {
+                    ASSERT_EQ(lx_.Depth(), next.depth) << text;
+                    ASSERT_EQ(lx_.Entry(), next.entry) << text;
+                }
+            }
+            vmb_close(b, 0);
         }
-        vmb_close(b, 0);
     }
     vm_set_lang_source(before);
 }
