@@ -19,6 +19,7 @@
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "tests/editor/doc_test_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -29,6 +30,13 @@ const char* const kBaseNames[] = {
     "lang_non", "lang_par", "lang_pas",    "lang_prl", "lang_php", "lang_pl1", "lang_prs",
     "lang_pro", "lang_rex", "lang_ruby",   "lang_smt", "lang_sql", "lang_tex", "lang_vlg",
     "lang_hdl", "lang_win", "lang_qwk"};
+
+// The master dictionary shipped for language `id`.
+std::string MasterDictionary(int id) {
+    std::string root = QW_TEST_DATA_DIR;  // <root>/tests/data
+    root = root.substr(0, root.rfind("/tests/data"));
+    return qwtest::ReadFileBytes(root + "/config/" + kBaseNames[id] + ".xxx");
+}
 
 // Dictionary sources: the specification, then the word groups.
 const char kC[] =
@@ -441,10 +449,15 @@ TEST_F(Lexer, EndStateAgreesWithEngineScan) {
         const char* source;
         const std::vector<const char*>* pieces;
     };
-    const Lang langs[] = {{4, kC, &kCPieces}, {23, kPascal, &kPascalPieces}};
+    const std::string shipped_c = MasterDictionary(4);
+    const Lang langs[] = {{4, kC, &kCPieces},
+                          {23, kPascal, &kPascalPieces},
+                          {4, shipped_c.c_str(), &kCPieces}};
     const VmLangSource* before = vm_set_lang_source(&kSource);
     std::mt19937 rng(20);
     for (const Lang& l : langs) {
+        ResetLanguageData(0x1);
+        std::remove((config() + "lang$c.JS").c_str());
         g_c_lang = Load(l.id, l.source);
         for (int file = 0; file < 20; ++file) {
             VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
@@ -531,6 +544,47 @@ TEST_F(Lexer, ScannersOnTwoThreadsAgree) {
     t2.join();
     EXPECT_EQ(a, alone);
     EXPECT_EQ(b, alone);
+}
+
+// ---- the shipped dictionaries ------------------------------------------------
+
+TEST_F(Lexer, ShippedCDictionary) {
+    const std::string source = MasterDictionary(4);
+    ASSERT_FALSE(source.empty());
+    int c = Load(4, source.c_str());
+    Check(c, {
+        {"#include <stdio.h>", "[#include]308 [ ]309 [<stdio.h>]308"},
+        {"  #  define N 1", "[  ]309 [#  define]308 [ ]309 [N]320 [ ]309 [1]313"},
+        {"int main(void) { return 0; } // c", "[int]318 [ ]309 [main]320 [(]322 [void]318 [)]322 [ ]309 [{]322 [ ]309 [return]319 [ ]309 [0]313 [;]322 [ ]309 [}]322 [ ]309 [// c]301+"},
+        {"s = \"a /* b\"; /* c", "[s]320 [ ]309 [=]322 [ ]309 [\"a /* b\"]311 [;]322 [ ]309 [/* c]301+"},
+    });
+}
+
+// Every shipped dictionary loads, and lines of every kind split into tokens
+// that cover them, whatever they hold.
+TEST_F(Lexer, ShippedDictionariesCoverEveryLine) {
+    const char* const lines[] = {
+        "#include <stdio.h> // x", "int x = 0x1F + 1.5e3; /* open", "end */ 'a' \"s\\\"\" 08",
+        "(* p *) { q } x := 1..5;", "C     FIXED COMMENT", "000100 DATA DIVISION.",
+        "puts <<EOS", "x = %q(a) + ?a / 2 # c", "$x =~ s/a/b/; q{y}", "<b>&amp; &#65;</b>",
+        "[section] ; c", ": sq dup * ; ( c )", "A' 'str' % c", "X'First -- c", "REM x",
+        "\t\tlabel: mov 0FFh, $1F", "`define X 4'b1010", "\"comment\" $a 16r1F", "",
+    };
+    for (int id = 0; id < LANG_COMMANDS; ++id) {
+        const std::string source = MasterDictionary(id);
+        ASSERT_FALSE(source.empty()) << id;
+        int index = Load(id, source.c_str());
+        for (const char* line : lines) {
+            LexLineSetup s;
+            s.lang = index;
+            s.fixed_columns = true;
+            Lex(line, s);
+            s.fixed_columns = false;
+            s.depth = 1;
+            s.entry = 0;
+            Lex(line, s);
+        }
+    }
 }
 
 // ---- hostile input ------------------------------------------------------------
