@@ -982,11 +982,18 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         limit_col_ = kNoLimit;
     limit_kind_ = token < 0 ? LEX_TOK_OTHER : token;
 
-    buf_.resize(static_cast<size_t>(len) + 2);
+    if (buf_.size() < static_cast<size_t>(len) + 2)
+        buf_.resize(static_cast<size_t>(len) + 2);
     buf_[0] = 0;
-    if (len)
-        std::memcpy(buf_.data() + 1, text, static_cast<size_t>(len));
-    buf_[static_cast<size_t>(len) + 1] = 0;
+    // The copy also finds whether every character takes one cell.
+    unsigned char low = 0xFF;
+    unsigned char* dst = reinterpret_cast<unsigned char*>(buf_.data()) + 1;
+    const unsigned char* src = reinterpret_cast<const unsigned char*>(text);
+    for (int k = 0; k < len; ++k) {
+        dst[k] = src[k];
+        low = std::min(low, src[k]);
+    }
+    dst[len] = 0;
     text_ = buf_.data() + 1;
     len_ = len;
     first_ = std::clamp(s.first, 0, len);
@@ -1000,14 +1007,7 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         lim_end_ = k;
     }
     Impl::PrepareLine(*this);
-    narrow_ = raw_;
-    if (!narrow_) {
-        const unsigned char* u = reinterpret_cast<const unsigned char*>(text_);
-        unsigned char low = 0xFF;
-        for (int k = 0; k < len; ++k)
-            low = std::min(low, u[k]);
-        narrow_ = low >= 32;
-    }
+    narrow_ = raw_ || low >= 32;
     lead_ = 0;
     while (lead_ < len && IsBlank(text_[lead_]))
         ++lead_;
