@@ -3,6 +3,8 @@
 // name, character tests, and the scanner's functions.
 #include "editor/lexer.h"
 
+#include <cstring>
+
 namespace lexrules {
 
 // Language numbers (the parser type of a specification).
@@ -24,6 +26,35 @@ inline bool IsHexDigit(int c) {
 inline bool IsAsciiAlpha(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline int Lower(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 inline bool IsBlank(int c) { return c == ' ' || c == '\t'; }
+
+inline bool InList(int c, const char* list) { return c && std::strchr(list, c) != nullptr; }
+inline bool IsPunctChar(int c) { return c > 32 && c < 127 && !IsAsciiAlpha(c) && !IsDigit(c); }
+inline bool IsPrintableChar(int c) { return c > 32 && c != 127; }
+
+// A set of characters for quick tests.
+struct CharSet {
+    bool has[256] = {};
+    constexpr explicit CharSet(const char* list) {
+        for (; *list; ++list)
+            has[static_cast<unsigned char>(*list)] = true;
+    }
+};
+// The operator characters of C/C++ and Java, and those of them that can
+// start nothing else there (no number, string, directive mark) unless a
+// delimiter of the language begins with it.
+inline constexpr CharSet kCOperators("&|+-=<>[](){}!~^,;*/%:?.");
+inline constexpr CharSet kCPlainOperators("&|+-=>[](){}!~^,;*/%:?");
+inline constexpr CharSet kAsciiWordChars(
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
+
+// Mixed-case compare of a word with a lower-case text of the same length.
+inline bool WordIs(const char* w, int n, const char* lower) {
+    int k = 0;
+    for (; k < n && lower[k]; ++k)
+        if (Lower(static_cast<unsigned char>(w[k])) != lower[k])
+            return false;
+    return k == n && !lower[k];
+}
 
 // A letter in the ANSI code page (the editor font's OEM characters are
 // converted first); bytes below 128 take the quick path.

@@ -30,8 +30,6 @@ int BaseFromPrefix(const char* t, int from, int to) {
     return v == 2 ? kBin : v == 8 ? kOct : v == 16 ? kHex : kDec;
 }
 
-bool InList(int c, const char* list) { return c && std::strchr(list, c) != nullptr; }
-
 } // namespace
 
 int CLexer::Impl::ScanNumber(const CLexer& lx, int pos, int end, bool mark, int* out_end) {
