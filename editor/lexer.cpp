@@ -22,11 +22,7 @@ constexpr int kNoLimit = 0x7FFFFFFF;
 
 } // namespace
 
-bool lexrules::IsLetter(unsigned char c) {
-    if (c < 128)
-        return IsAsciiAlpha(c);
-    return CharIsAlpha(c) != 0;
-}
+bool lexrules::IsHighLetter(unsigned char c) { return CharIsAlpha(c) != 0; }
 
 int lexrules::ClassifyTokenChar(int c) {
     if (c == 0)

@@ -58,7 +58,8 @@ inline bool WordIs(const char* w, int n, const char* lower) {
 
 // A letter in the ANSI code page (the editor font's OEM characters are
 // converted first); bytes below 128 take the quick path.
-bool IsLetter(unsigned char c);
+bool IsHighLetter(unsigned char c);
+inline bool IsLetter(unsigned char c) { return c < 128 ? IsAsciiAlpha(c) : IsHighLetter(c); }
 inline bool IsAlnum(unsigned char c) { return IsDigit(c) || IsLetter(c); }
 
 // 309 for a space or TAB, 320 for any other character, -1 for NUL.
