@@ -16,16 +16,6 @@ constexpr size_t kStringPiece = 65536;
 
 ArchiveException::ArchiveException(int c, std::string name) : cause(c), file_name(std::move(name)) {}
 
-const char* ArchiveException::what() const noexcept {
-    try {
-        what_ = ErrorMessage();
-        if (what_.empty()) what_ = "archive error";
-    } catch (...) {
-        return "archive error";
-    }
-    return what_.c_str();
-}
-
 // ---- Archive ----
 
 Archive::Archive(File& file, Mode mode, size_t buffer_size)

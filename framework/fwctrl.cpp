@@ -19,6 +19,15 @@ void InitCommonControlsOnce() {
 }
 
 std::string TextOf(const std::vector<char>& buf) { return std::string(buf.data()); }
+
+// The text of an item of a list box or of a combo box's list.
+std::string ItemText(HWND h, UINT len_msg, UINT text_msg, int at) {
+    LRESULT n = SendMessageA(h, len_msg, static_cast<WPARAM>(at), 0);
+    if (n < 0) return {};  // LB_ERR and CB_ERR
+    std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
+    SendMessageA(h, text_msg, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(buf.data()));
+    return TextOf(buf);
+}
 } // namespace
 
 bool Control::CreateControl(const char* cls, HWND parent, UINT id, const RECT& r, DWORD style,
@@ -44,21 +53,9 @@ void Edit::GetSel(int& start, int& end) const {
     end = static_cast<int>(e);
 }
 
-std::string ListBox::GetText(int at) const {
-    LRESULT n = Send(LB_GETTEXTLEN, static_cast<WPARAM>(at), 0);
-    if (n == LB_ERR) return {};
-    std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
-    Send(LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(buf.data()));
-    return TextOf(buf);
-}
+std::string ListBox::GetText(int at) const { return ItemText(hwnd(), LB_GETTEXTLEN, LB_GETTEXT, at); }
 
-std::string ComboBox::GetLBText(int at) const {
-    LRESULT n = Send(CB_GETLBTEXTLEN, static_cast<WPARAM>(at), 0);
-    if (n == CB_ERR) return {};
-    std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
-    Send(CB_GETLBTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(buf.data()));
-    return TextOf(buf);
-}
+std::string ComboBox::GetLBText(int at) const { return ItemText(hwnd(), CB_GETLBTEXTLEN, CB_GETLBTEXT, at); }
 
 int ListView::InsertColumn(int at, const std::string& heading, int width, int format) {
     LVCOLUMNA col{};

@@ -72,12 +72,19 @@ void ExchangeInt(DataExchange& dx, int id, int& value) {
     value = static_cast<int>(v);
 }
 
-void ExchangeCheck(DataExchange& dx, int id, int& value) {
+namespace {
+// A value that one message reads from the control and another writes.
+void ExchangeByMessage(DataExchange& dx, int id, int& value, UINT get, UINT set) {
     if (dx.failed) return;
     HWND h = dx.Control(id);
     if (!h) return;
-    if (dx.save) value = static_cast<int>(::SendMessageA(h, BM_GETCHECK, 0, 0));
-    else ::SendMessageA(h, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    if (dx.save) value = static_cast<int>(::SendMessageA(h, get, 0, 0));
+    else ::SendMessageA(h, set, static_cast<WPARAM>(value), 0);
+}
+} // namespace
+
+void ExchangeCheck(DataExchange& dx, int id, int& value) {
+    ExchangeByMessage(dx, id, value, BM_GETCHECK, BM_SETCHECK);
 }
 
 void ExchangeRadio(DataExchange& dx, int first_id, int& value) {
@@ -99,19 +106,11 @@ void ExchangeRadio(DataExchange& dx, int first_id, int& value) {
 }
 
 void ExchangeComboIndex(DataExchange& dx, int id, int& index) {
-    if (dx.failed) return;
-    HWND h = dx.Control(id);
-    if (!h) return;
-    if (dx.save) index = static_cast<int>(::SendMessageA(h, CB_GETCURSEL, 0, 0));
-    else ::SendMessageA(h, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ExchangeByMessage(dx, id, index, CB_GETCURSEL, CB_SETCURSEL);
 }
 
 void ExchangeListIndex(DataExchange& dx, int id, int& index) {
-    if (dx.failed) return;
-    HWND h = dx.Control(id);
-    if (!h) return;
-    if (dx.save) index = static_cast<int>(::SendMessageA(h, LB_GETCURSEL, 0, 0));
-    else ::SendMessageA(h, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ExchangeByMessage(dx, id, index, LB_GETCURSEL, LB_SETCURSEL);
 }
 
 void ValidateRange(DataExchange& dx, int value, int min, int max) {
