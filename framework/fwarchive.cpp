@@ -12,6 +12,18 @@ namespace {
 constexpr size_t kStringPiece = 65536;
 } // namespace
 
+// ---- Exception ----
+
+const char* Exception::what() const noexcept {
+    try {
+        what_ = ErrorMessage();
+        if (what_.empty()) what_ = "framework error";
+    } catch (...) {
+        return "framework error";
+    }
+    return what_.c_str();
+}
+
 // ---- ArchiveException ----
 
 ArchiveException::ArchiveException(int c, std::string name) : cause(c), file_name(std::move(name)) {}

@@ -32,16 +32,6 @@ int Report(const std::string& message, unsigned fallback_id, unsigned type, unsi
 }
 } // namespace
 
-const char* Exception::what() const noexcept {
-    try {
-        what_ = ErrorMessage();
-        if (what_.empty()) what_ = "file error";
-    } catch (...) {
-        return "file error";
-    }
-    return what_.c_str();
-}
-
 std::string FileException::ErrorMessage() const {
     return CauseMessage(kIdsFileCauseBase, cause, file_name);
 }
