@@ -357,8 +357,10 @@ bool Dialog::OnModalIdle(long count) {
     return false;
 }
 
-void Dialog::OnIdleUpdateCmdUI(bool disable_if_no_handler) {
-    UpdateDialogControls(this, disable_if_no_handler);
+void Dialog::OnIdleUpdateCmdUI(bool) {
+    // A dialog's buttons may be served outside the maps (by WindowProc):
+    // only update handlers change them, never the lack of a handler.
+    UpdateDialogControls(this, false);
 }
 
 bool Dialog::PreTranslateMessage(MSG* msg) {

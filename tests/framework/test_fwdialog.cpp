@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/fwapp.h"
 #include "framework/fwctrl.h"
 #include "framework/fwdialog.h"
 #include "framework/fwmsgbox.h"
@@ -190,6 +191,21 @@ TEST_F(FwDialog, FailedExchangeReportsAndKeepsTheDialogOpen) {
         EXPECT_EQ(dlg.number, 12);
         EXPECT_NE(focus_after_failure, nullptr);
     }
+}
+
+TEST_F(FwDialog, ModelessDialogControlsFollowTheApplicationsIdlePass) {
+    fw::Application app;
+    fw::DialogTemplate tpl = MakeTemplate();
+    ScriptedDialog dlg(tpl.get());
+    ASSERT_TRUE(dlg.CreateModeless());
+    dlg.ShowWindow(SW_SHOWNA);
+    for (bool allowed : {true, false}) {
+        dlg.apply_allowed = allowed;
+        long count = 0;
+        while (app.OnIdle(count)) ++count;
+        EXPECT_EQ(IsWindowEnabled(dlg.GetDlgItem(kIdApply)) != 0, allowed);
+    }
+    EXPECT_TRUE(IsWindowEnabled(dlg.GetDlgItem(kIdCheck))) << "a control without handlers stays";
 }
 
 TEST_F(FwDialog, ResourceModelessAndMissingTemplates) {
