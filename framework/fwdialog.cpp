@@ -260,9 +260,13 @@ bool Dialog::CreateModeless(HWND parent) {
 INT_PTR Dialog::DoModal() {
     HWND owner = parent_;
     if (!owner) {
+        // The window the user works in (a dialog that opens this one, say),
+        // else the thread's main window.
+        HWND active = GetActiveWindow();
         Thread* t = Thread::Current();
         Application* app = Application::Current();
-        owner = t ? t->main_window() : app ? app->main_window() : nullptr;
+        owner = active && IsWindowEnabled(active) ? active
+              : t ? t->main_window() : app ? app->main_window() : nullptr;
         // Only a window of this thread can own a modal dialog of it.
         if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) owner = nullptr;
     }

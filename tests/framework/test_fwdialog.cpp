@@ -124,6 +124,25 @@ TEST_F(FwDialog, ModalLoopPreTranslatesUpdatesWhenIdleAndEndsOnAPostedCommand) {
     EXPECT_EQ(dlg.checked, 1) << "the check box was loaded from the member";
 }
 
+TEST_F(FwDialog, NestedModalDialogDisablesTheDialogThatOpenedIt) {
+    fw::DialogTemplate tpl = MakeTemplate();
+    ScriptedDialog outer(tpl.get());
+    bool outer_enabled_inside = true;
+    INT_PTR inner_result = 0;
+    outer.script.push_back([&](ScriptedDialog& d) {
+        ScriptedDialog inner(tpl.get());
+        inner.script.push_back([&](ScriptedDialog& i) {
+            outer_enabled_inside = IsWindowEnabled(d.hwnd()) != 0;
+            i.PostCommand(IDCANCEL);
+        });
+        inner_result = inner.DoModal();
+        d.PostCommand(IDCANCEL);
+    });
+    EXPECT_EQ(outer.DoModal(), IDCANCEL);
+    EXPECT_EQ(inner_result, IDCANCEL);
+    EXPECT_FALSE(outer_enabled_inside);
+}
+
 TEST_F(FwDialog, ModalDialogRunsOnASecondUserInterfaceThread) {
     struct DialogThread : fw::Thread {
         INT_PTR result = 0;
