@@ -179,8 +179,10 @@ std::string RcString(const std::string& s) {
 }
 
 TEST(RegexCompile, StringTableMatchesEngineTexts) {
-    std::string root = __FILE__; // <root>/tests/RegExp/test_compile.cpp
-    root = root.substr(0, root.rfind("/tests/RegExp"));
+    // The build may compile with relative source paths, so the folder comes
+    // from the build's absolute data folder, <root>/tests/data.
+    std::string root = QW_TEST_DATA_DIR;
+    root = root.substr(0, root.rfind("/tests/data"));
     std::ifstream in(root + "/res/strings_regexp.rc");
     ASSERT_TRUE(in.good());
     std::string line;
