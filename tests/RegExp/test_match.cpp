@@ -246,6 +246,37 @@ TEST(RegexMatch, LiteralFilterTexts) {
     }
 }
 
+// A `|` inside a group numbers the groups of its alternatives on from the
+// group around it, so every \N is the text of one group.
+TEST(RegexMatch, TaggedGroupsInsideAlternatives) {
+    struct Case {
+        const char* pattern;
+        const char* text;
+        const char* replacement;
+        const char* expected;
+    } cases[] = {
+        {"{x|y{b}c}", "ybc", "[\\1][\\2]", "[ybc][b]"},
+        {"{a}({b}|{c})", "ac", "[\\1][\\2]", "[a][c]"},
+        {"({a}{b}|{c}){d}", "abd", "[\\1][\\2][\\3]", "[a][b][d]"},
+        {"({a}{b}|{c}){d}", "cd", "[\\1][\\2][\\3]", "[c][][d]"},
+        {"{a}|{b}", "b", "[\\1]", "[b]"}, // each top-level alternative starts at 1
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        int err;
+        RE_NODE* p = RE_Compile(c.pattern, 0, RE_DIALECT_NATIVE, &err);
+        ASSERT_NE(p, nullptr) << err;
+        int g[RE_RANGE_GROUPS];
+        ASSERT_EQ(RegexMatchRange(p, c.text, static_cast<int>(strlen(c.text)), 0, g, 0), 1);
+        char* out = nullptr;
+        int len = 0;
+        ASSERT_EQ(RegexExpandToString(c.replacement, c.text, g, &out, &len), 0);
+        EXPECT_STREQ(out, c.expected);
+        free(out);
+        RegexFree(p);
+    }
+}
+
 // `~(...)` checks at neighbouring positions pass through the same states;
 // each used to walk the rest of the text again, so these took minutes.
 TEST(RegexMatch, NotChecksStayLinear) {
