@@ -368,8 +368,8 @@ TEST_F(ConfigFiles, UnnamedSectionsAreSkippedAndReportedOnce) {
     const char unnamed[] = "%%V4BUFFER \0x\t1\r\nlost\r\n";
     for (int i = 0; i < 25; ++i) text.append(unnamed, sizeof unnamed - 1);
     text += "%%V4BUFFER Buffer f\t1\r\nkept\r\n";
-    WriteFileBytes(dir.file("nul"), text);
-    ASSERT_EQ(LoadConfigFile(dir.file("nul").c_str()), 1);
+    WriteFileBytes(dir.file("unnamed.cfg"), text);
+    ASSERT_EQ(LoadConfigFile(dir.file("unnamed.cfg").c_str()), 1);
     EXPECT_TRUE(reutest::Boxes().empty());
     EXPECT_EQ(vmb_find(VMB_T_TEMP, ""), nullptr);
     EXPECT_EQ(Lines(vmb_find(VMB_T_TEMP, "Buffer f")), (Strings{"kept"}));
