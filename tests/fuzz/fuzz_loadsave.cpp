@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Through a temporary name the file is written without being read to
     // its end first, so the unread rest is copied.
     const bool temp_name = in.Byte() & 1;
-    // Operations: up to four (line, edit text) pairs; a line number of 0
-    // ends the list.
+    // Operations: up to four of (line << 1 | edit) in two bytes, high byte
+    // first, each edit followed by its text; a line number of 0 ends them.
     struct Op {
         int line;
         bool edit;
@@ -33,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     std::vector<Op> ops;
     for (int k = 0; k < 4; ++k) {
-        int line = in.Byte() << 8;
-        line |= in.Byte();
+        int v = in.Byte() << 8;
+        v |= in.Byte();
+        const bool edit = v & 1;
+        const int line = v >> 1;
         if (line == 0) break;
-        bool edit = line & 1;
-        line >>= 1;
         ops.push_back({line, edit, edit ? in.Text(20) : std::string()});
     }
     const std::string bytes = in.Rest(1 << 20);
