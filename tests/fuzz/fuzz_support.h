@@ -130,7 +130,8 @@ namespace fuzz {
 // The lines a file loads as: LF ends a line, CR LF ends a line, a CR at the
 // end of the file ends the last line, any other CR is text; a break at the
 // very end of the file makes no extra empty line. `offsets` holds where
-// each line begins in the file, and one more entry: the end of the file.
+// each line begins in the file, and one more entry: where what follows the
+// last line begins (the end of the file, or a lone CR before it).
 struct LoadedLines {
     std::vector<std::string> lines;
     std::vector<size_t> offsets;
@@ -160,15 +161,17 @@ inline LoadedLines LoadModel(std::string_view bytes) {
             line += c;
         }
         if (!ended) {
-            // The end of the file: an empty last line is the break before it.
+            // The end of the file: an empty last line is no line, and what
+            // follows the lines (a lone CR at most) begins where it does.
             m.final_break = line.empty();
-            if (!line.empty()) m.lines.push_back(line);
-            else m.offsets.pop_back();
+            if (!line.empty()) {
+                m.lines.push_back(line);
+                m.offsets.push_back(bytes.size());
+            }
             break;
         }
         m.lines.push_back(line);
     }
-    m.offsets.push_back(bytes.size());
     return m;
 }
 
