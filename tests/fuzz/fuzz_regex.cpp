@@ -127,7 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (comparable && tlen >= 1 && tlen <= 48) { // an empty range is never searched
         remodel::Model model(flat, text, {0}, {tlen}, false, 400000);
         remodel::Outcome o;
-        int at = flat.anchored ? (model.Try(0, 0, mode, o) > 0 ? 0 : -1) : model.First(0, mode, o);
+        int at;
+        if (flat.anchored) {
+            int r = model.Try(0, 0, mode, o);
+            at = r > 0 ? 0 : r < 0 ? -2 : -1;
+        } else {
+            at = model.First(0, mode, o);
+        }
         if (at != -2) {
             FUZZ_CHECK(mem == (at >= 0 ? 1 : 0), "memory search %d, reference %d", mem, at);
             if (mem && o.sel <= 0) {
