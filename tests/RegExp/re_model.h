@@ -4,7 +4,8 @@
 // a walk of its own from scratch, nothing remembered between tries; only a
 // state already on the current path is refused (a loop that consumed
 // nothing). Exponential in the worst case, so it runs on short texts under
-// a step budget.
+// a step budget and a bound on its own recursion; like the matcher it gives
+// up on more than kMaxNested `~(...)` checks inside each other.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct Outcome {
 
 class Model {
 public:
+    static constexpr int kMaxNested = 8;
+    static constexpr int kMaxRecursion = 2000;
+
     // `starts`/`ends`: the lines of `buf` (one line for a memory text);
     // `lines`: `\n` crosses line ends (else it matches nothing).
     Model(const re::Flat& f, const std::string& buf, std::vector<int> starts,
@@ -59,6 +63,15 @@ private:
 
     int Walk(int i, int p, int li, int mode, int notf, State st, Outcome& out,
              std::vector<Key>& path) {
+        if (recursion_ >= kMaxRecursion) return -1;
+        ++recursion_;
+        int r = Steps(i, p, li, mode, notf, st, out, path);
+        --recursion_;
+        return r;
+    }
+
+    int Steps(int i, int p, int li, int mode, int notf, State& st, Outcome& out,
+              std::vector<Key>& path) {
         const std::vector<re::Op>& ops = f_.ops;
         for (;;) {
             if (--budget_ < 0) return -1;
@@ -101,9 +114,12 @@ private:
             }
             if (k & RE_K_BRACKET) {
                 if (notf) {
+                    if (nested_ >= kMaxNested) return -1;
                     std::vector<Key> fresh;
                     Outcome ignored;
+                    ++nested_;
                     int r = Walk(i, p, li, mode, 0, State(), ignored, fresh);
+                    --nested_;
                     if (r != 0) return r > 0 ? 0 : -1;
                     return Success(p, li, st, out);
                 }
@@ -183,6 +199,8 @@ private:
     std::vector<int> starts_, ends_;
     bool lines_;
     long budget_;
+    int recursion_ = 0;
+    int nested_ = 0;
 };
 
 } // namespace remodel
