@@ -37,10 +37,13 @@ for t in "${targets[@]}"; do
     mkdir -p "$work"
     log=$dir/fuzz_$t.log
     echo "[fuzz] $t for ${seconds} s"
+    # Files are read lazily in blocks of lines: their targets need inputs
+    # long enough to reach past the first block.
+    case $t in loadsave|datatable) max_len=65536 ;; *) max_len=4096 ;; esac
     rc=0
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$dir/bin/fuzz_$t" -max_total_time="$seconds" -timeout="$timeout_s" -rss_limit_mb=2560 \
-        -max_len=4096 -print_final_stats=1 -artifact_prefix="$dir/artifacts/$t-" \
+        -max_len=$max_len -print_final_stats=1 -artifact_prefix="$dir/artifacts/$t-" \
         "$work" "$root/tests/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
     grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "$log" | sed "s/^/[fuzz] $t /" || true
     if [ "$rc" -ne 0 ]; then
