@@ -31,6 +31,10 @@ echo "[fuzz] building ${targets[*]}"
 cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
 
 mkdir -p "$dir/artifacts"
+# A crashed target leaves its temporary folder behind: keep them here.
+export TMPDIR=$dir/tmp
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
 status=0
 for t in "${targets[@]}"; do
     work=$dir/corpus/$t

@@ -26,12 +26,14 @@
 
 namespace fuzz {
 
-// A folder of this process's own, made once (removed at exit).
+// A folder of this process's own under $TMPDIR, made once (removed at a
+// normal exit; the fuzz script empties its $TMPDIR before each run).
 inline const std::string& Folder() {
     static const std::string dir = [] {
-        char tmpl[] = "/tmp/qwfuzz.XXXXXX";
-        if (!mkdtemp(tmpl)) std::abort();
-        std::string d = std::string(tmpl) + "/";
+        const char* tmp = std::getenv("TMPDIR");
+        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/qwfuzz.XXXXXX";
+        if (!mkdtemp(tmpl.data())) std::abort();
+        std::string d = tmpl + "/";
         static std::string remove = d;
         std::atexit([] { std::system(("rm -rf '" + remove + "'").c_str()); });
         return d;
