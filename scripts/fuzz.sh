@@ -52,8 +52,8 @@ for t in "${targets[@]}"; do
     grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "$log" | sed "s/^/[fuzz] $t /" || true
     if [ "$rc" -ne 0 ]; then
         status=1
-        echo "[fuzz] $t FAILED (exit $rc); the end of its log:"
-        tail -n 60 "$log"
+        echo "[fuzz] $t FAILED (exit $rc); its log from the failure on:"
+        awk '/FUZZ_CHECK failed|==ERROR|ERROR: libFuzzer/ { on = 1 } on' "$log" | head -n 150
         for a in $(grep -oE "Test unit written to [^ ]+" "$log" | awk '{print $5}'); do
             echo "[fuzz] input $a:"
             od -A d -t x1 -v "$a" | head -n 64
