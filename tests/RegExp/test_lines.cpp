@@ -3,6 +3,7 @@
 // that is too complex failing alone.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,37 @@ TEST_F(LineSearch, LongLinesAndTooComplexFailsAlone) {
     EXPECT_NE(shown.find("too complex"), std::string::npos) << shown;
     EXPECT_NE(shown.find(": a%d.*$\r"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("%s"), std::string::npos) << shown;
+}
+
+// `~(...)` checks remember what they learned from one to the next: over a
+// long line the search stays linear in both directions, and nothing
+// learned on one line is taken for the next, whose text differs.
+TEST_F(LineSearch, NotChecksStayLinearAndForgetEachLine) {
+    const int n = 40000;
+    VMB* b = Make({std::string(size_t(n), 'a'), "ab", "ac"});
+    int err;
+    RE_NODE* p = RE_Compile("a~(.*a)", 0, 3, &err);
+    ASSERT_NE(p, nullptr);
+    RE_MATCH m;
+    int sel;
+    for (int forward : {1, 0}) {
+        SCOPED_TRACE(forward ? "forward" : "backward");
+        auto t0 = std::chrono::steady_clock::now();
+        ASSERT_EQ(RegexSearchLines(b, 1, 0, 1, -3, 1, forward ? 0 : -1, forward, p, 0, &m, &sel), 1);
+        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(m.rec[0].start_col, n - 1);
+        EXPECT_EQ(m.rec[0].end_col, n);
+        EXPECT_LT(secs, 3.0); // milliseconds when linear; the quadratic walk took minutes
+    }
+    RegexFree(p);
+    // "ab": at column 1 the check finds "b"; on "ac" the same column must be
+    // checked afresh.
+    p = RE_Compile("a~(.*b)", 0, 3, &err);
+    ASSERT_EQ(RegexSearchLines(b, 2, 0, -3, -3, 2, 0, 1, p, 0, &m, &sel), 1);
+    EXPECT_EQ(m.rec[0].start_line, 3);
+    EXPECT_EQ(m.rec[0].start_col, 0);
+    EXPECT_EQ(m.rec[0].end_col, 1);
+    RegexFree(p);
 }
 
 TEST_F(LineSearch, BadArguments) {
