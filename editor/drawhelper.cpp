@@ -145,7 +145,7 @@ uint32_t CDrawHelper::DrawTextItem(int row, uint32_t col, const char* start, con
     // Walk the part left of the first visible column; a tab or a two-cell
     // character that straddles it leaves its right-hand cells.
     const char* p = start;
-    char lead_cells[1];
+    char lead_cells[1] = {0};
     int lead_spaces = 0, lead_n = 0;
     while (p < end && col <= first) {
         unsigned char c = static_cast<unsigned char>(*p);

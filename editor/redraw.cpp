@@ -286,6 +286,7 @@ void CQWTextView::PaintPendingRow(RowPainter& painter) {
         else
             rows_left_ = 0; // a helper that cannot paint drops the range
     }
+    GdiFlush(); // the row is on screen before the locks go
     ReleasePaintDC(dc);
     if (!rows_left_) {
         flags_ &= ~QW_VF_THREAD_PAINTING;

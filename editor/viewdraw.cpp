@@ -17,7 +17,7 @@ namespace {
 
 enum : int { kStopCode = 10 };
 
-struct DrawState {
+struct ViewDrawState {
     CRITICAL_SECTION lock;
     HANDLE start = nullptr;
     HANDLE done = nullptr;
@@ -27,7 +27,7 @@ struct DrawState {
     std::atomic<HWND> report_window{nullptr};
     CQWTextView* pending = nullptr;    // guarded by lock
     std::vector<CQWTextView*> views;   // guarded by lock
-    DrawState() {
+    ViewDrawState() {
         InitializeCriticalSection(&lock);
         start = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         done = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -36,8 +36,8 @@ struct DrawState {
     // it while static objects are destroyed.
 };
 
-DrawState& S() {
-    static DrawState* s = new DrawState;
+ViewDrawState& S() {
+    static ViewDrawState* s = new ViewDrawState;
     return *s;
 }
 
@@ -50,7 +50,7 @@ bool Registered(CQWTextView* v) {
 
 // Under the drawing lock: the view whose rows come next, null when none.
 CQWTextView* NextPendingView() {
-    DrawState& s = S();
+    ViewDrawState& s = S();
     if (s.pending && Registered(s.pending) && s.pending->HasPendingRows())
         return s.pending;
     for (CQWTextView* v : s.views)
@@ -60,7 +60,7 @@ CQWTextView* NextPendingView() {
 }
 
 void ReportException() {
-    DrawState& s = S();
+    ViewDrawState& s = S();
     if (!s.report_once.exchange(false))
         return;
     HWND w = s.report_window.load();
@@ -75,7 +75,7 @@ void ReportException() {
 // Paints the pending rows of every view, one row per lock, until none is
 // left or the stop code is set.
 void RunPass(RowPainter& painter) {
-    DrawState& s = S();
+    ViewDrawState& s = S();
     while (s.stop.load() != kStopCode) {
         CQWTextView* view;
         {
@@ -106,7 +106,7 @@ void RunPass(RowPainter& painter) {
 }
 
 unsigned ThreadProc(void*) {
-    DrawState& s = S();
+    ViewDrawState& s = S();
     RowPainter painter; // this thread's own scratch and row bitmap
     for (;;) {
         WaitForSingleObject(s.start, INFINITE);
@@ -145,7 +145,7 @@ HANDLE ViewDrawDoneEvent() { return S().done; }
 void SetViewDrawReportWindow(HWND window) { S().report_window.store(window); }
 
 int StartViewDrawThread(int op) {
-    DrawState& s = S();
+    ViewDrawState& s = S();
     if (op == 1) {
         if (s.thread)
             return 1;
@@ -216,7 +216,7 @@ void ViewDrawForEach(void (*fn)(CQWTextView* view, void* data), void* data) {
 }
 
 void ViewDrawHandOver(CQWTextView* view) {
-    DrawState& s = S();
+    ViewDrawState& s = S();
     DrawingLockGuard g;
     if (!s.thread) {
         // No thread (not started, or stopped): the rows stay pending until
