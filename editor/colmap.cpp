@@ -222,3 +222,62 @@ int LineOffsetAtColumn(VMB* buffer, int line, uint32_t col, const ColumnRules& r
         text.assign(1, 0);
     return OffsetAtDisplayColumn(text.data(), n, col, rules, actual, past_end);
 }
+
+// ---- Context-list buffers --------------------------------------------------
+
+int RefreshContextList(VMB* list, int kind, void* doc, bool busy, uint32_t idle_ms) {
+    if (!vmb_in_use(list))
+        return 0;
+    void* owner = vmb_get_client_data(list);
+    switch (kind) {
+    case 100:
+    case 101:
+        if (!doc) {
+            if (!owner)
+                return 0;
+            vm_clear(list, 0);
+            vmb_set_client_data(list, nullptr);
+            break;
+        }
+        if (kind == 100 && owner == doc)
+            return 0;
+        break;
+    case 102:
+        if (owner == doc && doc)
+            vm_state_flags(list, 1, QW_CTX_STALE);
+        return 0;
+    case 103: {
+        if (!doc || owner != doc || busy || !vm_state_flags(list, -1, QW_CTX_STALE))
+            return 0;
+        int lines = vm_line_count(list);
+        uint32_t wait = lines < 101 ? 2000 : lines < 1001 ? 5000 : 10000;
+        if (idle_ms < wait)
+            return 0;
+        vm_state_flags(list, 0, QW_CTX_STALE);
+        break;
+    }
+    default:
+        break;
+    }
+    vm_seq_next(list);
+    return 1;
+}
+
+void FillViewContextList(int kind, void* doc, uint32_t view_flags, bool busy, uint32_t idle_ms) {
+    if (!(view_flags & 16))
+        return;
+    static const char* const window_lists[] = {"Window List"};
+    static const char* const doc_lists[] = {"IncludesInDoc", "FunctionsInDoc"};
+    auto refresh = [&](const char* name) {
+        VMB* b = vmb_open(VMB_T_TEMP, name, VMB_O_FINDONLY);
+        if (b)
+            RefreshContextList(b, kind, doc, busy, idle_ms);
+    };
+    if (kind == 1 || kind == 2) {
+        for (const char* n : window_lists)
+            refresh(n);
+    } else if (kind >= 100 && kind <= 103) {
+        for (const char* n : doc_lists)
+            refresh(n);
+    }
+}

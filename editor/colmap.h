@@ -71,3 +71,23 @@ uint32_t PreviousTabStop(uint32_t c, int t);
 uint32_t LineDisplayColumn(VMB* buffer, int line, int offset, const ColumnRules& rules);
 int LineOffsetAtColumn(VMB* buffer, int line, uint32_t col, const ColumnRules& rules,
                        uint32_t* actual, bool past_end);
+
+// ---- Context-list buffers --------------------------------------------------
+// The named lists that follow the current view: "Window List" (the open
+// windows), "IncludesInDoc" and "FunctionsInDoc" (of the current view's
+// document). A list belongs to a document through its client data; the
+// list sources refill a list when its change sequence moved.
+
+enum : uint32_t { QW_CTX_STALE = 0x8000 }; // buffer state: the list wants refilling
+
+// Refreshes one context list for `kind` (see FillViewContextList): `doc` is
+// the current view's document (null for no view), `busy` says the document
+// is in a source-database link update, `idle_ms` is the application's idle
+// stopwatch. 1 when the list's sequence moved, else 0.
+int RefreshContextList(VMB* list, int kind, void* doc, bool busy, uint32_t idle_ms);
+
+// Refreshes the lists of a kind (found by name; a missing list is skipped):
+// kinds 1 and 2 "Window List", 100-103 "IncludesInDoc" and "FunctionsInDoc".
+// Acts only when view_flags carry 16 (an editable view; 16 is passed for no
+// view).
+void FillViewContextList(int kind, void* doc, uint32_t view_flags, bool busy, uint32_t idle_ms);

@@ -224,12 +224,12 @@ uint32_t CDrawHelper::DrawTextItem(int row, uint32_t col, const char* start, con
     return full ? 0 : dcol + cols;
 }
 
-void CDrawHelper::FillRestOfRow(int row, uint32_t wcol) {
+void CDrawHelper::FillRestOfRow(int row, uint32_t wcol, int kind) {
     if (!valid_ || !screen_)
         return;
     int64_t x = int64_t(layout_.text_x) + int64_t(wcol) * layout_.cell_w;
     if (x < layout_.width)
-        FillCells(row, int(x), layout_.width, FillKind());
+        FillCells(row, int(x), layout_.width, kind >= 0 ? kind : FillKind());
 }
 
 void CDrawHelper::CopyRowToWindow(int row) {
@@ -239,7 +239,7 @@ void CDrawHelper::CopyRowToWindow(int row) {
 }
 
 void CDrawHelper::PaintLineRow(int row, const char* text, int len, const TokenSpan* spans,
-                               int count) {
+                               int count, int kind) {
     if (!valid_ || !screen_)
         return;
     len = std::clamp(len, 0, int(QW_MAX_COLUMNS));
@@ -248,8 +248,11 @@ void CDrawHelper::PaintLineRow(int row, const char* text, int len, const TokenSp
     // The text bar draws over this part of the row.
     FillCells(row, 0, std::min(layout_.text_x, layout_.width), QW_KIND_FILL);
     uint32_t col = 1;
+    int fill = -1;
     if (!spans) {
-        col = DrawTextItem(row, 1, text, text + len, layout_.line_kind, QW_DI_LAST | QW_DI_DRAW);
+        // One item that runs to the right edge: the whole row in its kind.
+        fill = kind >= 0 ? kind : layout_.line_kind;
+        col = DrawTextItem(row, 1, text, text + len, fill, QW_DI_LAST | QW_DI_DRAW);
     } else {
         int pos = 0;
         for (int i = 0; i < count && col && pos < len; ++i) {
@@ -266,7 +269,7 @@ void CDrawHelper::PaintLineRow(int row, const char* text, int len, const TokenSp
     }
     if (col > 0) {
         uint32_t wcol = col > layout_.first_col ? col - layout_.first_col - 1 : 0;
-        FillRestOfRow(row, wcol);
+        FillRestOfRow(row, wcol, fill);
     }
     CopyRowToWindow(row);
 }

@@ -119,15 +119,18 @@ public:
     // edge. An item left of the first visible column is walked to it.
     uint32_t DrawTextItem(int row, uint32_t col, const char* start, const char* end, int kind,
                           unsigned flags);
-    // Fills the row from window column `wcol` to the right edge in the fill kind.
-    void FillRestOfRow(int row, uint32_t wcol);
+    // Fills the row from window column `wcol` to the right edge in the fill
+    // kind (or in `kind` when it is given).
+    void FillRestOfRow(int row, uint32_t wcol, int kind = -1);
     // Copies the composed row to the target.
     void CopyRowToWindow(int row);
 
     // A whole row: the line's text (len characters, at most 4096 are used)
-    // in the given spans (null: one item of the layout's line kind), the
-    // fill after it, then the copy to the target.
-    void PaintLineRow(int row, const char* text, int len, const TokenSpan* spans, int count);
+    // in the given spans, the fill after it, then the copy to the target.
+    // Without spans the line is one item of `kind` (-1: the layout's line
+    // kind) that runs to the right edge.
+    void PaintLineRow(int row, const char* text, int len, const TokenSpan* spans, int count,
+                      int kind = -1);
     // An empty row in the fill kind.
     void PaintEmptyRow(int row);
     // The end-of-file marker row: the fill, then a band from a quarter to

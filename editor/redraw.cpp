@@ -64,8 +64,8 @@ void CQWTextView::DrawLine(CDrawHelper& helper, const char* text, uint32_t line,
     }
     const uint32_t f = flags_;
     if (f & QW_VF_LIST) {
-        TokenSpan one{0, len, vm_mark_line(b) == int(line) ? QW_KIND_MARKED : QW_KIND_LIST};
-        helper.PaintLineRow(int(row), t, len, &one, 1);
+        helper.PaintLineRow(int(row), t, len, nullptr, 0,
+                            vm_mark_line(b) == int(line) ? QW_KIND_MARKED : QW_KIND_LIST);
     } else if (!(f & QW_VF_WHOLE_LINE) && helper.layout().colouring) {
         int n = source_.colourer->ColourLine(b, int(line), t, len, p->spans, QW_MAX_COLUMNS + 1);
         helper.PaintLineRow(int(row), t, len, p->spans, std::clamp(n, 0, int(QW_MAX_COLUMNS) + 1));
@@ -111,7 +111,7 @@ uint32_t CQWTextView::PaintRow(CDrawHelper& helper, uint32_t line, uint32_t row,
 }
 
 void CQWTextView::WinDraw(uint32_t first_line, uint32_t first_row, uint32_t count) {
-    assert(!vm_lock_held()); // never repaint while holding the buffer lock
+    RepaintUnderBufferLock("CQWTextView::WinDraw");
     if (!(flags_ & QW_VF_IMMEDIATE) || (flags_ & QW_VF_HIDDEN) || !hwnd() || closing_)
         return;
     {
@@ -171,7 +171,7 @@ void CQWTextView::WinDraw(uint32_t first_line, uint32_t first_row, uint32_t coun
 void CQWTextView::RedrawWindowLines() { WinDraw(top_line_, 0, rows_); }
 
 void CQWTextView::RedrawLine(uint32_t line, uint32_t row, uint32_t /*count*/, uint32_t flags) {
-    assert(!vm_lock_held());
+    RepaintUnderBufferLock("CQWTextView::RedrawLine");
     if (!(flags_ & QW_VF_IMMEDIATE) || (flags_ & QW_VF_HIDDEN) || !hwnd() || closing_)
         return;
     if (!EditorCellHeight() || !rows_)
@@ -198,6 +198,15 @@ void CQWTextView::RedrawLine(uint32_t line, uint32_t row, uint32_t /*count*/, ui
         UpdateCaret();
 }
 
+void CQWTextView::RefreshLineMark(uint32_t old_line, uint32_t new_line) {
+    if (!source_.buffer)
+        return;
+    vm_set_mark_line(source_.buffer, int(new_line));
+    for (uint32_t line : {old_line, new_line})
+        if (line && IsLineVisible(line))
+            RedrawLine(line, line - top_line_, 1, 0);
+}
+
 void CQWTextView::DropPendingRows() {
     DrawingLockGuard g;
     rows_left_ = 0;
@@ -218,9 +227,10 @@ void CQWTextView::WaitForDrawThread(int mode) {
         if (!rows_left_)
             return;
     }
-    // The thread needs both locks for every row.
-    assert(!vm_lock_held() && !DrawingLockHeld());
-    if (WaitForSingleObject(ViewDrawDoneEvent(), 5000) != WAIT_OBJECT_0) {
+    // The thread needs both locks for every row: a caller holding one would
+    // wait in vain, so the rows are taken back from the thread instead.
+    bool locked = RepaintUnderBufferLock("CQWTextView::WaitForDrawThread") || DrawingLockHeld();
+    if (locked || WaitForSingleObject(ViewDrawDoneEvent(), 5000) != WAIT_OBJECT_0) {
         // The thread is held up elsewhere: the rows are taken back from it
         // under the lock, so whoever paints next paints alone.
         DrawingLockGuard g;

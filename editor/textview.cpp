@@ -18,6 +18,7 @@ std::atomic<int> g_cell_w{0}, g_cell_h{0};
 std::atomic<bool> g_show_eof{true};
 QwWindowColours g_window_colours{};
 bool g_window_colours_read = false;
+std::atomic<uint32_t> g_bar_flags{0};
 int g_multibyte = -1; // -1 unknown, else whether the ANSI code page is multi-byte
 CQWTextView* g_current = nullptr;
 
@@ -65,6 +66,54 @@ QwWindowColours ViewWindowColours() {
 }
 void SetShowEofRow(bool on) { g_show_eof.store(on); }
 bool GetShowEofRow() { return g_show_eof.load(); }
+
+uint32_t TextBarFlags(int op, uint32_t mask) {
+    uint32_t before = g_bar_flags.load();
+    if (op == 1)
+        g_bar_flags.fetch_or(mask);
+    else if (op == 0)
+        g_bar_flags.fetch_and(~mask);
+    uint32_t now = g_bar_flags.load();
+    if (now != before)
+        RefreshViews(0x1, true);
+    return now & mask;
+}
+
+int TextBarLayoutWidth(uint32_t f, bool editable, int line_count, int char_w, int bar_w) {
+    if (!editable)
+        return 0;
+    int width = 0;
+    if (f & 0x1) {
+        if (f & 0x2) {
+            int digits = 1;
+            if (line_count < 0)
+                digits = 6;
+            else
+                for (int n = line_count; n >= 10; n /= 10)
+                    ++digits;
+            width += char_w * digits;
+        }
+        for (uint32_t bit : {0x4u, 0x8u, 0x10u})
+            if (f & bit)
+                width += bar_w;
+        if (f & 0x20)
+            width += 2 * bar_w;
+        if (f & 0x40)
+            width += bar_w;
+        if (width == 0)
+            width = bar_w;
+        width += 3;
+    }
+    return width + 8;
+}
+
+int RepaintUnderBufferLock(const char* where) {
+    if (!vm_lock_held())
+        return 0;
+    DebugLogF("KV: In %s() the buffer lock is held by the painting thread", where);
+    assert(!"repaint or wait with the buffer lock held");
+    return 1;
+}
 
 bool CQWTextView::MeasureFont(HDC dc) {
     if (!dc)
@@ -267,6 +316,8 @@ void CQWTextView::RecomputeGeometry() {
         GetClientRect(hwnd(), &rc);
         paint_rect_ = rc;
     }
+    text_bar_width_ = TextBarLayoutWidth(g_bar_flags.load(), (flags_ & QW_VF_EDITABLE) != 0,
+                                         source_.buffer ? GetLineCount() : -1, cw, cw);
     int h = paint_rect_.bottom - paint_rect_.top;
     int w = paint_rect_.right - paint_rect_.left - text_bar_width_;
     rows_ = h > 0 ? uint32_t(h / ch) : 0;
@@ -498,4 +549,86 @@ void CQWTextView::TabLeft() {
     uint32_t prev = PreviousTabStop(c, ColumnRulesTab(Rules()));
     SetCaretToDisplayColumn(prev);
     caret_dcol_ = prev;
+}
+
+// ---- Two documents side by side ----------------------------------------------------
+
+namespace {
+
+RECT ChildRect(HWND client, HWND frame) {
+    RECT r{};
+    GetWindowRect(frame, &r);
+    MapWindowPoints(nullptr, client, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool Near(LONG a, LONG b) { return a - b <= 1 && b - a <= 1; }
+
+} // namespace
+
+HWND WhichViewIsFirst(HWND a, HWND b, int orientation) {
+    RECT ra{}, rb{};
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    if (orientation == 1)
+        return rb.left < ra.left ? b : a;
+    return rb.top < ra.top ? b : a;
+}
+
+int AreSideBySide(HWND client, HWND a, HWND b) {
+    if (!IsWindow(client) || !IsWindow(a) || !IsWindow(b) || IsIconic(a) || IsIconic(b) ||
+        IsZoomed(a) || IsZoomed(b))
+        return 0;
+    RECT c{};
+    GetClientRect(client, &c);
+    RECT ra = ChildRect(client, a), rb = ChildRect(client, b);
+    if (rb.left < ra.left || rb.top < ra.top)
+        std::swap(ra, rb);
+    // Left and right, each the client's full height, meeting in the middle.
+    if (Near(ra.top, c.top) && Near(rb.top, c.top) && Near(ra.bottom, c.bottom) &&
+        Near(rb.bottom, c.bottom) && Near(ra.left, c.left) && Near(rb.right, c.right) &&
+        Near(ra.right, rb.left))
+        return 1;
+    if (Near(ra.left, c.left) && Near(rb.left, c.left) && Near(ra.right, c.right) &&
+        Near(rb.right, c.right) && Near(ra.top, c.top) && Near(rb.bottom, c.bottom) &&
+        Near(ra.bottom, rb.top))
+        return 2;
+    return 0;
+}
+
+int ArrangeTwoViews(HWND client, HWND first, HWND second, int orientation, bool keep_order) {
+    if (!IsWindow(client) || !IsWindow(first) || !IsWindow(second))
+        return 0;
+    for (HWND f : {first, second})
+        if (IsIconic(f) || IsZoomed(f))
+            SendMessageA(client, WM_MDIRESTORE, reinterpret_cast<WPARAM>(f), 0);
+    if (orientation == -1) {
+        RECT ra = ChildRect(client, first), rb = ChildRect(client, second);
+        bool share_rows = ra.top == rb.top && ra.bottom == rb.bottom;
+        bool beside = ra.right <= rb.left || rb.right <= ra.left;
+        orientation = share_rows && beside ? 1 : 0;
+    }
+    HWND kids[2] = {first, second};
+    if (keep_order && WhichViewIsFirst(first, second, orientation) != first)
+        std::swap(kids[0], kids[1]);
+    // Two halves of the client: left and right, or top and bottom.
+    RECT c{};
+    GetClientRect(client, &c);
+    int placed = 0;
+    for (int i = 0; i < 2; ++i) {
+        RECT r = c;
+        if (orientation == 0) {
+            int mid = (c.top + c.bottom) / 2;
+            (i == 0 ? r.bottom : r.top) = mid;
+        } else {
+            int mid = (c.left + c.right) / 2;
+            (i == 0 ? r.right : r.left) = mid;
+        }
+        placed += MoveWindow(kids[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE) ? 1 : 0;
+    }
+    for (HWND f : kids) {
+        BringWindowToTop(f);
+        RedrawWindow(f, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    return placed == 2 ? 1 : 0;
 }

@@ -107,7 +107,7 @@ public:
     // Geometry (the scrolling code moves these).
     void SetTopLine(uint32_t line) { top_line_ = line ? line : 1; }
     void SetFirstVisibleColumn(uint32_t col) { first_col_ = col; }
-    void SetTextBarWidth(int width) { text_bar_width_ = width > 0 ? width : 0; }
+    int GetTextBarWidth() const { return text_bar_width_; }
 
     // ---- Columns and the caret ---------------------------------------------
     ColumnRules Rules() const;
@@ -141,6 +141,9 @@ public:
     // row at once, the rest by the view-drawing thread.
     void WinDraw(uint32_t first_line, uint32_t first_row, uint32_t count);
     void RedrawWindowLines();
+    // Makes new_line the buffer's marked line (0: none) and repaints the
+    // old and the new line where they are visible.
+    void RefreshLineMark(uint32_t old_line, uint32_t new_line);
     void RedrawLine(uint32_t line, uint32_t row, uint32_t count, uint32_t flags);
     // Paints one row and advances the pending state; the rows left.
     uint32_t PaintRow(CDrawHelper& helper, uint32_t line, uint32_t row, uint32_t count);
@@ -226,6 +229,37 @@ QwWindowColours ViewWindowColours();
 // The display option "show the end-of-buffer row" (on at start).
 void SetShowEofRow(bool on);
 bool GetShowEofRow();
+
+// The text-bar option word: op 1 sets, 0 clears, -1 tests; flags AND mask.
+// A change lays out every view again and repaints it.
+uint32_t TextBarFlags(int op, uint32_t mask);
+// The text bar's width in pixels: 0 for a view that is not editable; else 8,
+// plus (when the bar is shown, bit 0x1) the line numbers (0x2: char_w per
+// digit of the line count, 6 digits when line_count < 0), a mark column
+// of bar_w each for 0x4, 0x8 and 0x10, two for 0x20, one for 0x40, at least
+// one column, and a 3-pixel edge.
+int TextBarLayoutWidth(uint32_t bar_flags, bool editable, int line_count, int char_w, int bar_w);
+
+// Nonzero (and a "KV:" line in the debug log, an assertion in debug builds)
+// when the calling thread holds the buffer lock on its way into a repaint
+// or a wait for the drawing thread.
+int RepaintUnderBufferLock(const char* where);
+
+// ---- Two documents side by side (file comparison) -----------------------------
+
+// Places two MDI child frames in the two halves of the MDI client (what the
+// system's tiling of two windows gives): orientation 1 side by side,
+// 0 one above the other, -1 as they stand now (side by side when they share
+// top and bottom and one lies left of the other). Maximised or minimised
+// frames are restored first; with keep_order the first frame keeps the first
+// place. 1 when both were placed.
+int ArrangeTwoViews(HWND mdi_client, HWND first, HWND second, int orientation, bool keep_order);
+// The frame further left (orientation 1) or further up (0).
+HWND WhichViewIsFirst(HWND a, HWND b, int orientation);
+// 1 when the frames fill the MDI client side by side (a gap of at most one
+// pixel), 2 when one above the other, 0 otherwise or when one is minimised
+// or maximised.
+int AreSideBySide(HWND mdi_client, HWND a, HWND b);
 
 CQWTextView* GetCurrentTextView();
 void SelectCurrentTextView(CQWTextView* view);

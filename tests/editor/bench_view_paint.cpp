@@ -128,7 +128,6 @@ int main(int argc, char** argv) {
     RECT rc{0, 0, width, rows * ch};
     if (!view.CreateView(HWND_MESSAGE, rc, s))
         return 2;
-    view.SetTextBarWidth(24);
     SendMessageA(view.hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
 
     // Full repaints, all rows on this thread (no drawing thread).

@@ -261,3 +261,66 @@ TEST_F(ColourTable, DefaultSchemeColoursTheLexicalAndInterfaceKinds) {
 }
 
 } // namespace
+
+namespace {
+
+class ContextLists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(1, vms_start(100, 2048000u, tmp_.file("QW32_Swap.001").c_str(), 0, 0));
+        list_ = vmb_open(VMB_T_TEMP, "FunctionsInDoc", 0);
+        ASSERT_NE(nullptr, list_);
+        Fill(50);
+        vmb_set_client_data(list_, &doc_a_);
+    }
+    void TearDown() override { vms_stop(); }
+    void Fill(int lines) {
+        vm_clear(list_, 0);
+        for (int i = 0; i < lines; ++i)
+            vm_insert_line(list_, i, "f", 1);
+    }
+    uint32_t Seq() { return vm_seq_get(list_); }
+    qwtest::TempDir tmp_;
+    VMB* list_ = nullptr;
+    int doc_a_ = 0, doc_b_ = 0;
+};
+
+TEST_F(ContextLists, ListsFollowTheCurrentDocument) {
+    uint32_t s = Seq();
+    FillViewContextList(100, &doc_a_, 0, false, 0); // not an editable view: nothing
+    EXPECT_EQ(s, Seq());
+    FillViewContextList(100, &doc_a_, 16, false, 0); // already this document's
+    EXPECT_EQ(s, Seq());
+    FillViewContextList(100, &doc_b_, 16, false, 0); // another document: refill
+    EXPECT_EQ(s + 1, Seq());
+    FillViewContextList(101, &doc_a_, 16, false, 0); // always
+    EXPECT_EQ(s + 2, Seq());
+    FillViewContextList(100, nullptr, 16, false, 0); // no view: cleared and unbound
+    EXPECT_EQ(s + 3, Seq());
+    EXPECT_EQ(0, vm_line_count(list_));
+    EXPECT_EQ(nullptr, vmb_get_client_data(list_));
+}
+
+TEST_F(ContextLists, StaleListsWaitForIdleTimeBySize) {
+    struct Case {
+        int lines;
+        uint32_t wait;
+    } cases[] = {{50, 2000}, {500, 5000}, {2000, 10000}};
+    for (const Case& c : cases) {
+        Fill(c.lines);
+        FillViewContextList(102, &doc_a_, 16, false, 0);
+        ASSERT_TRUE(vm_state_flags(list_, -1, QW_CTX_STALE)) << c.lines;
+        uint32_t s = Seq();
+        FillViewContextList(103, &doc_b_, 16, false, c.wait); // not its document
+        FillViewContextList(103, &doc_a_, 16, true, c.wait);  // in a link update
+        FillViewContextList(103, &doc_a_, 16, false, c.wait - 1);
+        EXPECT_EQ(s, Seq()) << c.lines;
+        FillViewContextList(103, &doc_a_, 16, false, c.wait);
+        EXPECT_EQ(s + 1, Seq()) << c.lines;
+        EXPECT_FALSE(vm_state_flags(list_, -1, QW_CTX_STALE)) << c.lines;
+        FillViewContextList(103, &doc_a_, 16, false, c.wait); // no longer stale
+        EXPECT_EQ(s + 1, Seq()) << c.lines;
+    }
+}
+
+} // namespace

@@ -24,6 +24,8 @@
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"
 #include "tests/support/temp_dir.h"
+#include <fstream>
+#include <sstream>
 #include "tests/support/win_test.h"
 
 namespace {
@@ -171,7 +173,8 @@ TEST_F(PaintTest, LongLinesStopAtColumn4096AndScrolledRowsShowOnlyTheFill) {
     L.first_col = 10;
     L.colouring = true;
     CDrawHelper h2(painter_, c.dc(), L);
-    h2.PaintLineRow(0, "abc", 3, nullptr, 0);
+    TokenSpan word{0, 3, QW_KIND_TEXT};
+    h2.PaintLineRow(0, "abc", 3, &word, 1);
     EXPECT_EQ(0, c.CountNot(kFillBack));
     // A tab that straddles the first visible column leaves its right cells.
     L.first_col = 3;
@@ -299,6 +302,7 @@ protected:
     }
     // A view of `rows` rows and 40 columns painting into the canvas.
     void MakeView(VMB* b, int rows, bool colouring = false, bool hidden = false) {
+        view_.reset();
         canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, (rows + 1) * ch_, kWhite);
         view_ = std::make_unique<CanvasView>(canvas_->dc());
         TextViewSource src;
@@ -307,9 +311,9 @@ protected:
         src.colourer = colouring ? &colourer_ : nullptr;
         RECT rc{0, 0, 40 * cw_ + 8, rows * ch_};
         ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, rc, src, hidden));
-        view_->SetTextBarWidth(8);
         SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
         ASSERT_EQ(uint32_t(rows), view_->GetLinesInWindow());
+        ASSERT_EQ(view_->ViewFlags(-1, QW_VF_EDITABLE) ? 8 : 0, view_->GetTextBarWidth());
     }
     // A row counts as painted when its right-most pixel is no longer white.
     bool RowPainted(int row) const { return canvas_->pixel(canvas_->width() - 1, row * ch_ + 1) != kWhite; }
@@ -614,6 +618,113 @@ TEST_F(ViewTest, CaretColumnsTabStopsAndTheLastColumn) {
     EXPECT_EQ(4096u, view_->GetDisplayColumn());
     ASSERT_EQ(1u, Status().size());
     EXPECT_EQ(0u, Status()[0].find("Can't go beyond column: 4096")) << Status()[0];
+}
+
+TEST_F(ViewTest, ListViewsDrawTheMarkedLineInItsOwnKind) {
+    const COLORREF marked = RGB(255, 210, 120), list = RGB(230, 230, 230);
+    SetKind(QW_KIND_MARKED, RGB(0, 0, 0), marked);
+    SetKind(QW_KIND_LIST, RGB(0, 0, 0), list);
+    VMB* b = vmb_open(VMB_T_TEMP, "Search Results", 0);
+    for (int i = 0; i < 5; ++i)
+        vm_insert_line(b, i, "match", 5);
+    MakeView(b, 6);
+    EXPECT_FALSE(view_->ViewFlags(-1, QW_VF_EDITABLE));
+    EXPECT_TRUE(view_->ViewFlags(-1, QW_VF_LIST));
+    vm_set_mark_line(b, 1);
+    view_->RedrawWindowLines();
+    const int x = canvas_->width() - 1;
+    EXPECT_EQ(marked, canvas_->pixel(x, 1));
+    view_->RefreshLineMark(1, 3);
+    EXPECT_EQ(3, vm_mark_line(b));
+    EXPECT_EQ(list, canvas_->pixel(x, 1));
+    EXPECT_EQ(list, canvas_->pixel(x, 1 * ch_ + 1));
+    EXPECT_EQ(marked, canvas_->pixel(x, 2 * ch_ + 1));
+    view_->RefreshLineMark(3, 5);
+    EXPECT_EQ(list, canvas_->pixel(x, 2 * ch_ + 1));
+    EXPECT_EQ(marked, canvas_->pixel(x, 4 * ch_ + 1));
+}
+
+TEST_F(ViewTest, WaitingUnderTheBufferLockTakesTheRowsBackAndIsLogged) {
+    std::string log = tmp_.file("qw_dbg.log");
+    DebugLogSetPath(log.c_str());
+    MakeView(MakeBuffer(40), 30);
+    ASSERT_EQ(1, StartViewDrawThread(1));
+    DrawingLock(1);
+    view_->WinDraw(1, 0, 30);
+    DrawingLock(0);
+    {
+        VmGuard g; // the thread cannot paint a row while this is held
+        view_->WaitForDrawThread(1);
+        EXPECT_FALSE(view_->HasPendingRows());
+    }
+    ASSERT_TRUE(WaitDone());
+    DebugLogSetPath(nullptr);
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(std::string::npos, text.str().find("KV: In CQWTextView::WaitForDrawThread()"));
+}
+
+TEST(TextBar, WidthFollowsTheOptions) {
+    struct Case {
+        uint32_t flags;
+        bool editable;
+        int lines;
+        int width;
+    } cases[] = {
+        {0x0, true, 10, 8},         {0x1, true, 10, 7 + 3 + 8},  {0x1, false, 10, 0},
+        {0x3, true, 999, 3 * 6 + 3 + 8}, {0x3, true, 1000, 4 * 6 + 3 + 8},
+        {0x3, true, -1, 6 * 6 + 3 + 8},  {0x1D, true, 5, 3 * 7 + 3 + 8},
+        {0x61, true, 5, 3 * 7 + 3 + 8},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.width, TextBarLayoutWidth(c.flags, c.editable, c.lines, 6, 7))
+            << std::hex << c.flags << std::dec << " " << c.lines;
+}
+
+TEST(SideBySide, TwoFramesAreTiledAndRecognised) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QwTestMdiFrame";
+    RegisterClassA(&wc);
+    WNDCLASSA cc = wc;
+    cc.lpfnWndProc = DefMDIChildProcA;
+    cc.lpszClassName = "QwTestMdiChild";
+    RegisterClassA(&cc);
+    HWND frame = CreateWindowA("QwTestMdiFrame", "", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, frame);
+    CLIENTCREATESTRUCT ccs{nullptr, 1000};
+    HWND client = CreateWindowA("MDICLIENT", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                600, 400, frame, nullptr, wc.hInstance, &ccs);
+    ASSERT_NE(nullptr, client);
+    HWND a = CreateMDIWindowA("QwTestMdiChild", "a", WS_VISIBLE, 10, 10, 100, 100, client,
+                              wc.hInstance, 0);
+    HWND b = CreateMDIWindowA("QwTestMdiChild", "b", WS_VISIBLE, 50, 50, 100, 100, client,
+                              wc.hInstance, 0);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(0, AreSideBySide(client, a, b));
+    for (int orientation : {1, 0}) {
+        for (bool b_first : {false, true}) {
+            HWND first = b_first ? b : a, second = b_first ? a : b;
+            ASSERT_EQ(1, ArrangeTwoViews(client, first, second, orientation, false));
+            EXPECT_EQ(orientation == 1 ? 1 : 2, AreSideBySide(client, a, b)) << orientation;
+            EXPECT_EQ(first, WhichViewIsFirst(a, b, orientation)) << orientation;
+            // Keeping the order leaves the frame that stands first in front.
+            ASSERT_EQ(1, ArrangeTwoViews(client, second, first, orientation, true));
+            EXPECT_EQ(first, WhichViewIsFirst(a, b, orientation)) << orientation;
+        }
+    }
+    // -1 keeps the arrangement they stand in.
+    ASSERT_EQ(1, ArrangeTwoViews(client, a, b, 1, true));
+    ASSERT_EQ(1, ArrangeTwoViews(client, a, b, -1, true));
+    EXPECT_EQ(1, AreSideBySide(client, a, b));
+    SendMessageA(client, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(a), 0);
+    EXPECT_EQ(0, AreSideBySide(client, a, b));
+    ASSERT_EQ(1, ArrangeTwoViews(client, a, b, 0, true)); // restored first
+    EXPECT_EQ(2, AreSideBySide(client, a, b));
+    DestroyWindow(frame);
 }
 
 } // namespace
