@@ -1,0 +1,5 @@
+# Documents, language specifications, dictionaries and style sheets.
+target_sources(editor PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/langspec.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/langdict.cpp
+)
