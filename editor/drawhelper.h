@@ -16,6 +16,7 @@
 
 #include "editor/colmap.h"
 #include "editor/colortable.h"
+#include "editor/lexer.h"
 
 struct VMB;
 
@@ -26,9 +27,11 @@ struct TokenSpan {
     int kind;
 };
 
-// What splits a line into coloured pieces (the syntax-colouring lexer stands
-// behind it). Called by both painters, possibly at once: an implementation
-// keeps its per-line state on the caller's stack (or per thread).
+// What splits a line into coloured pieces when the view's document has no
+// language of its own (a list with its own colouring; tests). A view with a
+// language colours through the lexer of the painter instead. Called by both
+// painters, possibly at once: an implementation keeps its per-line state on
+// the caller's stack (or per thread).
 class LineColourer {
 public:
     virtual ~LineColourer() = default;
@@ -55,6 +58,8 @@ public:
 
     HDC dc() const { return dc_; }
 
+    CLexer lexer;                       // this painter's scanner and its per-line state
+    LexToken tokens[QW_MAX_COLUMNS + 1];
     char line[QW_MAX_COLUMNS + 1];      // a line read for painting, with its terminator
     char draw[QW_MAX_COLUMNS + 1];      // an item expanded to cells
     TokenSpan spans[QW_MAX_COLUMNS + 1];

@@ -27,7 +27,7 @@ RowLayout CQWTextView::Layout() {
     L.line_kind = (f & QW_VF_WHOLE_LINE) ? QW_KIND_WHOLE_LINE
                   : (f & QW_VF_LIST)     ? QW_KIND_LIST
                                          : QW_KIND_TEXT;
-    L.colouring = source_.colouring && source_.colourer;
+    L.colouring = source_.colouring && (source_.lang >= 0 || source_.colourer);
     L.immediate = (f & QW_VF_IMMEDIATE) != 0;
     HFONT font = GetEditorFont();
     L.font = font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
@@ -67,8 +67,29 @@ void CQWTextView::DrawLine(CDrawHelper& helper, const char* text, uint32_t line,
         helper.PaintLineRow(int(row), t, len, nullptr, 0,
                             vm_mark_line(b) == int(line) ? QW_KIND_MARKED : QW_KIND_LIST);
     } else if (!(f & QW_VF_WHOLE_LINE) && helper.layout().colouring) {
-        int n = source_.colourer->ColourLine(b, int(line), t, len, p->spans, QW_MAX_COLUMNS + 1);
-        helper.PaintLineRow(int(row), t, len, p->spans, std::clamp(n, 0, int(QW_MAX_COLUMNS) + 1));
+        int n = 0;
+        if (source_.lang >= 0) {
+            const RowLayout& L = helper.layout();
+            LexLineSetup setup;
+            setup.lang = source_.lang;
+            setup.tab_width = source_.tab_width;
+            setup.raw_columns = L.rules.raw;
+            setup.fixed_columns = source_.fixed_columns;
+            // Words that end left of the window are not looked up.
+            setup.first = OffsetAtDisplayColumn(t, len, L.first_col + 1, L.rules, nullptr, false);
+            if (LexStartState(b, int(line), source_.lang, true, &setup))
+                flags_ |= QW_VF_RESCAN; // painted again once the states are known
+            n = std::min(LexLine(p->lexer, setup, t, len, p->tokens, QW_MAX_COLUMNS + 1),
+                         int(QW_MAX_COLUMNS) + 1);
+            for (int i = 0; i < n; ++i)
+                p->spans[i] = TokenSpan{p->tokens[i].start, p->tokens[i].end,
+                                        LexColourKind(p->tokens[i].code)};
+        } else {
+            n = std::clamp(source_.colourer->ColourLine(b, int(line), t, len, p->spans,
+                                                        QW_MAX_COLUMNS + 1),
+                           0, int(QW_MAX_COLUMNS) + 1);
+        }
+        helper.PaintLineRow(int(row), t, len, p->spans, n);
     } else {
         helper.PaintLineRow(int(row), t, len, nullptr, 0);
     }

@@ -61,14 +61,16 @@ enum : unsigned { QW_IDS_BEYOND_COLUMN = 64 };
 
 // What a view shows and how. It stands in for the view's document and its
 // style sheet until the document class is joined to the view: the buffer,
-// the tab width, the raw-tabs option, the syntax-colouring switch and the
-// language's line colourer.
+// the tab width, the raw-tabs option, the syntax-colouring switch, the
+// document's language (coloured by the lexer) or a line colourer of its own.
 struct TextViewSource {
     VMB* buffer = nullptr;
     int tab_width = QW_DEFAULT_TAB;
-    bool raw_tabs = false;     // every character one column
-    bool colouring = false;    // syntax colouring in force
-    LineColourer* colourer = nullptr;
+    bool raw_tabs = false;       // every character one column
+    bool colouring = false;      // syntax colouring in force
+    int lang = -1;               // language-specification index; -1: none
+    bool fixed_columns = false;  // the style sheet's fixed-column switch
+    LineColourer* colourer = nullptr; // used when there is no language
 };
 
 class CQWTextView : public fw::Window {
