@@ -1,7 +1,7 @@
 // Timing of the row painter under Wine: a full repaint of a 60-row window of
 // C source in colour, and a one-line scroll (1000 times), into a DIB
-// section. Prints the medians and the split of a repaint between reading
-// the lines, colouring them and drawing the rows.
+// section, coloured by the lexer. Prints the medians and the split of a
+// repaint between reading the lines, lexing them and drawing the rows.
 //
 // Run: bench_view_paint.exe [rounds]
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,50 +20,10 @@
 #include "editor/viewdraw.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
+#include "tests/editor/view_lexer_lang.h"
+#include "VmEngine/lexlang.h"
 
 namespace {
-
-// A small C tokenizer for the benchmark: comments, strings, numbers,
-// keywords, words, blanks and operators, with the kinds of the lexer.
-class CColourer : public LineColourer {
-public:
-    int ColourLine(VMB*, int, const char* t, int len, TokenSpan* out, int max) override {
-        static const char* const kw[] = {"int", "return", "if", "for", "while", "static",
-                                         "const", "char", "void", "struct", "else"};
-        int n = 0;
-        for (int i = 0; i < len && n < max;) {
-            int j = i + 1, kind = QW_KIND_OPERATOR;
-            char c = t[i];
-            if (c == '/' && i + 1 < len && t[i + 1] == '/') {
-                j = len;
-                kind = QW_KIND_COMMENT;
-            } else if (c == '"') {
-                while (j < len && t[j] != '"')
-                    ++j;
-                j = std::min(j + 1, len);
-                kind = QW_KIND_STRING;
-            } else if (c >= '0' && c <= '9') {
-                while (j < len && isalnum(static_cast<unsigned char>(t[j])))
-                    ++j;
-                kind = QW_KIND_NUMBER;
-            } else if (isalpha(static_cast<unsigned char>(c)) || c == '_') {
-                while (j < len && (isalnum(static_cast<unsigned char>(t[j])) || t[j] == '_'))
-                    ++j;
-                kind = QW_KIND_TEXT;
-                for (const char* k : kw)
-                    if (int(strlen(k)) == j - i && !strncmp(k, t + i, size_t(j - i)))
-                        kind = QW_KIND_KEYWORD;
-            } else if (c == ' ' || c == '\t') {
-                while (j < len && (t[j] == ' ' || t[j] == '\t'))
-                    ++j;
-                kind = QW_KIND_BLANK;
-            }
-            out[n++] = TokenSpan{i, j, kind};
-            i = j;
-        }
-        return n;
-    }
-};
 
 class CanvasView : public CQWTextView {
 public:
@@ -96,6 +57,12 @@ int main(int argc, char** argv) {
     if (!vms_start(200, 4096000u, tmp.file("QW32_Swap.001").c_str(), 0, 0))
         return 1;
     ApplyDefaultColourScheme();
+    std::string folder = tmp.file("config/");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const int lang = LoadStandaloneCLanguage(folder);
+    if (lang < 0)
+        return 3;
+    vm_set_lang_source(TestLangSource());
     VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
     const char* src[] = {
         "static int count_words(const char* text, int len) {",
@@ -113,18 +80,21 @@ int main(int argc, char** argv) {
         const char* s = src[i % 10];
         vm_insert_line(b, i, s, int(strlen(s)));
     }
+    // An editor-sized font, drawn as the system draws it (smoothing included).
+    SetEditorFont(CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                              "Courier New"));
     qwtest::DibCanvas probe(8, 8);
     CQWTextView::MeasureFont(probe.dc());
     const int cw = EditorCellWidth(), ch = EditorCellHeight();
     const int rows = 60, width = 100 * cw + 24;
     qwtest::DibCanvas canvas(width, (rows + 1) * ch);
-    CColourer colourer;
     CanvasView view(canvas.dc());
     TextViewSource s;
     s.buffer = b;
     s.tab_width = 4;
     s.colouring = true;
-    s.colourer = &colourer;
+    s.lang = lang;
     RECT rc{0, 0, width, rows * ch};
     if (!view.CreateView(HWND_MESSAGE, rc, s))
         return 2;
@@ -163,9 +133,15 @@ int main(int argc, char** argv) {
         double t1 = Now();
         std::vector<std::vector<TokenSpan>> spans(rows);
         for (int i = 0; i < rows; ++i) {
-            int n = colourer.ColourLine(b, i + 1, lines[i].data(), int(lines[i].size()),
-                                        painter.spans, QW_MAX_COLUMNS);
-            spans[i].assign(painter.spans, painter.spans + n);
+            LexLineSetup setup;
+            setup.lang = lang;
+            setup.tab_width = 4;
+            LexStartState(b, i + 1, lang, true, &setup);
+            int n = LexLine(painter.lexer, setup, lines[i].data(), int(lines[i].size()),
+                            painter.tokens, QW_MAX_COLUMNS);
+            for (int k = 0; k < n; ++k)
+                spans[i].push_back(TokenSpan{painter.tokens[k].start, painter.tokens[k].end,
+                                             LexColourKind(painter.tokens[k].code)});
         }
         double t2 = Now();
         CDrawHelper h(painter, canvas.dc(), view.Layout());
@@ -181,7 +157,7 @@ int main(int argc, char** argv) {
     std::printf("cell %dx%d, %d rows, %d rounds\n", cw, ch, rows, rounds);
     std::printf("full repaint (60 rows): median %.3f ms\n", Median(full));
     std::printf("one-line scroll:        median %.3f ms\n", Median(scroll));
-    std::printf("  of a repaint: read %.3f ms, colour %.3f ms, draw %.3f ms\n", Median(read),
+    std::printf("  of a repaint: read %.3f ms, lex %.3f ms, draw %.3f ms\n", Median(read),
                 Median(colour), Median(draw));
     view.DestroyWindow();
     vms_stop();

@@ -8,6 +8,6 @@ if(NOT QW_HOST)
       ${CMAKE_CURRENT_LIST_DIR}/doc_test_env.cpp ${CMAKE_SOURCE_DIR}/tests/Reu/reu_test_env.cpp
     LIBS editor qwframework)
   # In-process timing of the painter (run by hand: bench_view_paint.exe).
-  add_executable(bench_view_paint bench_view_paint.cpp)
+  add_executable(bench_view_paint bench_view_paint.cpp view_lexer_lang.cpp)
   target_link_libraries(bench_view_paint PRIVATE editor qwframework qw_testsupport)
 endif()

@@ -1,9 +1,12 @@
 // A C language for the view's lexer tests (see view_lexer_lang.h).
 #include "tests/editor/view_lexer_lang.h"
 
+#include <cstdio>
+
 #include "VmEngine/lexlang.h"
 #include "editor/langdict.h"
 #include "editor/langspec.h"
+#include "opsys/shell_outlets.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -38,3 +41,22 @@ int LoadTestCLanguage(const std::string& config_folder) {
 }
 
 const VmLangSource* TestLangSource() { return &kSource; }
+
+namespace {
+std::string g_folder;
+int FolderOutlet(char* out, int size, int) {
+    if (int(g_folder.size()) >= size)
+        return 0;
+    std::snprintf(out, size_t(size), "%s", g_folder.c_str());
+    return 1;
+}
+} // namespace
+
+int LoadStandaloneCLanguage(const std::string& folder) {
+    g_folder = folder;
+    QwShellOutlets o = QwGetShellOutlets();
+    o.config_folder = FolderOutlet;
+    QwSetShellOutlets(&o);
+    SetLanguageDictionaryFolders(folder.c_str(), "JS");
+    return LoadTestCLanguage(folder);
+}

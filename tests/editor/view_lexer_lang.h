@@ -11,3 +11,6 @@ int LoadTestCLanguage(const std::string& config_folder);
 // The engine's language table over that language (the document layer
 // installs the real one).
 const VmLangSource* TestLangSource();
+// The same outside the tests' fixture (the benchmark): the folder becomes
+// the configuration and master folder. The language index, -1 on failure.
+int LoadStandaloneCLanguage(const std::string& folder);
