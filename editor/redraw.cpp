@@ -233,6 +233,11 @@ void CQWTextView::DropPendingRows() {
     rows_left_ = 0;
 }
 
+bool CQWTextView::IsRowPending(uint32_t row) {
+    DrawingLockGuard g;
+    return rows_left_ != 0 && row >= next_row_;
+}
+
 bool CQWTextView::RowsPendingAfter(uint32_t line) {
     DrawingLockGuard g;
     if (line == 0)

@@ -624,7 +624,8 @@ int ArrangeTwoViews(HWND client, HWND first, HWND second, int orientation, bool 
             int mid = (c.left + c.right) / 2;
             (i == 0 ? r.right : r.left) = mid;
         }
-        placed += MoveWindow(kids[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE) ? 1 : 0;
+        if (MoveWindow(kids[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE))
+            ++placed;
     }
     for (HWND f : kids) {
         BringWindowToTop(f);

@@ -119,6 +119,10 @@ public:
     // Offset of a display column of a line (0: the caret line).
     int OffsetOfDisplayColumn(int line, uint32_t col, uint32_t* actual, bool past_end);
     uint32_t DisplayWidthOf(const char* text, int count) const;
+    // Whether `offset` of `line` stands at display column `col`.
+    bool IsDisplayColumn(int line, int offset, uint32_t col) {
+        return DisplayColumnOf(line, offset) == col;
+    }
     // The caret's display column (kept inside a tab while the caret stays on it).
     uint32_t GetDisplayColumn();
     // op 1 sets (value -1: recompute), -1 returns (recomputed when 0), other: the cached value.
@@ -159,6 +163,8 @@ public:
     // With line 0: nothing pending; else nothing pending or the next pending line lies beyond it.
     bool RowsPendingAfter(uint32_t line);
     bool HasPendingRows() const { return rows_left_ != 0; }
+    // Whether a row is still to be painted by the thread.
+    bool IsRowPending(uint32_t row);
     // Scrolls the rows from `row` down (or up) by one cell and paints the
     // uncovered row.
     void ScrollOneLine(uint32_t row, bool down, int wait_mode);

@@ -37,9 +37,10 @@ constexpr COLORREF kFillBack = RGB(200, 255, 255);
 
 // A fixed-pitch font drawn without anti-aliasing, so text pixels are exact.
 HFONT TestFont() {
-    static HFONT font = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                    FIXED_PITCH | FF_MODERN, "Courier New");
+    static HFONT font =
+        CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH | FF_MODERN,
+                    "Courier New");
     return font;
 }
 
@@ -316,7 +317,9 @@ protected:
         ASSERT_EQ(view_->ViewFlags(-1, QW_VF_EDITABLE) ? 8 : 0, view_->GetTextBarWidth());
     }
     // A row counts as painted when its right-most pixel is no longer white.
-    bool RowPainted(int row) const { return canvas_->pixel(canvas_->width() - 1, row * ch_ + 1) != kWhite; }
+    bool RowPainted(int row) const {
+        return canvas_->pixel(canvas_->width() - 1, row * ch_ + 1) != kWhite;
+    }
     std::vector<int> PaintedRows(int rows) const {
         std::vector<int> out;
         for (int r = 0; r < rows; ++r)
@@ -368,11 +371,15 @@ TEST_F(ViewTest, ThreadPaintsTheRestAfterTheCaretRowThenTellsTheView) {
     view_->WinDraw(1, 0, 30);
     EXPECT_EQ(std::vector<int>{4}, PaintedRows(30));
     EXPECT_TRUE(view_->HasPendingRows());
+    EXPECT_TRUE(view_->IsRowPending(29));
+    EXPECT_FALSE(view_->RowsPendingAfter(0));
+    EXPECT_FALSE(view_->RowsPendingAfter(1)); // line 1 is the next one pending
     int updates = view_->caret_updates;
     DrawingLock(0);
     ASSERT_TRUE(WaitDone());
     EXPECT_EQ(30u, PaintedRows(30).size());
     EXPECT_FALSE(view_->HasPendingRows());
+    EXPECT_TRUE(view_->RowsPendingAfter(0));
     EXPECT_TRUE(qwtest::PumpUntil([&] { return view_->caret_updates > updates; }));
 
     // The rows the thread drew are the rows the view draws itself.
@@ -483,15 +490,15 @@ TEST_F(ViewTest, EditingThreadsAgainstPaintingNeitherHangNorGarbleRows) {
             int line = int(1 + (r >> 8) % 150);
             std::string s = "edit" + std::to_string(r % 1000) + " =" + std::string(r % 50, 'x');
             {
-            VmGuard g;
-            switch ((r >> 4) % 3) {
-            case 0: vm_replace_line(b, line, s.data(), int(s.size()), 0); break;
-            case 1: vm_insert_line(b, line, s.data(), int(s.size())); break;
-            default:
-                if (vm_line_count(b) > 120)
-                    vm_delete_line(b, line);
-                break;
-            }
+                VmGuard g;
+                switch ((r >> 4) % 3) {
+                case 0: vm_replace_line(b, line, s.data(), int(s.size()), 0); break;
+                case 1: vm_insert_line(b, line, s.data(), int(s.size())); break;
+                default:
+                    if (vm_line_count(b) > 120)
+                        vm_delete_line(b, line);
+                    break;
+                }
             }
             std::this_thread::yield(); // let the painters at the lock between edits
         }
@@ -503,7 +510,8 @@ TEST_F(ViewTest, EditingThreadsAgainstPaintingNeitherHangNorGarbleRows) {
             view_->WinDraw(view_->GetTopLine(), 0, 30);
         } else {
             bool down = round % 2 == 0;
-            view_->SetTopLine(down ? std::max(1u, view_->GetTopLine() - 1) : view_->GetTopLine() + 1);
+            uint32_t top = view_->GetTopLine();
+            view_->SetTopLine(down ? std::max(1u, top - 1) : top + 1);
             view_->ScrollOneLine(0, down, 1);
         }
         qwtest::PumpPending();
@@ -725,6 +733,29 @@ TEST(SideBySide, TwoFramesAreTiledAndRecognised) {
     ASSERT_EQ(1, ArrangeTwoViews(client, a, b, 0, true)); // restored first
     EXPECT_EQ(2, AreSideBySide(client, a, b));
     DestroyWindow(frame);
+}
+
+TEST_F(ViewTest, DeferredRequestsActOnlyOnLiveVisibleViews) {
+    MakeView(MakeBuffer(5), 6);
+    struct Case {
+        WPARAM code;
+        LPARAM hint;
+        bool repaints;
+    } cases[] = {{1, QW_HINT_REPAINT, true}, {1, 0x20, false}, {4, 1, false}, {7, 1, false}};
+    for (const Case& c : cases) {
+        RECT all{0, 0, canvas_->width(), canvas_->height()};
+        FillRect(canvas_->dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PostMessageA(view_->hwnd(), UWM_VIEW_ACTION, c.code, c.hint);
+        qwtest::PumpPending();
+        EXPECT_EQ(c.repaints, !PaintedRows(6).empty()) << c.code << "/" << c.hint;
+    }
+    // The current view goes with its window.
+    SelectCurrentTextView(view_.get());
+    EXPECT_EQ(view_.get(), GetCurrentTextView());
+    view_->DestroyWindow();
+    EXPECT_EQ(nullptr, GetCurrentTextView());
+    PostMessageA(view_->hwnd(), UWM_VIEW_ACTION, 1, QW_HINT_REPAINT); // gone: nothing
+    qwtest::PumpPending();
 }
 
 } // namespace
