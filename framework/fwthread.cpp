@@ -2,7 +2,11 @@
 
 #include <process.h>
 
+#include "framework/fwwnd.h"
+
 namespace fw {
+
+FW_IMPLEMENT_DYNAMIC(Thread, CommandTarget)
 
 namespace {
 // The framework thread object of each thread it started.
@@ -75,12 +79,24 @@ unsigned Thread::RunThread() {
 }
 
 bool Thread::PreTranslateMessage(MSG* msg) {
-    (void)msg;
+    if (!msg->hwnd) return false;
+    if (Window::WalkPreTranslateTree(main_window_, msg)) return true;
+    // A window outside the main window (a modeless dialog, say) still gets
+    // the main window's accelerators.
+    if (main_window_ && GetAncestor(msg->hwnd, GA_ROOT) != main_window_) {
+        Window* main = Window::FromHandlePermanent(main_window_);
+        return main && main->PreTranslateMessage(msg);
+    }
     return false;
 }
 
 bool Thread::OnIdle(long count) {
-    (void)count;
+    if (count == 0 && main_window_ && IsWindow(main_window_)) {
+        UINT msg = IdleUpdateMessage();
+        SendMessageA(main_window_, msg, TRUE, 0);
+        Window* main = Window::FromHandlePermanent(main_window_);
+        if (main) main->SendMessageToDescendants(msg, TRUE, 0, true);
+    }
     return false;
 }
 

@@ -11,10 +11,14 @@
 #include <windows.h>
 
 #include "framework/fwexport.h"
+#include "framework/fwmsgmap.h"
 
 namespace fw {
 
-class QWFW_API Thread {
+// A thread object is a command target: the application's handlers are the
+// last stop of command routing.
+class QWFW_API Thread : public CommandTarget {
+    FW_DECLARE_DYNAMIC(Thread)
 public:
     using WorkerProc = unsigned (*)(void* param);
 
@@ -54,9 +58,13 @@ public:
     virtual int ExitInstance() { return exit_code_; }
     // The message loop; returns ExitInstance's result after WM_QUIT.
     virtual int Run();
-    // True when the message was handled and must not be dispatched.
+    // True when the message was handled and must not be dispatched. The
+    // default offers it to the windows from its target up to the main
+    // window (then to the main window, for windows outside it).
     virtual bool PreTranslateMessage(MSG* msg);
     // Idle work; return true to be called again (count rises each call).
+    // The default, at count 0, has the main window and its descendants
+    // update their controls and bars from the command handlers.
     virtual bool OnIdle(long count);
     // Messages that end an idle period (timer ticks, paints and mouse moves
     // to where the mouse already was do not).
