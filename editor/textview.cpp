@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kViewClass = "QWTextView";
+constexpr UINT kPaneFirst = 59648; // the frame's first pane
 
 std::atomic<HFONT> g_font{nullptr};
 std::atomic<int> g_cell_w{0}, g_cell_h{0};
@@ -168,6 +168,8 @@ void RefreshViews(uint32_t flags, bool recompute) {
 
 // ---- Construction and window -----------------------------------------------------
 
+FW_IMPLEMENT_DYNCREATE(CQWTextView, fw::View)
+
 CQWTextView::CQWTextView() {
     ReadWindowColours();
     if (g_multibyte < 0) {
@@ -182,27 +184,22 @@ CQWTextView::~CQWTextView() {
     ViewDrawUnregister(this);
     if (g_current == this)
         g_current = nullptr;
-    if (hwnd())
-        DestroyWindow();
-    DrawingLockGuard g;
-    painter_.reset();
+    {
+        DrawingLockGuard g;
+        painter_.reset();
+    }
+    // Deleted before its window: the window goes without the object.
+    if (HWND h = Detach())
+        ::DestroyWindow(h);
 }
 
-bool CQWTextView::CreateView(HWND parent, const RECT& rect, const TextViewSource& source,
-                             bool hidden) {
-    static const bool registered =
-        fw::Window::RegisterClass(kViewClass, CS_DBLCLKS, nullptr, nullptr,
-                                  LoadCursor(nullptr, IDC_IBEAM));
-    if (!registered)
-        return false;
+bool CQWTextView::CreateTextView(HWND parent, const RECT& rect, const TextViewSource& source,
+                                 bool hidden) {
     source_ = source;
     if (hidden)
         flags_ |= QW_VF_HIDDEN;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (hidden ? 0 : WS_VISIBLE);
-    if (!parent)
-        style = WS_POPUP | (hidden ? 0 : WS_VISIBLE);
-    return Create(kViewClass, "", style, 0, rect.left, rect.top, rect.right - rect.left,
-                  rect.bottom - rect.top, parent, nullptr);
+    return CreateView(parent, kPaneFirst, nullptr, rect,
+                      WS_CHILD | WS_CLIPSIBLINGS | (hidden ? 0 : WS_VISIBLE));
 }
 
 void CQWTextView::SetSource(const TextViewSource& source) {
@@ -234,7 +231,7 @@ bool CQWTextView::IsLineVisible(uint32_t line) const {
 LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE: {
-        LRESULT r = DefaultProc(msg, wp, lp);
+        LRESULT r = fw::View::WindowProc(msg, wp, lp);
         if (r == -1)
             return -1;
         if (source_.buffer) {
@@ -250,16 +247,9 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ERASEBKGND:
         return 1; // every row is painted whole
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd(), &ps);
-        if (dc)
-            OnDraw(dc, ps.rcPaint);
-        EndPaint(hwnd(), &ps);
-        return 0;
-    }
     case WM_SETFOCUS:
-        if (!IsHiddenView() && !closing_ && source_.buffer) {
+        if (GetFocus() == hwnd() && !IsHiddenView() && !closing_ && source_.buffer) {
+            fw::View::WindowProc(msg, wp, lp);
             flags_ |= QW_VF_FOCUS | QW_VF_ACTIVE;
             flags_ &= ~QW_VF_CLOSING;
             SelectCurrentTextView(this);
@@ -272,7 +262,7 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
             DestroyCaret();
             caret_made_ = false;
         }
-        return 0;
+        return fw::View::WindowProc(msg, wp, lp);
     case WM_SYSCOLORCHANGE:
         InvalidateRect(hwnd(), nullptr, TRUE);
         return 0;
@@ -280,11 +270,11 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(GetEditorFont());
     case WM_DESTROY:
         OnDestroy();
-        return DefaultProc(msg, wp, lp);
+        return fw::View::WindowProc(msg, wp, lp);
     case UWM_VIEW_ACTION:
         return OnViewRequest(wp, lp);
     default:
-        return DefaultProc(msg, wp, lp);
+        return fw::View::WindowProc(msg, wp, lp); // paint, activation, the framework's own
     }
 }
 
@@ -313,7 +303,7 @@ void CQWTextView::RecomputeGeometry() {
     DrawingLockGuard g;
     if (hwnd()) {
         RECT rc;
-        GetClientRect(hwnd(), &rc);
+        ::GetClientRect(hwnd(), &rc);
         paint_rect_ = rc;
     }
     text_bar_width_ = TextBarLayoutWidth(g_bar_flags.load(), (flags_ & QW_VF_EDITABLE) != 0,
@@ -337,7 +327,10 @@ void CQWTextView::OnDestroy() {
     painter_.reset();
 }
 
-void CQWTextView::OnDraw(HDC /*dc*/, const RECT& clip) {
+void CQWTextView::OnDraw(fw::DC& dc) {
+    if (dc.is_printing())
+        return; // printing has its own draw helper
+    RECT clip = dc.GetClipBox();
     if (IsRectEmpty(&clip))
         return;
     WaitForDrawThread(1);
@@ -364,7 +357,7 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
         UpdateCaret();
         break;
     case 1:
-        OnUpdate(nullptr, uint32_t(lp), nullptr);
+        OnUpdate(nullptr, lp, nullptr);
         break;
     default:
         // 2, 3, 5 and 6 belong to the scrolling and pane code; 4 and any
@@ -374,7 +367,8 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
     return 1;
 }
 
-void CQWTextView::OnUpdate(void* /*sender*/, uint32_t hint, void* /*object*/) {
+void CQWTextView::OnUpdate(fw::View* /*sender*/, LPARAM lparam_hint, fw::Object* /*object*/) {
+    const uint32_t hint = uint32_t(lparam_hint);
     if (IsHiddenView() || !source_.buffer || closing_)
         return;
     bool repaint = (hint & QW_HINT_REPAINT) != 0;

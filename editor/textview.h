@@ -16,7 +16,7 @@
 
 #include "editor/colmap.h"
 #include "editor/drawhelper.h"
-#include "framework/fwwnd.h"
+#include "framework/fwview.h"
 
 struct VMB;
 
@@ -73,14 +73,19 @@ struct TextViewSource {
     LineColourer* colourer = nullptr; // used when there is no language
 };
 
-class CQWTextView : public fw::Window {
+// A view goes with its window: DestroyWindow ends it (the framework deletes
+// the object after WM_NCDESTROY).
+class CQWTextView : public fw::View {
+    FW_DECLARE_DYNCREATE(CQWTextView)
 public:
     CQWTextView();
     ~CQWTextView() override;
 
-    // Makes the view window as a child of `parent`.
-    bool CreateView(HWND parent, const RECT& rect, const TextViewSource& source,
-                    bool hidden = false);
+    // Makes the view window (pane id 59648) as a child of `parent`, showing
+    // `source`; a hidden view is made invisible and paints nothing.
+    bool CreateTextView(HWND parent, const RECT& rect, const TextViewSource& source,
+                        bool hidden = false);
+    using fw::View::CreateView;
     void SetSource(const TextViewSource& source);
     const TextViewSource& source() const { return source_; }
 
@@ -178,7 +183,7 @@ public:
     virtual void ReleasePaintDC(HDC dc);
 
     // ---- Updates -----------------------------------------------------------
-    virtual void OnUpdate(void* sender, uint32_t hint, void* object);
+    void OnUpdate(fw::View* sender, LPARAM hint, fw::Object* object) override;
 
     // ---- Used by the view-drawing thread (drawing lock held) ----------------
     // Paints the next pending row with the thread's painter; posts 0x478
@@ -192,7 +197,7 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     virtual LRESULT OnViewRequest(WPARAM code, LPARAM lp);
-    virtual void OnDraw(HDC dc, const RECT& clip);
+    void OnDraw(fw::DC& dc) override;
     void OnSize(int cx, int cy);
     void OnDestroy();
     // File-comparison marks of the view (the comparison code fills it in).

@@ -282,12 +282,19 @@ protected:
     }
     void TearDown() override {
         StartViewDrawThread(0);
-        view_.reset();
+        DropView();
         canvas_.reset();
         SetViewDrawReportWindow(nullptr);
         QwSetShellOutlets(nullptr);
         vms_stop();
         ClearColourTable();
+    }
+    void DropView() {
+        if (view_ && view_->hwnd())
+            ::DestroyWindow(view_->hwnd()); // the view goes with its window
+        else
+            delete view_;
+        view_ = nullptr;
     }
     static std::vector<std::string>& Status() {
         static std::vector<std::string> s;
@@ -303,15 +310,15 @@ protected:
     }
     // A view of `rows` rows and 40 columns painting into the canvas.
     void MakeView(VMB* b, int rows, bool colouring = false, bool hidden = false) {
-        view_.reset();
+        DropView();
         canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, (rows + 1) * ch_, kWhite);
-        view_ = std::make_unique<CanvasView>(canvas_->dc());
+        view_ = new CanvasView(canvas_->dc());
         TextViewSource src;
         src.buffer = b;
         src.colouring = colouring;
         src.colourer = colouring ? &colourer_ : nullptr;
         RECT rc{0, 0, 40 * cw_ + 8, rows * ch_};
-        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, rc, src, hidden));
+        ASSERT_TRUE(view_->CreateTextView(HWND_MESSAGE, rc, src, hidden));
         SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
         ASSERT_EQ(uint32_t(rows), view_->GetLinesInWindow());
         ASSERT_EQ(view_->ViewFlags(-1, QW_VF_EDITABLE) ? 8 : 0, view_->GetTextBarWidth());
@@ -333,7 +340,7 @@ protected:
     int cw_ = 0, ch_ = 0;
     ClassColourer colourer_;
     std::unique_ptr<qwtest::DibCanvas> canvas_;
-    std::unique_ptr<CanvasView> view_;
+    CanvasView* view_ = nullptr; // ends with its window
 };
 
 TEST_F(ViewTest, RowsShowLinesThenTheEndOfFileRowThenFills) {
@@ -471,7 +478,7 @@ TEST_F(ViewTest, HiddenViewsPaintNothing) {
     view_->RedrawLine(1, 0, 1, 0);
     EXPECT_EQ(0, canvas_->CountNot(kWhite));
     EXPECT_FALSE(view_->HasPendingRows());
-    SelectCurrentTextView(view_.get());
+    SelectCurrentTextView(view_);
     EXPECT_EQ(nullptr, GetCurrentTextView());
 }
 
@@ -750,12 +757,12 @@ TEST_F(ViewTest, DeferredRequestsActOnlyOnLiveVisibleViews) {
         EXPECT_EQ(c.repaints, !PaintedRows(6).empty()) << c.code << "/" << c.hint;
     }
     // The current view goes with its window.
-    SelectCurrentTextView(view_.get());
-    EXPECT_EQ(view_.get(), GetCurrentTextView());
-    view_->DestroyWindow();
+    SelectCurrentTextView(view_);
+    EXPECT_EQ(view_, GetCurrentTextView());
+    HWND gone = view_->hwnd();
+    DropView();
     EXPECT_EQ(nullptr, GetCurrentTextView());
-    PostMessageA(view_->hwnd(), UWM_VIEW_ACTION, 1, QW_HINT_REPAINT); // gone: nothing
-    qwtest::PumpPending();
+    EXPECT_FALSE(IsWindow(gone));
 }
 
 } // namespace

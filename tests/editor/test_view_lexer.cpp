@@ -41,8 +41,15 @@ protected:
             ColourTableEntry(1, kind + 1, std::to_string(Back(kind)).c_str(), QW_CSW_BACK,
                              nullptr);
     }
+    void DropView() {
+        if (view_ && view_->hwnd())
+            ::DestroyWindow(view_->hwnd());
+        else
+            delete view_;
+        view_ = nullptr;
+    }
     void TearDown() override {
-        view_.reset();
+        DropView();
         canvas_.reset();
         ClearColourTable();
         vm_set_lang_source(previous_);
@@ -57,13 +64,13 @@ protected:
         cw_ = EditorCellWidth();
         ch_ = EditorCellHeight();
         canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, 6 * ch_);
-        view_ = std::make_unique<CanvasView>(canvas_->dc());
+        view_ = new CanvasView(canvas_->dc());
         TextViewSource src;
         src.buffer = b;
         src.colouring = true;
         src.lang = lang_;
         RECT rc{0, 0, 40 * cw_ + 8, 5 * ch_};
-        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, rc, src));
+        ASSERT_TRUE(view_->CreateTextView(HWND_MESSAGE, rc, src));
         SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
         view_->SetFirstVisibleColumn(first_col);
         view_->RedrawWindowLines();
@@ -81,7 +88,7 @@ protected:
     int lang_ = -1;
     int cw_ = 0, ch_ = 0;
     std::unique_ptr<qwtest::DibCanvas> canvas_;
-    std::unique_ptr<CanvasView> view_;
+    CanvasView* view_ = nullptr; // ends with its window
 };
 
 TEST_F(LexedRows, TokensPaintInTheColoursOfTheirKinds) {
