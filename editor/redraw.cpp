@@ -54,6 +54,12 @@ void CQWTextView::DrawLine(CDrawHelper& helper, const char* text, uint32_t line,
             vm_set_position(b, cur, col); // painting leaves the buffer's position alone
         if (n < 0)
             return;
+        if (text_filter_) {
+            int m = text_filter_(p->line, n, p->draw, QW_MAX_COLUMNS, 1);
+            n = std::clamp(m, 0, int(QW_MAX_COLUMNS));
+            std::copy(p->draw, p->draw + n, p->line);
+            p->line[n] = 0;
+        }
         t = p->line;
         len = n;
         if (length >= 0 && length <= len)

@@ -111,6 +111,11 @@ public:
     int WindowColumnOf(uint32_t display_col) const {
         return int(display_col) - int(first_col_) - 1;
     }
+    // A filter every line read for painting passes through (mode 1): the
+    // text in, the filtered text out (at most `size` characters), its
+    // length returned. Null: none.
+    using TextFilter = int (*)(const char* in, int len, char* out, int size, int mode);
+    void SetTextFilter(TextFilter filter) { text_filter_ = filter; }
     // Geometry (the scrolling code moves these).
     void SetTopLine(uint32_t line) { top_line_ = line ? line : 1; }
     void SetFirstVisibleColumn(uint32_t col) { first_col_ = col; }
@@ -210,6 +215,7 @@ private:
                           int* len, int* line_flags);
 
     TextViewSource source_;
+    TextFilter text_filter_ = nullptr;
     uint32_t top_line_ = 1;
     uint32_t caret_line_ = 1;
     uint32_t caret_col_ = 0;

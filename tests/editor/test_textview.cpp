@@ -765,4 +765,43 @@ TEST_F(ViewTest, DeferredRequestsActOnlyOnLiveVisibleViews) {
     EXPECT_FALSE(IsWindow(gone));
 }
 
+int UpperFilter(const char* in, int len, char* out, int size, int mode) {
+    if (mode != 1)
+        return 0;
+    int n = std::min(len, size);
+    for (int i = 0; i < n; ++i)
+        out[i] = char(toupper(static_cast<unsigned char>(in[i])));
+    return n;
+}
+
+TEST_F(ViewTest, TheTextFilterShapesEveryPaintedLine) {
+    VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+    vm_insert_line(b, 0, "abc def", 7);
+    vm_insert_line(b, 1, "ABC DEF", 7);
+    MakeView(b, 3);
+    view_->RedrawWindowLines();
+    EXPECT_FALSE(RowsEqual(*canvas_, ch_, 0, 1));
+    view_->SetTextFilter(&UpperFilter);
+    view_->RedrawWindowLines();
+    EXPECT_TRUE(RowsEqual(*canvas_, ch_, 0, 1));
+}
+
+TEST_F(ViewTest, StoppingTheThreadWithRowsPendingJoinsItAndLaterStartsWork) {
+    MakeView(MakeBuffer(40), 30);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(1, StartViewDrawThread(1));
+        ASSERT_TRUE(ViewDrawThreadRunning());
+        view_->WinDraw(1, 0, 30);
+        EXPECT_EQ(0, StartViewDrawThread(0)); // stops at its stop code and is joined
+        EXPECT_FALSE(ViewDrawThreadRunning());
+        EXPECT_FALSE(view_->HasPendingRows());
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ViewDrawDoneEvent(), 0));
+    }
+    // Without the thread a range is painted whole at once.
+    RECT all{0, 0, canvas_->width(), canvas_->height()};
+    FillRect(canvas_->dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    view_->WinDraw(1, 0, 30);
+    EXPECT_EQ(30u, PaintedRows(30).size());
+}
+
 } // namespace
