@@ -90,7 +90,7 @@ bool read_line(buf_stream* s, std::string& line) {
 char class_letter(int cls) {
     switch (cls) {
     case TOKEN_KEYWORD: return 'K';
-    case TOKEN_TYPE: return 'T';
+    case TOKEN_TYPENAME: return 'T';
     case TOKEN_PREPROCESSOR: return 'P';
     default:
         if (cls >= TOKEN_USER_1 && cls < TOKEN_USER_1 + 10) return static_cast<char>('0' + cls - TOKEN_USER_1);
@@ -101,7 +101,7 @@ char class_letter(int cls) {
 int class_token(char letter) {
     switch (letter) {
     case 'K': case 'c': return TOKEN_KEYWORD;
-    case 'T': return TOKEN_TYPE;
+    case 'T': return TOKEN_TYPENAME;
     case 'P': return TOKEN_PREPROCESSOR;
     default:
         if (letter >= '0' && letter <= '9') return TOKEN_USER_1 + (letter - '0');
@@ -570,6 +570,7 @@ int LoadDictionaryFile(const char* path, int index, int language) {
             ok = load_compiled(compiled, index, language);
     }
     if (!ok) ApplyLanguageDefault(index, language);
+    if (!s->code_templates && g_hooks.template_tree) s->code_templates = g_hooks.template_tree(language, index);
     return ok;
 }
 

@@ -112,14 +112,14 @@ TEST_F(LangDict, LookupClassesAndCase) {
     struct Case { int index; const char* word; int cls; int token; const char* stored; } cases[] = {
         {c, "while", 0, TOKEN_KEYWORD, "while"},
         {c, "While", 0, TOKEN_NOT_FOUND, ""},
-        {c, "int", 0, TOKEN_TYPE, "int"},
+        {c, "int", 0, TOKEN_TYPENAME, "int"},
         {c, "int", TOKEN_KEYWORD, TOKEN_NOT_FOUND, ""},
-        {c, "int", TOKEN_TYPE, TOKEN_TYPE, "int"},
+        {c, "int", TOKEN_TYPENAME, TOKEN_TYPENAME, "int"},
         {c, "#define", 0, TOKEN_PREPROCESSOR, "#define"},
         {c, "a", 0, TOKEN_USER_1, "a"},
         {c, "whil", 0, TOKEN_NOT_FOUND, ""},
         {p, "BEGIN", 0, TOKEN_KEYWORD, "begin"},
-        {p, "integer", TOKEN_TYPE, TOKEN_TYPE, "integer"},
+        {p, "integer", TOKEN_TYPENAME, TOKEN_TYPENAME, "integer"},
         {p, "writeln", TOKEN_USER_1 + 2, TOKEN_USER_1 + 2, "writeln"},
         {p, "k_save", 0, TOKEN_KEYWORD, "Saves the file"},
         {p, "{$IFDEF", 0, TOKEN_PREPROCESSOR, "{$ifdef"},
@@ -153,7 +153,7 @@ TEST_F(LangDict, ListsAndTemplates) {
     VMB* list = vmb_open(VMB_T_TEMP, "TestList", VMB_O_FINDONLY);
     EXPECT_EQ(reutest::Lines(list), (std::vector<std::string>{"while\t319", "with\t319", "word\t318",
                                                               "write\t319"}));
-    EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, TOKEN_TYPE, "TestList"), 1);
+    EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, TOKEN_TYPENAME, "TestList"), 1);
     strcpy(prefix, "wor");
     EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, -1, nullptr), 1);
     EXPECT_STREQ(prefix, "word");
@@ -244,7 +244,9 @@ TEST_F(LangDict, FatalSpecificationErrorsFallBackToDefaults) {
                 shown.push_back(b);
         ASSERT_EQ(shown.size(), k.box ? 1u : 0u);
 #ifdef _WIN32
-        if (k.box) EXPECT_NE(shown[0].find("version is incorrect"), std::string::npos);
+        if (k.box) {
+            EXPECT_NE(shown[0].find("version is incorrect"), std::string::npos);
+        }
 #endif
         ResetLanguageData(0x1);
         std::filesystem::remove(config() + "lang$ada.JS");
@@ -296,7 +298,7 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     int c = FindLanguageSpecIndex(4, nullptr, nullptr);
     EXPECT_NE(c, win);
     char hwnd[] = "hwnd";
-    EXPECT_EQ(LookupLanguageKeyword(hwnd, win, 0, nullptr, 0), TOKEN_TYPE);
+    EXPECT_EQ(LookupLanguageKeyword(hwnd, win, 0, nullptr, 0), TOKEN_TYPENAME);
     int dummy;
     EXPECT_EQ(FindOrLoadLanguageSpec(&dummy, 4, nullptr, "Nope"), 0);
     // The command dictionary loads with its bad line reported, and never on defaults.
@@ -314,6 +316,27 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     EXPECT_EQ(GetLanguageDictionaryPath(path, 38), 0);
 }
 
+TEST_F(LangDict, TemplateTreesAreAskedForOnceAndFreed) {
+    static int asked = 0, freed = 0;
+    static int tree = 0;
+    asked = freed = 0;
+    LangDictHooks hooks{};
+    hooks.template_tree = [](int language, int) -> void* {
+        ++asked;
+        return language == 4 ? &tree : nullptr;
+    };
+    SetLangDictHooks(&hooks);
+    LangTemplateTreeDeleter old = SetLanguageTemplateTreeDeleter([](void* t) { freed += t == &tree; });
+    Write(UserPath("lang_c"), kCSource);
+    int c = Load(4);
+    EXPECT_EQ(FindLanguageSpec(c)->code_templates, &tree);
+    EXPECT_EQ(Load(4), c);
+    EXPECT_EQ(asked, 1);
+    ResetLanguageData(0x1);
+    EXPECT_EQ(freed, 1);
+    SetLanguageTemplateTreeDeleter(old);
+}
+
 TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
     Write(UserPath("lang_c"), kCSource);
     Write(UserPath("lang_pas"), "[Keywords]\nbegin\n");
@@ -329,6 +352,63 @@ TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(bad.load(), 0);
     EXPECT_EQ(LookupLanguageKeywordN("BEGIN", 5, p, 0, nullptr, 0), TOKEN_KEYWORD);
+}
+
+}  // namespace
+
+namespace {
+
+// The shipped master dictionaries, compiled and loaded as a new user's copies.
+class MasterDictionaries : public doctest::LangTest {
+protected:
+    void SetUp() override {
+        doctest::LangTest::SetUp();
+        SetLanguageDictionaryFolders(QW_CONFIG_DIR "/", "JS");
+    }
+};
+
+TEST_F(MasterDictionaries, EveryLanguageCompilesCleanly) {
+    for (int id = 0; id < LANG_COMMANDS; ++id) {
+        SCOPED_TRACE(LanguageDisplayName(id));
+        int index = -1;
+        ASSERT_EQ(FindOrLoadLanguageSpec(&index, id, nullptr, nullptr), 1);
+        EXPECT_EQ(GetLanguageParserType(index), id);
+        EXPECT_FALSE(IsLanguageFlag10000(index));
+        EXPECT_EQ(FindLanguageSpec(index)->bucket_count, 997u);
+    }
+    EXPECT_TRUE(doctest::Output(6).empty()) << doctest::Output(6)[0];
+}
+
+TEST_F(MasterDictionaries, CommonLanguagesColourKeywordsCommentsAndStrings) {
+    // keyword, a text opening a comment, a text opening a string (null: none).
+    struct Case { int id; const char* keyword; const char* comment; const char* string; } cases[] = {
+        {4, "while", "/* x */", "\"s\""},
+        {4, "int", "// x", "'c'"},
+        {23, "BEGIN", "{ x }", "'s'"},
+        {23, "procedure", "(* x *)", nullptr},
+        {24, "foreach", "# x", "\"s\""},
+        {15, "TABLE", "<!-- x -->", "\"v\""},
+        {36, nullptr, "; x", nullptr},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(LanguageDisplayName(k.id));
+        int index = -1;
+        ASSERT_EQ(FindOrLoadLanguageSpec(&index, k.id, nullptr, nullptr), 1);
+        if (k.keyword) {
+            char word[32];
+            strcpy(word, k.keyword);
+            EXPECT_NE(LookupLanguageKeyword(word, index, 0, nullptr, 0), TOKEN_NOT_FOUND);
+        }
+        int e = -1, column = -1, token = 0;
+        ASSERT_NE(MatchLanguageDelimiter(index, 1, DELIM_SINGLE | DELIM_REGION, -1, k.comment, -1, 0, 1, &e), nullptr);
+        GetLanguageDelimiter(index, e & 0xFF, nullptr, nullptr, &column, &token);
+        EXPECT_EQ(token, 301);
+        if (k.string) {
+            ASSERT_NE(MatchLanguageDelimiter(index, 1, DELIM_REGION, -1, k.string, -1, 0, 5, &e), nullptr);
+            GetLanguageDelimiter(index, e & 0xFF, nullptr, nullptr, nullptr, &token);
+            EXPECT_TRUE(token == 311 || token == 312) << token;
+        }
+    }
 }
 
 }  // namespace
