@@ -6,6 +6,8 @@
 #include <cassert>
 
 #include "VmEngine/vm.h"
+#include "editor/qwdoc.h"
+#include "editor/stylesheet.h"
 #include "editor/viewdraw.h"
 #include "opsys/msgout.h"
 
@@ -211,6 +213,24 @@ void CQWTextView::SetSource(const TextViewSource& source) {
     }
 }
 
+void CQWTextView::SyncSourceWithDocument() {
+    auto* doc = fw::DynamicDowncast<CQWDoc>(GetDocument());
+    if (!doc)
+        return;
+    TextViewSource s = source_;
+    s.buffer = doc->GetBuffer();
+    s.tab_width = doc->GetTabWidth();
+    int lang = doc->GetLanguage();
+    s.lang = lang >= 0 ? lang : -1;
+    CStyleSheet* sheet = doc->GetStyleSheet();
+    s.colouring = sheet && sheet->m_SyntaxColouring != 0;
+    SetSource(s);
+    if (doc->IsTempBufferWithPath()) {
+        flags_ |= QW_VF_LIST;
+        flags_ &= ~QW_VF_EDITABLE;
+    }
+}
+
 int CQWTextView::GetLineCount() const {
     return source_.buffer ? std::max(vm_line_count(source_.buffer), 0) : 0;
 }
@@ -234,7 +254,8 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         LRESULT r = fw::View::WindowProc(msg, wp, lp);
         if (r == -1)
             return -1;
-        if (source_.buffer) {
+        SyncSourceWithDocument();
+        if (source_.buffer && !(flags_ & QW_VF_LIST)) {
             uint32_t type = vmb_type(source_.buffer);
             bool temp_with_path = (type & VMB_T_TEMP) && vmb_get_name(source_.buffer, nullptr);
             flags_ |= temp_with_path ? QW_VF_LIST : QW_VF_EDITABLE;
@@ -369,7 +390,11 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
 
 void CQWTextView::OnUpdate(fw::View* /*sender*/, LPARAM lparam_hint, fw::Object* /*object*/) {
     const uint32_t hint = uint32_t(lparam_hint);
-    if (IsHiddenView() || !source_.buffer || closing_)
+    if (IsHiddenView() || closing_)
+        return;
+    if (hint & QW_HINT_REPAINT)
+        SyncSourceWithDocument(); // the style sheet or the buffer may have changed
+    if (!source_.buffer)
         return;
     bool repaint = (hint & QW_HINT_REPAINT) != 0;
     if (!repaint && (hint & ~0x7Fu) && (flags_ & QW_VF_RESCAN) &&

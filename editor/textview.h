@@ -87,6 +87,9 @@ public:
                         bool hidden = false);
     using fw::View::CreateView;
     void SetSource(const TextViewSource& source);
+    // Takes buffer, tab width, language and colouring switch from the view's
+    // document (a CQWDoc); a view without one keeps the source it was given.
+    void SyncSourceWithDocument();
     const TextViewSource& source() const { return source_; }
 
     // ---- Accessors -------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "VmEngine/lexlang.h"
 #include "VmEngine/vm.h"
 #include "editor/colortable.h"
+#include "editor/qwdoc.h"
 #include "editor/textview.h"
 #include "tests/editor/doc_test_env.h"
 #include "tests/editor/view_lexer_lang.h"
@@ -113,6 +114,37 @@ TEST_F(LexedRows, AScrolledRowShowsTheTokensAtTheirColumns) {
     EXPECT_TRUE(CellIs(0, 6, 2));
     EXPECT_TRUE(CellIs(1, 0, 2));
     EXPECT_TRUE(CellIs(1, 3, 38));
+}
+
+// A view joined to a document takes its buffer and settings from it.
+TEST_F(LexedRows, AViewOfADocumentShowsTheDocumentsBuffer) {
+    struct Case {
+        const char* name;
+        uint32_t flag;
+    } cases[] = {{nullptr, QW_VF_EDITABLE}, {"Results", QW_VF_LIST}};
+    for (const Case& c : cases) {
+        VMB* b = vmb_open(VMB_T_TEMP, c.name, 0);
+        for (int i = 0; i < 3; ++i)
+            vm_insert_line(b, i, "abc", 3);
+        auto* doc = new CQWDoc; // goes with its last view
+        ASSERT_EQ(1, doc->BindBuffer(b));
+        qwtest::DibCanvas probe(8, 8);
+        ASSERT_TRUE(CQWTextView::MeasureFont(probe.dc()));
+        cw_ = EditorCellWidth();
+        ch_ = EditorCellHeight();
+        DropView();
+        canvas_ = std::make_unique<qwtest::DibCanvas>(20 * cw_, 5 * ch_);
+        view_ = new CanvasView(canvas_->dc());
+        RECT rc{0, 0, 20 * cw_, 4 * ch_};
+        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, 59648, doc, rc, WS_CHILD));
+        SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+        EXPECT_EQ(b, view_->GetBuffer());
+        EXPECT_EQ(8, view_->source().tab_width);
+        EXPECT_EQ(-1, view_->source().lang);
+        EXPECT_EQ(c.flag, view_->ViewFlags(-1, QW_VF_EDITABLE | QW_VF_LIST));
+        view_->RedrawWindowLines();
+        EXPECT_GT(canvas_->CountNot(RGB(255, 255, 255)), 0) << "nothing painted";
+    }
 }
 
 } // namespace
