@@ -309,7 +309,8 @@ protected:
         return b;
     }
     // A view of `rows` rows and 40 columns painting into the canvas.
-    void MakeView(VMB* b, int rows, bool colouring = false, bool hidden = false) {
+    void MakeView(VMB* b, int rows, bool colouring = false, bool hidden = false,
+                  HWND parent = HWND_MESSAGE) {
         DropView();
         canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, (rows + 1) * ch_, kWhite);
         view_ = new CanvasView(canvas_->dc());
@@ -318,7 +319,7 @@ protected:
         src.colouring = colouring;
         src.colourer = colouring ? &colourer_ : nullptr;
         RECT rc{0, 0, 40 * cw_ + 8, rows * ch_};
-        ASSERT_TRUE(view_->CreateTextView(HWND_MESSAGE, rc, src, hidden));
+        ASSERT_TRUE(view_->CreateTextView(parent, rc, src, hidden));
         SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
         ASSERT_EQ(uint32_t(rows), view_->GetLinesInWindow());
         ASSERT_EQ(view_->ViewFlags(-1, QW_VF_EDITABLE) ? 8 : 0, view_->GetTextBarWidth());
@@ -802,6 +803,21 @@ TEST_F(ViewTest, StoppingTheThreadWithRowsPendingJoinsItAndLaterStartsWork) {
     FillRect(canvas_->dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     view_->WinDraw(1, 0, 30);
     EXPECT_EQ(30u, PaintedRows(30).size());
+}
+
+TEST_F(ViewTest, APaintMessagePaintsTheInvalidRowsWhole) {
+    // Paint messages need a visible window: a small top-level one holds the view.
+    HWND top = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 400, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, top);
+    MakeView(MakeBuffer(20), 10, false, false, top);
+    ValidateRect(view_->hwnd(), nullptr);
+    RECT rows{0, 2 * ch_ + 3, 10, 4 * ch_ + 1}; // parts of rows 2, 3 and 4
+    InvalidateRect(view_->hwnd(), &rows, FALSE);
+    UpdateWindow(view_->hwnd());
+    EXPECT_EQ((std::vector<int>{2, 3, 4}), PaintedRows(10));
+    DropView();
+    DestroyWindow(top);
 }
 
 } // namespace
