@@ -6,6 +6,7 @@
 #include <cassert>
 
 #include "VmEngine/vm.h"
+#include "editor/langdict.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
 #include "editor/viewdraw.h"
@@ -60,6 +61,41 @@ void SetEditorFont(HFONT font) {
     RefreshViews(0x1, true);
 }
 HFONT GetEditorFont() { return g_font.load(); }
+
+void DeleteEditorFont() {
+    HFONT f = g_font.exchange(nullptr);
+    g_cell_w.store(0);
+    g_cell_h.store(0);
+    if (f)
+        DeleteObject(f);
+}
+
+namespace {
+HWND g_main_frame = nullptr;
+} // namespace
+
+HWND EditorMainFrame() { return g_main_frame; }
+
+int InitEditorServices(HWND main_frame, const char* style_sheet_path) {
+    g_main_frame = main_frame;
+    SetViewDrawReportWindow(main_frame);
+    StartViewDrawThread(1);
+    // The screen colours until a colour scheme of the user's is loaded.
+    ApplyDefaultColourScheme();
+    if (!style_sheet_path || !*style_sheet_path)
+        return 1;
+    return CreateStyleSheetArray(style_sheet_path);
+}
+
+void ShutdownEditorServices() {
+    DestroyStyleSheetArray();
+    ResetLanguageData(0x1);
+    DeleteEditorFont();
+    StartViewDrawThread(0);
+    SetViewDrawReportWindow(nullptr);
+    g_main_frame = nullptr;
+    vms_stop();
+}
 int EditorCellWidth() { return g_cell_w.load(); }
 int EditorCellHeight() { return g_cell_h.load(); }
 QwWindowColours ViewWindowColours() {

@@ -241,8 +241,21 @@ private:
 
 // ---- Process-wide view state --------------------------------------------------
 
-// The editor font (not owned) and its cell metrics (0 until measured).
+// The editor side of start-up and exit. Start: keeps the main frame (where
+// the drawing thread reports), starts the view-drawing thread, sets the
+// default screen colours and, with a path, loads the style sheets (their
+// result; 1 without a path). Exit: frees the style sheets and the language
+// data, deletes the editor font, stops the drawing thread and the buffer
+// engine. The document read thread, the text bar's resources and the jump
+// list join these two as their parts arrive.
+int InitEditorServices(HWND main_frame, const char* style_sheet_path);
+void ShutdownEditorServices();
+HWND EditorMainFrame();
+
+// The editor font and its cell metrics (0 until measured). The font set
+// last is owned: DeleteEditorFont deletes it.
 void SetEditorFont(HFONT font);
+void DeleteEditorFont();
 HFONT GetEditorFont();
 int EditorCellWidth();
 int EditorCellHeight();

@@ -820,4 +820,22 @@ TEST_F(ViewTest, APaintMessagePaintsTheInvalidRowsWhole) {
     DestroyWindow(top);
 }
 
+TEST(EditorServices, StartAndEndOfTheEditorSide) {
+    qwtest::TempDir tmp;
+    ASSERT_EQ(1, vms_start(100, 2048000u, tmp.file("QW32_Swap.001").c_str(), 0, 0));
+    ClearColourTable();
+    SetEditorFont(CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, "Courier New"));
+    EXPECT_EQ(1, InitEditorServices(nullptr, nullptr));
+    EXPECT_TRUE(ViewDrawThreadRunning());
+    QwColourEntry e{};
+    ASSERT_EQ(1, ColourTableEntry(-1, QW_KIND_KEYWORD, nullptr, 0, &e));
+    EXPECT_TRUE(e.switches & QW_CSW_TEXT); // the default screen colours are in
+    ShutdownEditorServices();
+    EXPECT_FALSE(ViewDrawThreadRunning());
+    EXPECT_EQ(nullptr, GetEditorFont());
+    EXPECT_FALSE(vms_is_started());
+    ClearColourTable();
+}
+
 } // namespace
