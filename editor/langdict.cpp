@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/langspec.h"
@@ -648,15 +649,21 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
                            int text_size) {
     const CLanguageSpec* s = FindLanguageSpec(index);
     if (!s) return 0;
-    if (!word || length <= 0) return TOKEN_NOT_FOUND;
+    // A word longer than any stored one cannot be there.
+    if (!word || length <= 0 || length > DICT_LINE_MAX) return TOKEN_NOT_FOUND;
     VmGuard guard;
     Section sec;
     if (!section_of(index, sec)) return TOKEN_NOT_FOUND;
     bool cs = s->flags & LANG_F_CASE;
-    std::string key = cs ? std::string(word, static_cast<size_t>(length)) : lower_copy(word, static_cast<size_t>(length));
+    char key_buf[DICT_LINE_MAX + 1];
+    for (int i = 0; i < length; ++i)
+        key_buf[i] = cs ? word[i] : static_cast<char>(CharToLower(static_cast<unsigned char>(word[i])));
+    key_buf[length] = '\0';
+    std::string_view key(key_buf, static_cast<size_t>(length));
     char want = class_letter(cls);
-    std::string line;
-    ReuReadLine(sec.b, sec.first + 1 + static_cast<int>(LangDictHash(key.c_str()) % DICT_BUCKETS), line);
+    // The painter looks words up one after another: keep the line's storage.
+    thread_local std::string line;
+    ReuReadLine(sec.b, sec.first + 1 + static_cast<int>(LangDictHash(key_buf, length) % DICT_BUCKETS), line);
     size_t pos = 0;
     while (pos < line.size()) {
         size_t end = line.find('\t', pos);

@@ -224,6 +224,9 @@ bool CQWDoc::OnNewDocument() {
     uint32_t eol = uint32_t{VM_ST_FINAL_EOL} | (vms_get_param() == 2 ? uint32_t{VM_ST_LF} : 0u);
     vm_state_flags(m_pBuffer, VM_OP_SET, eol);
     SetStyleSheetByName(g_new_doc_sheet.c_str(), 0);
+    // The views colour by the sheet's language index, so it is resolved now.
+    if (m_pStyleSheet && m_pStyleSheet->m_LanguageIndex == SS_LANGUAGE_UNRESOLVED)
+        m_pStyleSheet->ValidateLanguage(0, "");
     // The framework's new document clears the modified state, which lives in the buffer.
     return fw::Document::OnNewDocument();
 }
@@ -354,10 +357,9 @@ void CQWDoc::RefreshLanguage() {
 int CQWDoc::GetTabWidth() const { return m_pStyleSheet ? m_pStyleSheet->GetTabWidth() : SS_DEFAULT_TAB; }
 
 int CQWDoc::GetLanguage() const {
-    if (!m_pStyleSheet) return -2;
-    // Language indexes are resolved on first use after a reset of the language data.
-    if (m_pStyleSheet->m_LanguageIndex == SS_LANGUAGE_UNRESOLVED) m_pStyleSheet->ValidateLanguage(0, "");
-    return m_pStyleSheet->m_LanguageIndex;
+    // No loading here: the engine asks from inside its lock, and loading a
+    // dictionary takes the loader's lock before the engine's.
+    return m_pStyleSheet ? m_pStyleSheet->m_LanguageIndex : -2;
 }
 
 void CQWDoc::ReleaseBuffer() {
@@ -518,6 +520,16 @@ void FreeAllDocumentsExtraData() {
         DOC_TEMPLATE_TEXT,
         [](CQWDoc* d, void*, void*) {
             d->FreeExtraData();
+            return 1;
+        },
+        nullptr, nullptr);
+}
+
+void UpdateAllFrameCounts() {
+    ForEachDocument(
+        DOC_TEMPLATE_TEXT,
+        [](CQWDoc* d, void*, void*) {
+            d->UpdateFrameCounts();
             return 1;
         },
         nullptr, nullptr);

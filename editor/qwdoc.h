@@ -140,7 +140,7 @@ public:
     CStyleSheet* GetStyleSheet() const { return m_pStyleSheet; }
     const std::string& GetStyleSheetName() const { return m_StyleSheetName; }
     int GetTabWidth() const;
-    // The style sheet's specification index; -2 without one.
+    // The style sheet's specification index; -2 without one or while unresolved.
     int GetLanguage() const;
 
     // ---- Small state ----
@@ -204,6 +204,7 @@ CQWDoc* FindBufferlessViewOnlyDocument();
 int ListOpenDocuments(VMB* list);
 CQWDoc* FindDocumentUsingStyleSheet(const char* name);
 void FreeAllDocumentsExtraData();
+void UpdateAllFrameCounts();
 
 // Every open editor document over a file re-applies its style sheet (after
 // the language data or the style sheets were reset).
