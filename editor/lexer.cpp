@@ -31,6 +31,11 @@ struct CharSet {
     }
 };
 constexpr CharSet kCOperators("&|+-=<>[](){}!~^,;*/%:?.");
+// Those of them that can start nothing else in C/C++ and Java (no number,
+// string, directive mark) unless a delimiter of the language begins with it.
+constexpr CharSet kCPlainOperators("&|+-=>[](){}!~^,;*/%:?");
+constexpr CharSet kAsciiWordChars(
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
 bool IsPunctChar(int c) { return c > 32 && c < 127 && !IsAsciiAlpha(c) && !IsDigit(c); }
 bool IsPrintableChar(int c) { return c > 32 && c != 127; }
 
@@ -65,6 +70,8 @@ int LexColourKind(int code) {
 // ---- helpers ---------------------------------------------------------------
 
 int CLexer::Impl::Advance(const CLexer& lx, int col, int from, int to) {
+    if (lx.narrow_)
+        return col + (to - from);
     const unsigned char* t = reinterpret_cast<const unsigned char*>(lx.text_);
     for (int k = from; k < to; ++k)
         col += t[k] >= 32 ? 1 : Width(lx, t[k], col);
@@ -213,6 +220,9 @@ int CLexer::Impl::ReadWord(const CLexer& lx, int pos, int end) {
         IsPunctChar(static_cast<unsigned char>(t[k])))
         ++k;
     const bool dotted = c0 == '.';
+    if (pt != kForth)
+        while (k < end && kAsciiWordChars.has[static_cast<unsigned char>(t[k])])
+            ++k;
     while (k < end) {
         const int ch = static_cast<unsigned char>(t[k]);
         if (pt == kForth) {
@@ -249,19 +259,21 @@ int CLexer::Impl::ReadWord(const CLexer& lx, int pos, int end) {
     return k;
 }
 
-int CLexer::Impl::Lookup(CLexer& lx, int pos, int wend, int prev) {
-    const int n = wend - pos;
-    const char* w = lx.text_ + pos;
+int CLexer::Impl::Lookup(CLexer& lx, const char* w, int n, int prev) {
     // Words met before are answered from the lexer's own table, unless the
     // caller wants the stored spelling reported.
+    // Two places per hash: words that share one do not push each other out.
     CLexer::CachedWord* slot = nullptr;
     if (!lx.report_ && n < int(sizeof slot->word) && !lx.words_.empty()) {
         unsigned h = 2166136261u ^ static_cast<unsigned>(prev);
         for (int k = 0; k < n; ++k)
             h = (h ^ static_cast<unsigned char>(w[k])) * 16777619u;
-        slot = &lx.words_[h & (lx.words_.size() - 1)];
-        if (slot->len == n && slot->prev == prev && std::memcmp(slot->word, w, size_t(n)) == 0)
-            return slot->code;
+        slot = &lx.words_[(h & (lx.words_.size() / 2 - 1)) * 2];
+        for (int way = 0; way < 2; ++way)
+            if (slot[way].len == n && slot[way].prev == prev &&
+                std::memcmp(slot[way].word, w, size_t(n)) == 0)
+                return slot[way].code;
+        slot[1] = slot[0];
     }
     int code = 0;
     if (n <= DICT_WORD_MAX)
@@ -276,7 +288,7 @@ int CLexer::Impl::Lookup(CLexer& lx, int pos, int wend, int prev) {
         slot->code = code;
     }
     if (code == LEX_TOK_WORD && lx.report_ && lx.report_plain_)
-        CopyStringBounded(lx.report_, lx.text_ + pos,
+        CopyStringBounded(lx.report_, w,
                           static_cast<size_t>(std::min(n, lx.report_size_ - 1)));
     return code;
 }
@@ -305,7 +317,7 @@ int CLexer::Impl::WordToken(CLexer& lx, int pos, int wend, int col, int prev, in
         if (pt == kHtml && lx.depth_ == 0)
             return LEX_TOK_WORD;
     }
-    int code = Lookup(lx, pos, wend, prev);
+    int code = Lookup(lx, t + pos, wend - pos, prev);
     if (code == LEX_TOK_WORD) {
         if (pt == kForth) {
             int e = 0;
@@ -319,11 +331,8 @@ int CLexer::Impl::WordToken(CLexer& lx, int pos, int wend, int col, int prev, in
         return Labels(lx, pos, wend, out_end);
     }
     if (code == LEX_TOK_DIRECTIVE) {
-        if (prev == LEX_TOK_DIRECTIVE) {
-            if (pt == kC && wend - pos >= 7 && StrCmpNoCaseN(t + pos, "include", 7) == 0)
-                lx.after_include_ = true;
+        if (prev == LEX_TOK_DIRECTIVE)
             return code;
-        }
         if ((pt == kCobol && WordIs(t + pos, wend - pos, "copy")) ||
             (pt == kDataFlex && WordIs(t + pos, wend - pos, "use")))
             return code;
@@ -430,6 +439,20 @@ int CLexer::Impl::Directive(CLexer& lx, int pos, int col, int* out_end) {
         if (WordStart(lx, w, end)) {
             wend = ReadWord(lx, w, end);
             code = WordToken(lx, w, wend, wcol, LEX_TOK_DIRECTIVE, &wend);
+            // Dictionaries may list a directive word with its mark, as
+            // "#include" or "`define": look that form up too.
+            const int m = k - pos, n = wend - w;
+            char marked[DICT_WORD_MAX + 1];
+            if (code != LEX_TOK_DIRECTIVE && m + n <= DICT_WORD_MAX) {
+                std::memcpy(marked, t + pos, size_t(m));
+                std::memcpy(marked + m, t + w, size_t(n));
+                if (Lookup(lx, marked, m + n, LEX_TOK_DIRECTIVE) == LEX_TOK_DIRECTIVE)
+                    code = LEX_TOK_DIRECTIVE;
+            }
+            // "include" opens a file name in angle brackets.
+            if (code == LEX_TOK_DIRECTIVE && pt == kC && n >= 7 &&
+                StrCmpNoCaseN(t + w, "include", 7) == 0)
+                lx.after_include_ = true;
         } else if (html && IsDigit(t[w])) {
             code = ScanNumber(lx, w, end, true, &wend);
         }
@@ -620,6 +643,9 @@ int CLexer::Impl::Rest(CLexer& lx, int pos, int col, int prev, int* out_end) {
     const int n1 = pos + 1 < end ? static_cast<unsigned char>(t[pos + 1]) : 0;
     const int n2 = pos + 2 < end ? static_cast<unsigned char>(t[pos + 2]) : 0;
     *out_end = pos + 1;
+    if ((pt == kC || pt == kJava) && kCPlainOperators.has[c] &&
+        !(lx.delim_first_[c >> 3] & (1u << (c & 7))))
+        return LEX_TOK_OPERATOR;
 
     // Numbers.
     bool number = IsDigit(c) || (c == '.' && IsDigit(n1) && pt != kRuby) ||
@@ -672,6 +698,10 @@ int CLexer::Impl::Rest(CLexer& lx, int pos, int col, int prev, int* out_end) {
                             (t[k + 1] == 'C' || t[k + 1] == 'M') && t[k + 2] == '-';
                  ++i)
                 k += 3;
+            if (k >= end) {
+                *out_end = end;
+                return LEX_TOK_MALFORMED;
+            }
             if (t[k] == '\\') {
                 if (k + 1 >= end) {
                     *out_end = end;
@@ -803,7 +833,7 @@ int CLexer::Impl::Scan(CLexer& lx, int pos, int col, int prev, int* out_end) {
         *out_end = k;
         return lx.depth_ > 0 ? LEX_TOK_OPEN_BLANK : LEX_TOK_BLANK;
     }
-    if (WordStart(lx, pos, end)) {
+    if ((IsAsciiAlpha(c) && lx.ptype_ != kForth) || WordStart(lx, pos, end)) {
         int wend = ReadWord(lx, pos, end);
         int code = WordToken(lx, pos, wend, col, prev, out_end);
         if (code >= 0)
@@ -875,9 +905,9 @@ int FindQuoteLikeEnd(const char* t, int from, int end, int delim, int parts) {
 
 namespace {
 std::atomic<unsigned> g_dict_epoch{0};
-constexpr size_t kCachedWords = 512;  // a power of two
+constexpr size_t kCachedWords = 1024;  // a power of two
 // Lines after which remembered keyword classes are dropped anyway.
-constexpr int kCacheLines = 4096;
+constexpr int kCacheLines = 16384;
 } // namespace
 
 void LexDictionariesChanged() { g_dict_epoch.fetch_add(1, std::memory_order_release); }
@@ -952,11 +982,18 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         limit_col_ = kNoLimit;
     limit_kind_ = token < 0 ? LEX_TOK_OTHER : token;
 
-    buf_.resize(static_cast<size_t>(len) + 2);
+    if (buf_.size() < static_cast<size_t>(len) + 2)
+        buf_.resize(static_cast<size_t>(len) + 2);
     buf_[0] = 0;
-    if (len)
-        std::memcpy(buf_.data() + 1, text, static_cast<size_t>(len));
-    buf_[static_cast<size_t>(len) + 1] = 0;
+    // The copy also finds whether every character takes one cell.
+    unsigned char low = 0xFF;
+    unsigned char* dst = reinterpret_cast<unsigned char*>(buf_.data()) + 1;
+    const unsigned char* src = reinterpret_cast<const unsigned char*>(text);
+    for (int k = 0; k < len; ++k) {
+        dst[k] = src[k];
+        low = std::min(low, src[k]);
+    }
+    dst[len] = 0;
     text_ = buf_.data() + 1;
     len_ = len;
     first_ = std::clamp(s.first, 0, len);
@@ -970,6 +1007,7 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         lim_end_ = k;
     }
     Impl::PrepareLine(*this);
+    narrow_ = raw_ || low >= 32;
     lead_ = 0;
     while (lead_ < len && IsBlank(text_[lead_]))
         ++lead_;

@@ -49,7 +49,8 @@ struct CLexer::Impl {
     // Steps after a word is read: keyword lookup, directives, labels. -1
     // when the word is to be read again as something else (Forth).
     static int WordToken(CLexer& lx, int pos, int wend, int col, int prev, int* out_end);
-    static int Lookup(CLexer& lx, int pos, int wend, int prev);
+    // The dictionary class of the n characters at w (320 when none).
+    static int Lookup(CLexer& lx, const char* w, int n, int prev);
     static int Labels(CLexer& lx, int pos, int wend, int* out_end);
     // Numbers, directive marks, strings, comments and single characters.
     static int Rest(CLexer& lx, int pos, int col, int prev, int* out_end);
