@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "VmEngine/vm.h"
+#include "VmEngine/vmfile.h"
 #include "editor/colortable.h"
 #include "editor/drawhelper.h"
 #include "editor/textview.h"
@@ -836,6 +837,37 @@ TEST(EditorServices, StartAndEndOfTheEditorSide) {
     EXPECT_EQ(nullptr, GetEditorFont());
     EXPECT_FALSE(vms_is_started());
     ClearColourTable();
+}
+
+// A buffer still loading: rows past the lines read so far are empty (no
+// end-of-file row yet), and they show their lines once read.
+TEST_F(ViewTest, ABufferStillLoadingPaintsWhatIsRead) {
+    std::string text;
+    for (int i = 1; i <= 3000; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    std::string path = tmp_.file("long.txt");
+    qwtest::WriteFileBytes(path, text);
+    VMB* b = vmb_open(VMB_T_FILE, path.c_str(), VMB_O_NOFIND);
+    ASSERT_NE(nullptr, b);
+    ASSERT_EQ(1, vmb_Stream_Open(b, path.c_str(), "r"));
+    vm_read_lines(b, 10);
+    ASSERT_FALSE(vm_is_fully_read(b));
+    int known = vm_line_count(b);
+    ASSERT_LT(known, 3000);
+    MakeView(b, 10);
+    view_->SetTopLine(uint32_t(known) - 2); // three lines read, then nothing yet
+    view_->RedrawWindowLines();
+    const int mid = 20;
+    for (int r = 3; r < 10; ++r)
+        for (int y = 0; y < ch_; ++y)
+            ASSERT_EQ(kLineBack, canvas_->pixel(mid, r * ch_ + y)) << "row " << r;
+    vm_read_lines(b, 3000);
+    view_->RedrawWindowLines();
+    bool ink = false;
+    for (int y = 3 * ch_; y < 4 * ch_; ++y)
+        for (int x = 8; x < 8 + 6 * cw_; ++x)
+            ink = ink || canvas_->pixel(x, y) == kInk;
+    EXPECT_TRUE(ink) << "the row of a line read later shows its text";
 }
 
 } // namespace
