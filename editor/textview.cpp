@@ -182,6 +182,9 @@ void SelectCurrentTextView(CQWTextView* view) {
     if (view && view->IsHiddenView())
         return; // a hidden view never becomes current
     g_current = view;
+    // The document's context lists follow the current view.
+    void* doc = view && view->GetBuffer() ? vmb_get_client_data(view->GetBuffer()) : nullptr;
+    FillViewContextList(100, doc, view ? view->ViewFlags(-1, ~0u) : 16u, false, 0);
 }
 
 void RefreshViews(uint32_t flags, bool recompute) {
@@ -448,6 +451,14 @@ void CQWTextView::OnUpdate(fw::View* /*sender*/, LPARAM lparam_hint, fw::Object*
     }
     if (repaint)
         RedrawWindowLines();
+}
+
+void CQWTextView::OnActivateView(bool activate, fw::View* activated, fw::View* deactivated) {
+    if (activate)
+        flags_ |= QW_VF_ACTIVE;
+    else
+        flags_ &= ~QW_VF_ACTIVE;
+    fw::View::OnActivateView(activate, activated, deactivated);
 }
 
 void CQWTextView::UpdateCaret(bool insert) {

@@ -192,6 +192,8 @@ public:
 
     // ---- Updates -----------------------------------------------------------
     void OnUpdate(fw::View* sender, LPARAM hint, fw::Object* object) override;
+    // Activation in the frame sets the active flag (0x20000), deactivation clears it.
+    void OnActivateView(bool activate, fw::View* activated, fw::View* deactivated) override;
 
     // ---- Used by the view-drawing thread (drawing lock held) ----------------
     // Paints the next pending row with the thread's painter; posts 0x478

@@ -870,4 +870,20 @@ TEST_F(ViewTest, ABufferStillLoadingPaintsWhatIsRead) {
     EXPECT_TRUE(ink) << "the row of a line read later shows its text";
 }
 
+TEST_F(ViewTest, ANewCurrentViewHasItsDocumentsListsRefilled) {
+    int doc_a = 0, doc_b = 0;
+    VMB* list = vmb_open(VMB_T_TEMP, "IncludesInDoc", 0);
+    vmb_set_client_data(list, &doc_a);
+    VMB* b = MakeBuffer(3);
+    vmb_set_client_data(b, &doc_a);
+    MakeView(b, 4);
+    uint32_t seq = vm_seq_get(list);
+    SelectCurrentTextView(view_); // the list is this document's already
+    EXPECT_EQ(seq, vm_seq_get(list));
+    vmb_set_client_data(b, &doc_b);
+    SelectCurrentTextView(view_);
+    EXPECT_EQ(seq + 1, vm_seq_get(list));
+    vmb_set_client_data(b, nullptr);
+}
+
 } // namespace
