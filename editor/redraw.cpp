@@ -149,6 +149,8 @@ void CQWTextView::WinDraw(uint32_t first_line, uint32_t first_row, uint32_t coun
         RecomputeGeometry();
     if (!rows_)
         return;
+    // Rows past the partial one are never painted: a larger count only costs time.
+    count = std::min(count, rows_ + 1);
     HDC dc = GetPaintDC();
     if (!dc)
         return;

@@ -582,6 +582,8 @@ TEST_F(ViewTest, BadBuffersPaintWithoutHarm) {
         }
     }
     EXPECT_EQ(6u, PaintedRows(6).size());
+    view_->WinDraw(1, 0, 0xFFFFFFFFu); // a huge range ends at the window's last row
+    EXPECT_FALSE(view_->HasPendingRows());
     // An empty buffer: the end-of-file row first, then fills.
     VMB* empty = vmb_open(VMB_T_TEMP, nullptr, 0);
     MakeView(empty, 4);
