@@ -103,6 +103,9 @@ struct LineSearch {
                 walker.memo.BeginTry(s);
                 int r = attempt(s);
                 if (r) return r;
+                // A try that ran through the line end appended lines to
+                // the window, whose storage may have moved.
+                sc.buf = text.buf;
             }
         } else {
             for (int s = col; s >= 0; --s) {

@@ -165,6 +165,10 @@ bool insert_line(VMB* b, int after, const char* text, int length, bool do_mark) 
 }
 
 bool ensure_line(VMB* b, uint32_t line) {
+    // The file's own lines come first: an empty line appended in front of
+    // lines still to be read would push them all down.
+    if (!fully_read(b) && line > b->line_count)
+        vm_map_line(b, int(line));
     while (b->line_count < line)
         if (!insert_line(b, int(b->line_count), "", 0, true))
             return false;

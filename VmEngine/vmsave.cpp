@@ -110,10 +110,10 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
 
     const char* eol = (b->state & VM_ST_LF) ? "\n" : "\r\n";
     const uint32_t eol_len = (b->state & VM_ST_LF) ? 1 : 2;
-    // The last line keeps its break only when the file had one there (and
-    // the write is not forced), or when the unread rest of the file follows.
-    const bool last_break =
-        rest_follows || ((b->state & VM_ST_FINAL_EOL) && !(flags & VMB_SAVE_FORCE));
+    // The last line keeps its break only when the file had one there, or
+    // when the unread rest of the file follows. A forced write is the same
+    // text: it must not cut the file's final line break.
+    const bool last_break = rest_follows || (b->state & VM_ST_FINAL_EOL);
 
     uint32_t result = 0;
     char* chunk = static_cast<char*>(std::malloc(kChunk));

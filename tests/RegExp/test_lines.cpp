@@ -47,6 +47,9 @@ const LineCase kLineCases[] = {
     {"alternation of words forward", "alpha|cd", {"xalph cD alpha"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 6, 1, 8}, 0},
     {"alternation of words backward", "alpha|cd", {"cd alpha alp"}, 1, 0, -3, -3, 1, 11, 0, RE_S_CASE, 1, {1, 3, 1, 8}, 0},
     {"selection of an unset group", "{x}?b\\1", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 1}, 0},
+    // A failed try that runs through the line end grows the window (and may
+    // move its storage) before the scan for the next start goes on.
+    {"scan goes on after the window grew", "a(.*\\nQ|x)", {"a-----ax", std::string(40, 'z')}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 6, 1, 8}, 0},
 };
 
 class LineSearch : public BufferTest {};

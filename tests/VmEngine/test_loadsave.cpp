@@ -94,10 +94,17 @@ TEST_F(LoadSave, LineEndsAndRoundTrip) {
         EXPECT_EQ(c.lf, (vm_state_flags(b, -1, VM_ST_LF) != 0));
         EXPECT_EQ(1, vm_is_fully_read(b));
         EXPECT_EQ(0, vmb_has_stream(b)); // closed at the end of the file
-        EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
-        EXPECT_EQ(c.saved, ReadFileBytes(dst));
+        // Every way a user saves an unchanged buffer writes the same bytes.
+        const uint32_t save_flags[] = {VMB_SAVE_ALL, 0u, VMB_SAVE_ALL | VMB_SAVE_FORCE, VMB_SAVE_FORCE,
+                                       VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_NAME};
+        for (uint32_t flags : save_flags) {
+            SCOPED_TRACE(flags);
+            EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, flags));
+            EXPECT_EQ(c.saved, ReadFileBytes(dst));
+            buf_file_remove(dst.c_str());
+            buf_file_remove((dst + ".BAK").c_str());
+        }
         vmb_close(b, 0);
-        buf_file_remove(dst.c_str());
     }
 }
 
@@ -146,6 +153,36 @@ TEST_F(LoadSave, LazyReading) {
     EXPECT_EQ(19999, vm_line_tag(b, 19999, -1, 0));
     EXPECT_EQ("line 1", Line(b, 1));
     EXPECT_EQ(0, vm_goto_line(b, 20001));
+}
+
+// Lines addressed by number on a buffer whose file is not read that far:
+// the file's lines are read first, so the edit lands on the file's line (or
+// after the file's end), never in front of lines still to be read.
+TEST_F(LoadSave, EditsBeyondTheLinesRead) {
+    struct Case {
+        const char* name;
+        int line;
+        bool field; // vm_put_field instead of vm_replace_line
+        std::string saved;
+    } cases[] = {
+        {"replace line 1", 1, false, "X\r\nb\r\nc\r\n"},
+        {"replace the last line", 3, false, "a\r\nb\r\nX\r\n"},
+        {"replace past the end", 5, false, "a\r\nb\r\nc\r\n\r\nX\r\n"},
+        {"field of line 2", 2, true, "a\r\nX;\r\nc\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string src = dir_.file("few.txt"), dst = dir_.file("few.out");
+        WriteFileBytes(src, "a\r\nb\r\nc\r\n");
+        VMB* b = Load(src);
+        ASSERT_EQ(0, vm_last_ln(b));
+        if (c.field) ASSERT_EQ(1, vm_put_field(b, ';', c.line, 0, "X"));
+        else ASSERT_EQ(1, vm_replace_line(b, c.line, "X", 1, 1));
+        EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
+        EXPECT_EQ(c.saved, ReadFileBytes(dst));
+        vmb_close(b, 0);
+        buf_file_remove(dst.c_str());
+    }
 }
 
 // The save matrix. The buffer is the target's own document, loaded lazily
