@@ -665,6 +665,44 @@ bool next_line_start(VMB* b, uint32_t page, uint32_t* pid, uint32_t* off) {
 
 } // namespace
 
+namespace {
+
+// Lines that begin in the pages of one directory page.
+uint32_t dir_lines(const uint8_t* d) {
+    uint32_t total = 0;
+    const uint8_t* e = d + VM_DIR_HDR;
+    for (uint32_t i = 0, n = d_count(d); i < n; ++i, e += VM_DIR_ENTRY)
+        total += rd16(e + 4);
+    return total;
+}
+
+// The directory page of the current data page and the number of lines that
+// begin before its first entry, from the current line. Leaves *dir and
+// *before alone when a page cannot be fetched.
+void dir_base_of_current(VMB* b, uint32_t* dir, uint32_t* before) {
+    uint8_t* p = cur_page(b);
+    Loc l;
+    if (!p || !find_entry(b, b->page_id, &l))
+        return;
+    p = cur_page(b); // finding the entry may have fetched pages
+    uint8_t* d = p ? pg(l.dir) : nullptr;
+    if (!d || !(p = cur_page(b)))
+        return;
+    // Lines that begin in this page before the current record.
+    uint32_t starts = 0;
+    for (uint32_t o = VM_PAGE_HDR; o < b->rec_off; o += kHdr + len_of(p, o))
+        starts += (p[o] & 1) ? 0 : 1;
+    // A continuation record belongs to a line that began in an earlier page.
+    uint32_t page_before = (p[b->rec_off] & 1) ? b->cur_line : b->cur_line - 1 - starts;
+    const uint8_t* e = d + VM_DIR_HDR;
+    for (int i = 0; i < l.idx; ++i, e += VM_DIR_ENTRY)
+        page_before -= rd16(e + 4);
+    *dir = l.dir;
+    *before = page_before;
+}
+
+} // namespace
+
 bool seek(VMB* b, uint32_t line, int64_t column) {
     if (line == 0 || !b->dir_first || line > b->line_count)
         return false;
@@ -700,12 +738,34 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
         }
     }
     if (!pid) {
-        uint32_t before = 0;
+        // The directory is summed from the current directory page when the
+        // line is nearer to the current line than to line 1: a reader that
+        // comes back after the loader appended at the end, or a search that
+        // moves on by a few lines, then touches one or two directory pages
+        // instead of every one before the line.
+        uint32_t dir = b->dir_first, before = 0;
+        if (b->page_id && b->cur_line && (line >= b->cur_line || line > b->cur_line - line))
+            dir_base_of_current(b, &dir, &before);
+        while (line <= before) {
+            uint8_t* d = pg(dir);
+            uint32_t prev = d ? d_prev(d) : 0;
+            uint8_t* pd = prev ? pg(prev) : nullptr;
+            if (!pd)
+                return false;
+            before -= dir_lines(pd);
+            dir = prev;
+        }
         Loc found;
-        for (uint32_t dir = b->dir_first; dir && !found.dir;) {
+        while (dir && !found.dir) {
             uint8_t* d = pg(dir);
             if (!d)
                 return false;
+            uint32_t total = dir_lines(d);
+            if (before + total < line) {
+                before += total;
+                dir = d_next(d);
+                continue;
+            }
             int n = int(d_count(d));
             const uint8_t* e = d + VM_DIR_HDR;
             for (int i = 0; i < n; ++i, e += VM_DIR_ENTRY) {
@@ -718,7 +778,8 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
                 }
                 before += c;
             }
-            dir = d_next(d);
+            if (!found.dir)
+                return false; // the counts say otherwise: never guess
         }
         if (!pid)
             return false;
