@@ -1335,7 +1335,8 @@ bool new_line(VMB* b, uint32_t after, uint32_t room) {
     return true;
 }
 
-bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag) {
+bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag,
+                      const VM_LINE* hdr) {
     if (!b->page_id || b->cur_line != b->line_count) {
         run->clear();
         return false;
@@ -1377,6 +1378,8 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
     // The header a line break at the end of the line would make, with the
     // loader's flags and tag: lexical bytes of the line before.
     VM_LINE h{0, n, 0, p[rec + 7], p[rec + 8], tag};
+    if (hdr)
+        h = VM_LINE{0, n, hdr->flags, hdr->lex_a, hdr->lex_b, hdr->tag};
     wr_hdr(p + used, h);
     std::memcpy(p + used + kHdr, text, n);
     uint32_t nused = used + kHdr + n;
@@ -1390,6 +1393,34 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
     b->rec_off = used;
     b->char_off = nused;
     return true;
+}
+
+bool append_line(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, const VM_LINE& hdr) {
+    if (append_line_fast(b, run, text, n, hdr.tag, &hdr))
+        return true;
+    if (!new_line(b, b->line_count, 0) || (n && !ins_bytes(b, text, n)))
+        return false;
+    uint32_t page = 0, off = 0;
+    uint8_t* p = line_head(b, &page, &off) ? pg(page) : nullptr;
+    if (!p)
+        return false;
+    VM_LINE h = rd_hdr(p + off);
+    h.flags = hdr.flags;
+    h.lex_a = hdr.lex_a;
+    h.lex_b = hdr.lex_b;
+    h.tag = hdr.tag;
+    wr_hdr(p + off, h);
+    pc_mark_dirty(page);
+    return true;
+}
+
+void swap_text(VMB* a, VMB* b) {
+    std::swap(a->dir_first, b->dir_first);
+    std::swap(a->line_count, b->line_count);
+    std::swap(a->char_count, b->char_count);
+    PosSave pa = save_pos(a), pb = save_pos(b);
+    restore_pos(a, pb);
+    restore_pos(b, pa);
 }
 
 bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {

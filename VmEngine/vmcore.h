@@ -77,7 +77,23 @@ struct AppendRun {
 // 0 and the given tag, as new_line and ins_bytes would (the lexical bytes
 // of the line before). False, with nothing changed and the run cleared,
 // when the slow way must be taken.
-bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag);
+bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag,
+                      const VM_LINE* hdr = nullptr);
+
+// Appends a line after the last one with the flags, lexical bytes and tag of
+// `hdr` (its kind and length are ignored), the quick way when it can. The
+// position is left at the end of the new line. False when no page could be
+// made (the buffer may then end with a shorter last line; callers that must
+// not change a buffer on failure append to a buffer of their own).
+bool append_line(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, const VM_LINE& hdr);
+
+// Exchanges the text (every page, the counts and the position) of two
+// buffers; names, state and streams stay with their handles.
+void swap_text(VMB* a, VMB* b);
+
+// Orders two sort keys (already cut as the compare options say) the way the
+// sorted-list search orders a key against a line: the sign orders a.
+int compare_keys(const char* a, size_t na, const char* b, size_t nb, uint32_t options);
 
 // The first record of the current line: page id and offset. False when a
 // page cannot be fetched.

@@ -815,6 +815,28 @@ size_t dir_part(const std::string& s) {
     return p == std::string::npos ? 0 : p;
 }
 
+} // namespace
+
+int vmi::compare_keys(const char* a, size_t na, const char* b, size_t nb, uint32_t options) {
+    const bool nocase = options & VM_CMP_NOCASE;
+    if (options & VM_CMP_PATH) {
+        auto dir_len = [](const char* t, size_t n) {
+            while (n && t[n - 1] != '\\' && t[n - 1] != '/')
+                --n;
+            return n ? n - 1 : 0;
+        };
+        size_t da = dir_len(a, na), db = dir_len(b, nb);
+        if (da != db)
+            return da < db ? -1 : 1;
+        int c = cmp_text(a, da, b, db, nocase);
+        if (c)
+            return c;
+    }
+    return cmp_text(a, na, b, nb, nocase);
+}
+
+namespace {
+
 // Key against a line's compared text; the sign orders the key.
 int compare(const std::string& key, const std::string& line, uint32_t options) {
     bool nocase = options & VM_CMP_NOCASE;
