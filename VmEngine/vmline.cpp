@@ -802,6 +802,13 @@ int fold(int c, bool nocase) { return nocase ? std::tolower(c & 0xFF) : (c & 0xF
 
 int cmp_text(const char* a, size_t na, const char* b, size_t nb, bool nocase) {
     size_t n = std::min(na, nb);
+    if (!nocase) {
+        // Bytes compare unsigned, as memcmp does.
+        int d = n ? std::memcmp(a, b, n) : 0;
+        if (d)
+            return d;
+        return na < nb ? -1 : na > nb ? 1 : 0;
+    }
     for (size_t i = 0; i < n; ++i) {
         int d = fold(a[i], nocase) - fold(b[i], nocase);
         if (d)

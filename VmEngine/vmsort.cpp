@@ -20,6 +20,7 @@
 #include "VmEngine/vmcore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <queue>
 #include <string>
@@ -80,20 +81,31 @@ void key_of(const char* t, size_t len, const KeyRule& r, size_t* off, size_t* n)
 
 // A whole line and its header; the position is left after it.
 bool read_line(VMB* b, uint32_t line, std::string& text, VM_LINE* hdr) {
-    if (!vmi::seek(b, line, -1))
+    // At column 0 the position is the line's first record.
+    const uint8_t* p = vmi::seek(b, line, 0) ? vmi::pg(b->page_id) : nullptr;
+    if (!p)
         return false;
-    uint32_t len = b->cur_col, page = 0, off = 0, got = 0;
-    if (!vmi::seek(b, line, 0) || !vmi::line_head(b, &page, &off))
-        return false;
-    const uint8_t* p = vmi::pg(page);
-    if (!p || !vmi::seek(b, line, 0)) // fetching the head may have moved pages
-        return false;
-    *hdr = vmi::rd_hdr(p + off);
-    text.resize(len);
-    return vmi::copy_out(b, &text[0], len, &got) && got == len;
+    *hdr = vmi::rd_hdr(p + b->rec_off);
+    // The first record's text, then whatever continues it in later pages.
+    size_t have = 0, want = hdr->length;
+    for (;;) {
+        text.resize(have + want);
+        uint32_t got = 0;
+        if (!vmi::copy_out(b, &text[have], uint32_t(want), &got))
+            return false;
+        have += got;
+        // Only a record that ends its page can be continued.
+        const uint8_t* q = got < want ? nullptr : vmi::pg(b->page_id);
+        if (!q || b->char_off < vmi::rd16(q + 4))
+            break;
+        want = VM_PAGE_SIZE;
+    }
+    text.resize(have);
+    return true;
 }
 
 struct Entry {
+    uint64_t prefix; // the key's first 8 bytes as the order sees them
     size_t off;   // text in the run's arena
     uint32_t len;
     uint32_t koff, klen;
@@ -182,7 +194,8 @@ public:
             }
             if (!arena_.empty() && arena_.size() + text.size() > kRunBytes && !Spill())
                 return false;
-            entries_.push_back(Entry{arena_.size(), uint32_t(text.size()), uint32_t(o), uint32_t(k), i});
+            entries_.push_back(Entry{Prefix(text.data() + o, k), arena_.size(), uint32_t(text.size()),
+                                     uint32_t(o), uint32_t(k), i});
             arena_ += text;
         }
         if (all_kept_)
@@ -227,8 +240,28 @@ private:
         return vmi::compare_keys(a, na, b, nb, rule_.options);
     }
 
+    // Most comparisons are settled by the first bytes of the keys, kept in
+    // the entries, without reaching for the texts. Keys hold no NUL, so a
+    // short key's zero padding sorts it before its longer extensions. The
+    // path order looks at the whole text first and takes no prefix.
+    uint64_t Prefix(const char* k, size_t n) const {
+        if (rule_.options & VM_CMP_PATH)
+            return 0;
+        const bool nocase = rule_.options & VM_CMP_NOCASE;
+        uint64_t v = 0;
+        for (size_t i = 0; i < 8; ++i) {
+            unsigned c = i < n ? static_cast<unsigned char>(k[i]) : 0;
+            if (nocase)
+                c = unsigned(std::tolower(int(c)));
+            v = (v << 8) | c;
+        }
+        return v;
+    }
+
     void SortEntries() {
         std::stable_sort(entries_.begin(), entries_.end(), [this](const Entry& x, const Entry& y) {
+            if (x.prefix != y.prefix)
+                return x.prefix < y.prefix;
             return Compare(arena_.data() + x.off + x.koff, x.klen, arena_.data() + y.off + y.koff, y.klen) < 0;
         });
     }
