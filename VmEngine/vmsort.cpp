@@ -81,22 +81,29 @@ void key_of(const char* t, size_t len, const KeyRule& r, size_t* off, size_t* n)
 
 // A whole line and its header; the position is left after it.
 bool read_line(VMB* b, uint32_t line, std::string& text, VM_LINE* hdr) {
-    // At column 0 the position is the line's first record.
-    const uint8_t* p = vmi::seek(b, line, 0) ? vmi::pg(b->page_id) : nullptr;
+    uint32_t page = 0, off = 0;
+    const uint8_t* p = vmi::seek(b, line, 0) && vmi::line_head(b, &page, &off) ? vmi::pg(page) : nullptr;
     if (!p)
         return false;
-    *hdr = vmi::rd_hdr(p + b->rec_off);
+    *hdr = vmi::rd_hdr(p + off);
     // The first record's text, then whatever continues it in later pages.
-    size_t have = 0, want = hdr->length;
+    size_t have = 0, want = std::max<size_t>(hdr->length, 1);
     for (;;) {
         text.resize(have + want);
         uint32_t got = 0;
         if (!vmi::copy_out(b, &text[have], uint32_t(want), &got))
             return false;
         have += got;
-        // Only a record that ends its page can be continued.
-        const uint8_t* q = got < want ? nullptr : vmi::pg(b->page_id);
-        if (!q || b->char_off < vmi::rd16(q + 4))
+        if (got < want)
+            break;
+        // More follows within this record, or in a continuation when the
+        // record ends its page; a record that ends inside its page ends the
+        // line.
+        const uint8_t* q = vmi::pg(b->page_id);
+        if (!q)
+            return false;
+        uint32_t rend = b->rec_off + VM_LINE_HDR + vmi::rd32(q + b->rec_off + 1);
+        if (b->char_off == rend && rend < vmi::rd16(q + 4))
             break;
         want = VM_PAGE_SIZE;
     }
