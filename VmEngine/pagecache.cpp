@@ -80,6 +80,7 @@ struct PageCache {
     uint32_t free_frames = 0;   // frames that hold no page
     bool write_failure_reported = false;
     std::unique_ptr<uint8_t[]> run_buf; // PC_RUN_MAX pages; null: one at a time
+    uint8_t* block = nullptr; // the memory of every frame, when one allocation gave it
     uint32_t run_stamp = 0;
     int memo[PC_MEMO] = {}; // frame + 1 where a page was last found; checked before use
 };
@@ -286,14 +287,24 @@ std::string own_swap_name() {
 
 } // namespace
 
+static void free_frames_memory() {
+    if (g_pc.block) std::free(g_pc.block);
+    else for (Frame& fr : g_pc.frames) std::free(fr.mem);
+    g_pc.block = nullptr;
+}
+
 int pc_start(uint32_t cache_bytes, const char* swap_path) {
     if (g_pc.started) pc_stop();
     uint32_t want = cache_bytes / 4096;
     if (want < 60) want = 60;
     g_pc.frames.reserve(want);
     g_pc.run_buf.reset(new (std::nothrow) uint8_t[size_t(PC_RUN_MAX) * 4096]);
+    // One allocation for every frame: thousands of small ones cost a start
+    // that only wants to show the first lines of a file. Where the block
+    // cannot be had, frames are allocated one by one as far as they go.
+    g_pc.block = static_cast<uint8_t*>(std::malloc(size_t(want) * 4096));
     for (uint32_t i = 0; i < want; ++i) {
-        auto* mem = static_cast<uint8_t*>(std::malloc(4096));
+        auto* mem = g_pc.block ? g_pc.block + size_t(i) * 4096 : static_cast<uint8_t*>(std::malloc(4096));
         if (!mem) break; // a smaller cache: the count is what really exists
         Frame fr;
         fr.mem = mem;
@@ -318,7 +329,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
         MsgOut(QW_MSG_SERIOUS | QW_MSG_BOX | QW_MSG_LOG,
                "Unable to open QW Swap File: %s, Cause: %d, OsError: %d",
                swap_path ? swap_path : "", cause, os_error);
-        for (Frame& fr : g_pc.frames) std::free(fr.mem);
+        free_frames_memory();
         g_pc = PageCache();
         return 0;
     }
@@ -328,7 +339,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
 
 void pc_stop() {
     if (!g_pc.started) return;
-    for (Frame& fr : g_pc.frames) std::free(fr.mem);
+    free_frames_memory();
     swap_close(&g_pc.swap);
     g_pc = PageCache();
 }

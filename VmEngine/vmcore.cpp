@@ -1424,6 +1424,19 @@ void swap_text(VMB* a, VMB* b) {
 }
 
 bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {
+    struct Into {
+        char* at;
+        static bool put(void* ctx, const uint8_t* text, uint32_t n) {
+            char*& at = static_cast<Into*>(ctx)->at;
+            std::memcpy(at, text, n);
+            at += n;
+            return true;
+        }
+    } into{out};
+    return text_out(b, max, &Into::put, &into, got);
+}
+
+bool text_out(VMB* b, uint32_t max, TextSink sink, void* ctx, uint32_t* got) {
     uint32_t done = 0;
     *got = 0;
     uint8_t* p = cur_page(b);
@@ -1432,7 +1445,8 @@ bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {
     for (;;) {
         uint32_t rec = b->rec_off, rend = rec + kHdr + len_of(p, rec);
         uint32_t k = std::min(max - done, rend - b->char_off);
-        std::memcpy(out + done, p + b->char_off, k);
+        if (k && !sink(ctx, p + b->char_off, k))
+            return false;
         done += k;
         b->char_off += k;
         b->cur_col += k;

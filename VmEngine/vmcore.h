@@ -104,6 +104,11 @@ bool line_head(VMB* b, uint32_t* page, uint32_t* off);
 // False when a page of the line cannot be fetched (*got then says how much
 // was copied).
 bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got);
+// The same, handing the text to `sink` piece by piece straight from the
+// pages (the sink must make no engine or page-cache call). False also when
+// the sink returns false.
+using TextSink = bool (*)(void* ctx, const uint8_t* text, uint32_t n);
+bool text_out(VMB* b, uint32_t max, TextSink sink, void* ctx, uint32_t* got);
 
 // Checks the page structure of a buffer; empty string when sound, else what
 // is wrong.
