@@ -1175,11 +1175,19 @@ bool del_line(VMB* b, uint32_t line) {
     return true;
 }
 
+namespace {
+bool g_stopping = false;
+} // namespace
+
+void set_stopping(bool stopping) { g_stopping = stopping; }
+
 void free_all(VMB* b) {
     // A directory page that cannot be fetched keeps its pages in the swap
-    // file until the engine stops; the buffer is empty all the same.
+    // file until the engine stops; the buffer is empty all the same. While
+    // the engine stops, the swap file and every frame go anyway: releasing
+    // page by page would only record each id in a file about to be deleted.
     std::vector<uint32_t> pages;
-    for (uint32_t dir = b->dir_first; dir;) {
+    for (uint32_t dir = g_stopping ? 0 : b->dir_first; dir;) {
         uint8_t* d = pg(dir);
         if (!d)
             break;

@@ -53,6 +53,9 @@ bool join_next(VMB* b);                  // position must be at the line end
 bool del_line(VMB* b, uint32_t line);    // text and line break; position at the line after
 bool truncate_from(VMB* b, uint32_t line); // deletes line..last
 void free_all(VMB* b);                   // releases every page, no lines left
+// While set (only by the engine's stop), free_all forgets pages instead of
+// releasing them one by one.
+void set_stopping(bool stopping);
 // A new line after `after` (0: before line 1) reserving room for `room`
 // bytes in one record; the position is at its (empty) text. False when no
 // page could be made.
