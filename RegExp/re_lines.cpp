@@ -211,8 +211,20 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         return ln <= vm_last_ln(buffer) || vm_map_line(buffer, ln) != 0;
     };
 
+    // Lines in which no match can begin are passed over where they stand in
+    // their pages, without copying them into the window.
+    const bool quick = !ls.flat->anchored && ls.flat->first_ok[ls.mode];
+    auto no_start = [&](int ln, int from) {
+        int n = 0;
+        const char* t = quick ? vm_line_text(buffer, ln, &n) : nullptr;
+        if (!t || from > n) return false;
+        Scanner sc;
+        sc.Init(*ls.flat, ls.mode, t, n);
+        return sc.Find(from) >= n;
+    };
     if (forward) {
         for (int ln = start_line; exists(ln); ++ln) {
+            if (no_start(ln, ln == start_line ? col : 0)) continue;
             int r = ls.Line(ln, ln == start_line ? col : 0, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return ln == start_line && (flags & RE_S_SKIP) == 0 ? -1 : 0;
@@ -230,6 +242,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     match->wrapped = 1;
     if (forward) {
         for (int ln = first_line; ln <= start_line && exists(ln); ++ln) {
+            if (no_start(ln, ln == first_line ? first_col : 0)) continue;
             int r = ls.Line(ln, ln == first_line ? first_col : 0, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return 0;

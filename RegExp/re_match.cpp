@@ -586,6 +586,44 @@ void InitMemo(Walker& w) {
 
 using namespace re;
 
+namespace {
+
+// The storage of the last match in memory on this thread: a caller that
+// matches line after line makes no allocation per call.
+struct RangeStorage {
+    std::vector<int> starts, ends;
+    std::vector<uint64_t> memo;
+    std::vector<Walker::Frame> stack;
+};
+thread_local RangeStorage g_range_storage;
+
+// Lends that storage to one call's text and walker, emptied, and takes it
+// back at the end.
+struct LentStorage {
+    Text& t;
+    Walker& w;
+    LentStorage(Text& text, Walker& walker) : t(text), w(walker) {
+        RangeStorage& s = g_range_storage;
+        t.starts.swap(s.starts);
+        t.ends.swap(s.ends);
+        w.memo.bits.swap(s.memo);
+        w.stack.swap(s.stack);
+        t.starts.clear();
+        t.ends.clear();
+        w.memo.bits.clear();
+        w.stack.clear();
+    }
+    ~LentStorage() {
+        RangeStorage& s = g_range_storage;
+        t.starts.swap(s.starts);
+        t.ends.swap(s.ends);
+        w.memo.bits.swap(s.memo);
+        w.stack.swap(s.stack);
+    }
+};
+
+} // namespace
+
 int RegexMatchRange(const RE_NODE* program, const char* text, int length, int scan_start,
                     int* groups, int flags) {
     if (!program || !text || length < 1) return 0;
@@ -593,10 +631,11 @@ int RegexMatchRange(const RE_NODE* program, const char* text, int length, int sc
     if (!f || scan_start < 0 || scan_start > length) return 0;
     int mode = (flags & RE_S_CASE) ? 1 : 0;
     Text t;
+    Walker w(f, &t);
+    LentStorage lent(t, w);
     t.buf = text;
     t.starts.push_back(0);
     t.ends.push_back(length);
-    Walker w(f, &t);
     InitMemo(w);
     Result r;
     int found = 0, s = scan_start;
