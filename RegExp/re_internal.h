@@ -2,6 +2,7 @@
 // Shared between the compiler, the matchers and the template expansion;
 // not part of the engine's public interface.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "RegExp/regexp.h"
@@ -182,6 +183,19 @@ struct Walker {
     int Try(int start, int line, int mode, Result& out);
     // The same from node `node` (a nested `~` check).
     int TryFrom(int node, int start, int line, int mode, Result& out);
+};
+
+// Lends a text and its walker (and a line window) the storage the last
+// search on this thread left, emptied, and keeps theirs for the next one
+// when it ends: searches made one after another allocate nothing each.
+struct LentStorage {
+    Text& t;
+    Walker& w;
+    std::string* win;
+    LentStorage(Text& text, Walker& walker, std::string* window = nullptr);
+    ~LentStorage();
+    LentStorage(const LentStorage&) = delete;
+    LentStorage& operator=(const LentStorage&) = delete;
 };
 
 // Sizes the walker's memo for its program.

@@ -176,6 +176,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
                   {}, {}};
     ls.walker.flat = ls.flat;
     ls.walker.text = &ls.text;
+    LentStorage lent(ls.text, ls.walker, &ls.win.flat);
     InitMemo(ls.walker);
 
     int len = vm_line_length(buffer, line);

@@ -588,41 +588,38 @@ using namespace re;
 
 namespace {
 
-// The storage of the last match in memory on this thread: a caller that
-// matches line after line makes no allocation per call.
-struct RangeStorage {
+// The storage of the last search on this thread: a caller that searches
+// line after line makes no allocation per call.
+struct SearchStorage {
     std::vector<int> starts, ends;
     std::vector<uint64_t> memo;
     std::vector<Walker::Frame> stack;
+    std::string window;
 };
-thread_local RangeStorage g_range_storage;
+thread_local SearchStorage g_search_storage;
 
-// Lends that storage to one call's text and walker, emptied, and takes it
-// back at the end.
-struct LentStorage {
-    Text& t;
-    Walker& w;
-    LentStorage(Text& text, Walker& walker) : t(text), w(walker) {
-        RangeStorage& s = g_range_storage;
-        t.starts.swap(s.starts);
-        t.ends.swap(s.ends);
-        w.memo.bits.swap(s.memo);
-        w.stack.swap(s.stack);
-        t.starts.clear();
-        t.ends.clear();
-        w.memo.bits.clear();
-        w.stack.clear();
-    }
-    ~LentStorage() {
-        RangeStorage& s = g_range_storage;
-        t.starts.swap(s.starts);
-        t.ends.swap(s.ends);
-        w.memo.bits.swap(s.memo);
-        w.stack.swap(s.stack);
-    }
-};
+void swap_storage(Text& t, Walker& w, std::string* window) {
+    SearchStorage& s = g_search_storage;
+    t.starts.swap(s.starts);
+    t.ends.swap(s.ends);
+    w.memo.bits.swap(s.memo);
+    w.stack.swap(s.stack);
+    if (window) window->swap(s.window);
+}
 
 } // namespace
+
+LentStorage::LentStorage(Text& text, Walker& walker, std::string* window)
+    : t(text), w(walker), win(window) {
+    swap_storage(t, w, win);
+    t.starts.clear();
+    t.ends.clear();
+    w.memo.bits.clear();
+    w.stack.clear();
+    if (win) win->clear();
+}
+
+LentStorage::~LentStorage() { swap_storage(t, w, win); }
 
 int RegexMatchRange(const RE_NODE* program, const char* text, int length, int scan_start,
                     int* groups, int flags) {
