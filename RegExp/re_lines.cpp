@@ -213,19 +213,31 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     };
 
     // Lines in which no match can begin are passed over where they stand in
-    // their pages, without copying them into the window.
+    // their pages, a page at a time, without copying them into the window:
+    // the number of such lines from `ln` on (at most `limit`; `from` is the
+    // column where the first one is searched from).
     const bool quick = !ls.flat->anchored && ls.flat->first_ok[ls.mode];
-    auto no_start = [&](int ln, int from) {
-        int n = 0;
-        const char* t = quick ? vm_line_text(buffer, ln, &n) : nullptr;
-        if (!t || from > n) return false;
+    auto lines_without_start = [&](int ln, int from, int limit) {
+        constexpr int kBatch = 256;
+        const char* texts[kBatch];
+        int lengths[kBatch];
+        int n = quick ? vm_line_texts(buffer, ln, std::min(limit, kBatch), texts, lengths) : 0;
         Scanner sc;
-        sc.Init(*ls.flat, ls.mode, t, n);
-        return sc.Find(from) >= n;
+        for (int k = 0; k < n; ++k, from = 0) {
+            if (from > lengths[k]) return k;
+            sc.Init(*ls.flat, ls.mode, texts[k], lengths[k]);
+            if (sc.Find(from) < lengths[k]) return k;
+        }
+        return n;
     };
+    const int max_lines = 0x7FFFFFFF;
     if (forward) {
         for (int ln = start_line; exists(ln); ++ln) {
-            if (no_start(ln, ln == start_line ? col : 0)) continue;
+            int limit = to_end ? max_lines : last_line - ln + 1;
+            if (int skip = lines_without_start(ln, ln == start_line ? col : 0, limit)) {
+                ln += skip - 1;
+                continue;
+            }
             int r = ls.Line(ln, ln == start_line ? col : 0, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return ln == start_line && (flags & RE_S_SKIP) == 0 ? -1 : 0;
@@ -243,7 +255,10 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     match->wrapped = 1;
     if (forward) {
         for (int ln = first_line; ln <= start_line && exists(ln); ++ln) {
-            if (no_start(ln, ln == first_line ? first_col : 0)) continue;
+            if (int skip = lines_without_start(ln, ln == first_line ? first_col : 0, start_line - ln + 1)) {
+                ln += skip - 1;
+                continue;
+            }
             int r = ls.Line(ln, ln == first_line ? first_col : 0, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return 0;

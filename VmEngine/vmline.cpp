@@ -340,20 +340,27 @@ char* vm_line_ptr(VMB* b, int line, int mode) {
     return reinterpret_cast<char*>(h + VM_LINE_HDR);
 }
 
-const char* vm_line_text(VMB* b, int line, int* length) {
+int vm_line_texts(VMB* b, int line, int max, const char** texts, int* lengths) {
     Lock lk;
-    if (!vmb_in_use(b) || !length || !position(b, line, 0))
-        return nullptr;
-    uint8_t* p = pg(b->page_id);
-    const uint32_t rec = b->rec_off;
+    if (!vmb_in_use(b) || !texts || !lengths || max < 1 || !position(b, line, 0))
+        return 0;
+    const uint8_t* p = pg(b->page_id);
+    uint32_t rec = b->rec_off;
     if (!p || (p[rec] & 1))
-        return nullptr;
-    const uint32_t len = rd32(p + rec + 1), end = rec + VM_LINE_HDR + len;
-    // A record that ends its page may go on in the next one.
-    if (end >= rd16(p + 4))
-        return nullptr;
-    *length = int(len);
-    return reinterpret_cast<const char*>(p + rec + VM_LINE_HDR);
+        return 0;
+    const uint32_t used = rd16(p + 4);
+    int n = 0;
+    while (n < max && rec < used) {
+        const uint32_t len = rd32(p + rec + 1), end = rec + VM_LINE_HDR + len;
+        // A record that ends its page may go on in the next one.
+        if (end >= used)
+            break;
+        texts[n] = reinterpret_cast<const char*>(p + rec + VM_LINE_HDR);
+        lengths[n] = int(len);
+        ++n;
+        rec = end;
+    }
+    return n;
 }
 
 int vm_line_equals(VMB* b, int line, const char* text) {
