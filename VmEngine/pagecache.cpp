@@ -185,11 +185,19 @@ bool write_run(int victim) {
     while (count < PC_RUN_MAX && first + count > first && run_member(first + count) >= 0) ++count;
     if (count < 2) return false;
 
-    uint8_t* buf = g_pc.run_buf.get();
+    // Pages made one after another often sit in frames that follow one
+    // another in the one block of frame memory: those are written from
+    // where they are, others are gathered into the run buffer.
+    int frames[PC_RUN_MAX];
+    bool adjacent = true;
     for (uint32_t i = 0; i < count; ++i) {
-        int f = first + i == vid ? victim : run_member(first + i);
-        std::memcpy(buf + size_t(i) * 4096, g_pc.frames[f].mem, 4096);
+        frames[i] = first + i == vid ? victim : run_member(first + i);
+        if (g_pc.frames[frames[i]].mem != g_pc.frames[frames[0]].mem + size_t(i) * 4096) adjacent = false;
     }
+    uint8_t* buf = adjacent ? g_pc.frames[frames[0]].mem : g_pc.run_buf.get();
+    if (!adjacent)
+        for (uint32_t i = 0; i < count; ++i)
+            std::memcpy(buf + size_t(i) * 4096, g_pc.frames[frames[i]].mem, 4096);
     if (!swap_write_pages(&g_pc.swap, first, count, buf)) return false;
     for (uint32_t i = 0; i < count; ++i) {
         int f = first + i == vid ? victim : run_member(first + i);
