@@ -719,6 +719,13 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
                 pid = b->page_id;
                 off = b->rec_off;
                 startcol = rs;
+            } else if (!line_head(b, &pid, &off)) {
+                return false;
+            } else {
+                // An earlier column of this line: from its first record.
+                p = pg(pid);
+                if (!p)
+                    return false;
             }
         } else if (line == b->cur_line + 1) {
             // Reading on: the next record of this page, or the first line

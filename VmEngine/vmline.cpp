@@ -350,6 +350,7 @@ int vm_line_texts(VMB* b, int line, int max, const char** texts, int* lengths) {
         return 0;
     const uint32_t used = rd16(p + 4);
     int n = 0;
+    uint32_t last = rec;
     while (n < max && rec < used) {
         const uint32_t len = rd32(p + rec + 1), end = rec + VM_LINE_HDR + len;
         // A record that ends its page may go on in the next one.
@@ -358,7 +359,16 @@ int vm_line_texts(VMB* b, int line, int max, const char** texts, int* lengths) {
         texts[n] = reinterpret_cast<const char*>(p + rec + VM_LINE_HDR);
         lengths[n] = int(len);
         ++n;
+        last = rec;
         rec = end;
+    }
+    // Left at the start of the last line handed out, so that asking for the
+    // lines after it goes on from here.
+    if (n > 0) {
+        b->cur_line += uint32_t(n - 1);
+        b->cur_col = 0;
+        b->rec_off = last;
+        b->char_off = last + VM_LINE_HDR;
     }
     return n;
 }
