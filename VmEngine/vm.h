@@ -235,8 +235,8 @@ char* vm_line_ptr(VMB* buffer, int line, int mode);
 // The texts of up to `max` lines from `line` on that follow one another in
 // one page, each whole in its record, where they stand in the cached page
 // (valid until the next engine call): addresses in texts[], lengths in
-// lengths[]. Returns how many; 0 when the line does not exist or may
-// continue in another page (read it with vm_read_text then).
+// lengths[]. Returns how many; 0 when the line does not exist or continues
+// in another page (read it with vm_read_text then).
 int vm_line_texts(VMB* buffer, int line, int max, const char** texts, int* lengths);
 int vm_line_equals(VMB* buffer, int line, const char* text);
 int vm_last_ln(VMB* buffer);

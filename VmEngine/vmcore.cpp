@@ -1438,6 +1438,15 @@ void swap_text(VMB* a, VMB* b) {
     restore_pos(b, pa);
 }
 
+bool continued(VMB* b, uint32_t page, bool* yes) {
+    uint32_t next = 0;
+    pc_pin(page);
+    bool ok = continuation_after(b, page, &next);
+    pc_unpin(page);
+    *yes = next != 0;
+    return ok;
+}
+
 bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {
     struct Into {
         char* at;

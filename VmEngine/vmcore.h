@@ -98,6 +98,11 @@ void swap_text(VMB* a, VMB* b);
 // sorted-list search orders a key against a line: the sign orders a.
 int compare_keys(const char* a, size_t na, const char* b, size_t nb, uint32_t options);
 
+// Whether the last record of a data page of the buffer goes on in the next
+// page (*yes). The page stays in memory meanwhile. False when a page cannot
+// be fetched.
+bool continued(VMB* b, uint32_t page, bool* yes);
+
 // The first record of the current line: page id and offset. False when a
 // page cannot be fetched.
 bool line_head(VMB* b, uint32_t* page, uint32_t* off);

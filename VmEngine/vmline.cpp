@@ -354,7 +354,8 @@ int vm_line_texts(VMB* b, int line, int max, const char** texts, int* lengths) {
     while (n < max && rec < used) {
         const uint32_t len = rd32(p + rec + 1), end = rec + VM_LINE_HDR + len;
         // A record that ends its page may go on in the next one.
-        if (end >= used)
+        bool more = false;
+        if (end >= used && (!continued(b, b->page_id, &more) || more))
             break;
         texts[n] = reinterpret_cast<const char*>(p + rec + VM_LINE_HDR);
         lengths[n] = int(len);
