@@ -1350,6 +1350,84 @@ bool new_line(VMB* b, uint32_t after, uint32_t room) {
     return true;
 }
 
+namespace {
+
+// The lexical bytes of the current line (from its first record).
+bool head_lex(VMB* b, uint8_t* lex_a, uint8_t* lex_b) {
+    uint32_t hp = 0, ho = 0;
+    const uint8_t* h = line_head(b, &hp, &ho) ? pg(hp) : nullptr;
+    if (!h)
+        return false;
+    *lex_a = h[ho + 7];
+    *lex_b = h[ho + 8];
+    return true;
+}
+
+} // namespace
+
+bool append_line_spill(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
+    if (!b->page_id || b->cur_line != b->line_count)
+        return false;
+    uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
+    const uint32_t used = used_of(p), rec = b->rec_off, page = b->page_id;
+    if (b->char_off != used || rec + kHdr + len_of(p, rec) != used)
+        return false;
+    // A header is started here only while the page has room for one; the
+    // text this page cannot take goes on in a continuation record.
+    const bool head_here = used < VM_HDR_LIMIT;
+    const uint32_t room = head_here ? VM_PAGE_SIZE - used - kHdr : 0;
+    const uint32_t rest = n - std::min(n, room);
+    if ((head_here && n <= room) || kHdr + rest > VM_PAGE_SIZE - VM_PAGE_HDR)
+        return false;
+    uint8_t lex_a = p[rec + 7], lex_b = p[rec + 8];
+    Loc cl;
+    if (((p[rec] & 1) && !head_lex(b, &lex_a, &lex_b)) || !find_entry(b, page, &cl))
+        return false;
+    pc_pin(page);
+    const uint32_t nid = new_page_after(b, &cl);
+    pc_unpin(page);
+    uint8_t* np = nid ? pg(nid) : nullptr;
+    p = np ? pg(page) : nullptr;
+    if (!p) {
+        if (nid)
+            drop_page(b, nid);
+        return false;
+    }
+    if (head_here) {
+        wr_hdr(p + used, VM_LINE{0, room, 0, lex_a, lex_b, tag});
+        std::memcpy(p + used + kHdr, text, room);
+        wr_hdr(np + VM_PAGE_HDR, VM_LINE{1, rest, 0, 0, 0, 0});
+        std::memcpy(np + VM_PAGE_HDR + kHdr, text + room, rest);
+    } else {
+        wr_hdr(np + VM_PAGE_HDR, VM_LINE{0, n, 0, lex_a, lex_b, tag});
+        std::memcpy(np + VM_PAGE_HDR + kHdr, text, n);
+    }
+    // Both pages are in memory (the new one was just made, the other
+    // fetched after it); the counts follow the text.
+    if (head_here) {
+        set_used(b, page, p, VM_PAGE_SIZE);
+        ent_add_lines(b, page, 1);
+    } else {
+        ent_add_lines(b, nid, 1);
+    }
+    np = pg(nid);
+    if (!np)
+        return false; // unreachable: nothing was evicted since it was made
+    set_used(b, nid, np, VM_PAGE_HDR + kHdr + rest);
+    b->line_count += 1;
+    b->char_count += n;
+    b->cur_line += 1;
+    b->cur_col = n;
+    b->page_id = nid;
+    b->page_addr = np;
+    b->rec_off = VM_PAGE_HDR;
+    b->char_off = VM_PAGE_HDR + kHdr + rest;
+    b->dir_entry = nullptr;
+    return true;
+}
+
 bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag,
                       const VM_LINE* hdr) {
     if (!b->page_id || b->cur_line != b->line_count) {
@@ -1371,12 +1449,17 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
             return false;
     }
     uint32_t used = used_of(p), rec = b->rec_off;
-    if (b->char_off != used || (p[rec] & 1) || used >= VM_HDR_LIMIT || used + kHdr + n > VM_PAGE_SIZE ||
+    if (b->char_off != used || used >= VM_HDR_LIMIT || used + kHdr + n > VM_PAGE_SIZE ||
         rec + kHdr + len_of(p, rec) != used) {
         run->clear();
         return false;
     }
+    uint8_t lex_a = p[rec + 7], lex_b = p[rec + 8];
     if (!e) {
+        // After a line that ran on into this page, its lexical bytes are in
+        // its first record, in an earlier page.
+        if ((p[rec] & 1) && !head_lex(b, &lex_a, &lex_b))
+            return false;
         uint32_t dir = 0;
         e = entry_of(b, b->page_id, &dir);
         // entry_of may have fetched the directory page and pushed the data
@@ -1392,7 +1475,7 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
     }
     // The header a line break at the end of the line would make, with the
     // loader's flags and tag: lexical bytes of the line before.
-    VM_LINE h{0, n, 0, p[rec + 7], p[rec + 8], tag};
+    VM_LINE h{0, n, 0, lex_a, lex_b, tag};
     if (hdr)
         h = VM_LINE{0, n, hdr->flags, hdr->lex_a, hdr->lex_b, hdr->tag};
     wr_hdr(p + used, h);

@@ -83,6 +83,14 @@ struct AppendRun {
 bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag,
                       const VM_LINE* hdr = nullptr);
 
+// The loader's quick way for a line that does not fit in the rest of the
+// last page (and whose rest fits in one new page): as new_line and
+// ins_bytes would, the line begins in the last page when a header still
+// fits there and runs on in a continuation record at the start of a new
+// page behind it (or begins there). False, with nothing changed, when the
+// slow way must be taken.
+bool append_line_spill(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag);
+
 // Appends a line after the last one with the flags, lexical bytes and tag of
 // `hdr` (its kind and length are ignored), the quick way when it can. The
 // position is left at the end of the new line. False when no page could be
