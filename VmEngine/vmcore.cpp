@@ -1383,38 +1383,38 @@ bool append_line_spill(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
         return false;
     uint8_t lex_a = p[rec + 7], lex_b = p[rec + 8];
     Loc cl;
-    if (((p[rec] & 1) && !head_lex(b, &lex_a, &lex_b)) || !find_entry(b, page, &cl))
+    if (((p[rec] & 1) && !head_lex(b, &lex_a, &lex_b)) || !find_entry(b, page, &cl) || !(p = cur_page(b)))
         return false;
+    // The part in this page first, while its directory entry is the one
+    // remembered (taken back when no page can be made); the new page's
+    // entry is remembered once it is made.
+    if (head_here) {
+        wr_hdr(p + used, VM_LINE{0, room, 0, lex_a, lex_b, tag});
+        std::memcpy(p + used + kHdr, text, room);
+        set_used(b, page, p, VM_PAGE_SIZE);
+        ent_add_lines(b, page, 1);
+    }
     pc_pin(page);
     const uint32_t nid = new_page_after(b, &cl);
     pc_unpin(page);
     uint8_t* np = nid ? pg(nid) : nullptr;
-    p = np ? pg(page) : nullptr;
-    if (!p) {
+    if (!np) {
         if (nid)
             drop_page(b, nid);
+        if (head_here && (p = pg(page)) != nullptr) {
+            set_used(b, page, p, used);
+            ent_add_lines(b, page, -1);
+        }
         return false;
     }
     if (head_here) {
-        wr_hdr(p + used, VM_LINE{0, room, 0, lex_a, lex_b, tag});
-        std::memcpy(p + used + kHdr, text, room);
         wr_hdr(np + VM_PAGE_HDR, VM_LINE{1, rest, 0, 0, 0, 0});
         std::memcpy(np + VM_PAGE_HDR + kHdr, text + room, rest);
     } else {
         wr_hdr(np + VM_PAGE_HDR, VM_LINE{0, n, 0, lex_a, lex_b, tag});
         std::memcpy(np + VM_PAGE_HDR + kHdr, text, n);
-    }
-    // Both pages are in memory (the new one was just made, the other
-    // fetched after it); the counts follow the text.
-    if (head_here) {
-        set_used(b, page, p, VM_PAGE_SIZE);
-        ent_add_lines(b, page, 1);
-    } else {
         ent_add_lines(b, nid, 1);
     }
-    np = pg(nid);
-    if (!np)
-        return false; // unreachable: nothing was evicted since it was made
     set_used(b, nid, np, VM_PAGE_HDR + kHdr + rest);
     b->line_count += 1;
     b->char_count += n;
@@ -1424,7 +1424,6 @@ bool append_line_spill(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
     b->page_addr = np;
     b->rec_off = VM_PAGE_HDR;
     b->char_off = VM_PAGE_HDR + kHdr + rest;
-    b->dir_entry = nullptr;
     return true;
 }
 
