@@ -216,19 +216,25 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     // their pages, a page at a time, without copying them into the window:
     // the number of such lines from `ln` on (at most `limit`; `from` is the
     // column where the first one is searched from).
+    // Where possible starts are frequent, the batches stay short, so that
+    // each line is not looked at once per line before it.
     const bool quick = !ls.flat->anchored && ls.flat->first_ok[ls.mode];
+    constexpr int kBatch = 256;
+    int batch = 8;
     auto lines_without_start = [&](int ln, int from, int limit) {
-        constexpr int kBatch = 256;
+        VmGuard guard; // the texts stay where they are while they are read
         const char* texts[kBatch];
         int lengths[kBatch];
-        int n = quick ? vm_line_texts(buffer, ln, std::min(limit, kBatch), texts, lengths) : 0;
+        int n = quick ? vm_line_texts(buffer, ln, std::min(limit, batch), texts, lengths) : 0;
         Scanner sc;
-        for (int k = 0; k < n; ++k, from = 0) {
-            if (from > lengths[k]) return k;
+        int k = 0;
+        for (; k < n; ++k, from = 0) {
+            if (from > lengths[k]) break;
             sc.Init(*ls.flat, ls.mode, texts[k], lengths[k]);
-            if (sc.Find(from) < lengths[k]) return k;
+            if (sc.Find(from) < lengths[k]) break;
         }
-        return n;
+        batch = k == n ? std::min(kBatch, batch * 2) : std::max(4, 2 * k);
+        return k;
     };
     const int max_lines = 0x7FFFFFFF;
     if (forward) {

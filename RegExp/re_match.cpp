@@ -619,7 +619,19 @@ LentStorage::LentStorage(Text& text, Walker& walker, std::string* window)
     if (win) win->clear();
 }
 
-LentStorage::~LentStorage() { swap_storage(t, w, win); }
+LentStorage::~LentStorage() {
+    swap_storage(t, w, win);
+    // What one large search grew is not kept for all later ones.
+    constexpr size_t kKeepBytes = size_t(1) << 20;
+    SearchStorage& s = g_search_storage;
+    if (s.window.capacity() > kKeepBytes) std::string().swap(s.window);
+    if (s.memo.capacity() * sizeof(uint64_t) > kKeepBytes) std::vector<uint64_t>().swap(s.memo);
+    if (s.stack.capacity() * sizeof(Walker::Frame) > kKeepBytes) std::vector<Walker::Frame>().swap(s.stack);
+    if (s.starts.capacity() * sizeof(int) > kKeepBytes) {
+        std::vector<int>().swap(s.starts);
+        std::vector<int>().swap(s.ends);
+    }
+}
 
 int RegexMatchRange(const RE_NODE* program, const char* text, int length, int scan_start,
                     int* groups, int flags) {

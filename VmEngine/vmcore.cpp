@@ -701,6 +701,38 @@ void dir_base_of_current(VMB* b, uint32_t* dir, uint32_t* before) {
     *before = page_before;
 }
 
+// The record of a line that begins in the current page (p, its memory):
+// a reader that goes back a few lines, or skips ahead within the page,
+// needs no directory.
+bool in_current_page(const VMB* b, const uint8_t* p, uint32_t line, uint32_t* off) {
+    const uint32_t used = used_of(p);
+    if (line > b->cur_line) {
+        uint32_t o = b->rec_off, ln = b->cur_line;
+        while (ln < line) {
+            o += kHdr + len_of(p, o);
+            if (o >= used)
+                return false;
+            ++ln; // only the first record of a page can be a continuation
+        }
+        *off = o;
+        return true;
+    }
+    if (p[b->rec_off] & 1)
+        return false; // the current line began in an earlier page
+    uint32_t starts = 0;
+    for (uint32_t o = VM_PAGE_HDR; o < b->rec_off; o += kHdr + len_of(p, o))
+        starts += (p[o] & 1) ? 0 : 1;
+    if (b->cur_line - line > starts)
+        return false;
+    uint32_t o = VM_PAGE_HDR;
+    if (p[o] & 1)
+        o += kHdr + len_of(p, o);
+    for (uint32_t k = starts - (b->cur_line - line); k; --k)
+        o += kHdr + len_of(p, o);
+    *off = o;
+    return true;
+}
+
 } // namespace
 
 bool seek(VMB* b, uint32_t line, int64_t column) {
@@ -743,6 +775,13 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
                 pid = 0;
             }
         }
+    }
+    if (!pid && b->page_id && b->cur_line) {
+        p = cur_page(b); // looking for the next line may have fetched pages
+        if (!p)
+            return false;
+        if (in_current_page(b, p, line, &off))
+            pid = b->page_id;
     }
     if (!pid) {
         // The directory is summed from the current directory page when the
