@@ -99,11 +99,18 @@ bool find_entry(VMB* b, uint32_t page, Loc* out) {
         uintptr_t base = uintptr_t(d + VM_DIR_HDR);
         uintptr_t e = uintptr_t(b->dir_entry);
         uint32_t n = d_count(d);
-        if (b->dir_entry && e >= base && e < base + VM_DIR_ENTRY * n && (e - base) % VM_DIR_ENTRY == 0 &&
-            rd32(b->dir_entry) == page) {
-            out->dir = b->dir_cur;
-            out->idx = int((e - base) / VM_DIR_ENTRY);
-            return true;
+        if (b->dir_entry && e >= base && e < base + VM_DIR_ENTRY * n && (e - base) % VM_DIR_ENTRY == 0) {
+            // The remembered entry, or (a reader moving on page by page)
+            // one of its neighbours.
+            int idx = int((e - base) / VM_DIR_ENTRY);
+            for (int k : {idx, idx + 1, idx - 1})
+                if (k >= 0 && k < int(n) && rd32(d_ent(d, k)) == page) {
+                    out->dir = b->dir_cur;
+                    out->idx = k;
+                    if (k != idx)
+                        remember(b, *out);
+                    return true;
+                }
         }
         uint32_t prev = d_prev(d), next = d_next(d);
         if (scan_dir(b->dir_cur, page, out) || scan_dir(next, page, out) || scan_dir(prev, page, out)) {
