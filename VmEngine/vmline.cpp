@@ -363,9 +363,12 @@ int vm_line_texts(VMB* b, int line, int max, const char** texts, int* lengths) {
         last = rec;
         rec = end;
     }
-    // Left at the start of the last line handed out, so that asking for the
-    // lines after it goes on from here.
-    if (n > 0) {
+    // A batch that took the page's last line leaves the position at the
+    // start of that line, so that asking for the lines after it goes on into
+    // the next page from here; one that stopped short stays at its first
+    // line, from which both its lines and the ones after are a walk within
+    // the page.
+    if (n > 0 && rec >= used) {
         b->cur_line += uint32_t(n - 1);
         b->cur_col = 0;
         b->rec_off = last;
