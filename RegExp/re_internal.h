@@ -3,6 +3,7 @@
 // not part of the engine's public interface.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "RegExp/regexp.h"
@@ -200,6 +201,19 @@ struct Walker {
     // 1 when the group opening at `node` with the rest of the program can
     // match at `pos`, 0 when not, -1 too complex.
     int GroupMatches(int node, int pos, int line, int mode);
+};
+
+// Lends a text and its walker (and a line window) the storage the last
+// search on this thread left, emptied, and keeps theirs for the next one
+// when it ends: searches made one after another allocate nothing each.
+struct LentStorage {
+    Text& t;
+    Walker& w;
+    std::string* win;
+    LentStorage(Text& text, Walker& walker, std::string* window = nullptr);
+    ~LentStorage();
+    LentStorage(const LentStorage&) = delete;
+    LentStorage& operator=(const LentStorage&) = delete;
 };
 
 // Sizes the walker's memo for its program.

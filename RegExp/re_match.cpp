@@ -658,6 +658,53 @@ void InitMemo(Walker& w) {
 
 using namespace re;
 
+namespace {
+
+// The storage of the last search on this thread: a caller that searches
+// line after line makes no allocation per call.
+struct SearchStorage {
+    std::vector<int> starts, ends;
+    std::vector<uint64_t> memo;
+    std::vector<Walker::Frame> stack;
+    std::string window;
+};
+thread_local SearchStorage g_search_storage;
+
+void swap_storage(Text& t, Walker& w, std::string* window) {
+    SearchStorage& s = g_search_storage;
+    t.starts.swap(s.starts);
+    t.ends.swap(s.ends);
+    w.memo.bits.swap(s.memo);
+    w.stack.swap(s.stack);
+    if (window) window->swap(s.window);
+}
+
+} // namespace
+
+LentStorage::LentStorage(Text& text, Walker& walker, std::string* window)
+    : t(text), w(walker), win(window) {
+    swap_storage(t, w, win);
+    t.starts.clear();
+    t.ends.clear();
+    w.memo.bits.clear();
+    w.stack.clear();
+    if (win) win->clear();
+}
+
+LentStorage::~LentStorage() {
+    swap_storage(t, w, win);
+    // What one large search grew is not kept for all later ones.
+    constexpr size_t kKeepBytes = size_t(1) << 20;
+    SearchStorage& s = g_search_storage;
+    if (s.window.capacity() > kKeepBytes) std::string().swap(s.window);
+    if (s.memo.capacity() * sizeof(uint64_t) > kKeepBytes) std::vector<uint64_t>().swap(s.memo);
+    if (s.stack.capacity() * sizeof(Walker::Frame) > kKeepBytes) std::vector<Walker::Frame>().swap(s.stack);
+    if (s.starts.capacity() * sizeof(int) > kKeepBytes) {
+        std::vector<int>().swap(s.starts);
+        std::vector<int>().swap(s.ends);
+    }
+}
+
 int RegexMatchRange(const RE_NODE* program, const char* text, int length, int scan_start,
                     int* groups, int flags) {
     if (!program || !text || length < 1) return 0;
@@ -665,10 +712,11 @@ int RegexMatchRange(const RE_NODE* program, const char* text, int length, int sc
     if (!f || scan_start < 0 || scan_start > length) return 0;
     int mode = (flags & RE_S_CASE) ? 1 : 0;
     Text t;
+    Walker w(f, &t);
+    LentStorage lent(t, w);
     t.buf = text;
     t.starts.push_back(0);
     t.ends.push_back(length);
-    Walker w(f, &t);
     InitMemo(w);
     Result r;
     int found = 0, s = scan_start;
