@@ -1,6 +1,7 @@
 // Keyboard macros: recording, playing, the text form and "Buffer m".
 #include "commands/kbmacro.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "VmEngine/vm.h"
@@ -22,9 +23,28 @@ enum : uint32_t {
     kInsertOptions = VM_CMP_NOCASE | VM_CMP_FIRST_TAB | VM_CMP_NO_DUP,
 };
 
-void quote_text(std::string& out, const std::vector<int32_t>& chars) {
+bool starts_param(const std::vector<int32_t>& chars) {
+    static const char kParam[] = "param=";
+    if (chars.size() < 6)
+        return false;
+    for (size_t i = 0; i < 6; ++i)
+        if (std::tolower(chars[i] & 0xFF) != kParam[i])
+            return false;
+    return true;
+}
+
+// A quoted run of characters. Typed text that begins with "param=" starts
+// with its first character escaped outside the quotes, so that it does not
+// read back as a parameter text.
+void quote_text(std::string& out, const std::vector<int32_t>& chars, bool typed) {
+    size_t i = 0;
+    if (typed && starts_param(chars)) {
+        out += '\\';
+        out += char(chars[0]);
+        i = 1;
+    }
     out += '"';
-    for (size_t i = 0; i < chars.size(); ++i) {
+    for (; i < chars.size(); ++i) {
         char c = char(chars[i]);
         if (c == '"') {
             out += "\\\"";
@@ -128,7 +148,7 @@ const std::string& CMacroMgr::BuildText() {
         if (run.empty())
             return;
         std::string q;
-        quote_text(q, run);
+        quote_text(q, run, true);
         item(q);
         run.clear();
     };
@@ -140,7 +160,7 @@ const std::string& CMacroMgr::BuildText() {
             for (++i; i < ids_.size() && ids_[i] != K_SEQ_PARAM_CLOSE && ids_[i] != K_SEQ_END; ++i)
                 param.push_back(ids_[i]);
             std::string q;
-            quote_text(q, param);
+            quote_text(q, param, false);
             item("\"param=" + q.substr(1));
             if (i < ids_.size() && ids_[i] == K_SEQ_END)
                 break;
