@@ -267,14 +267,18 @@ int KeyBinding_Set(const uint8_t* keys, int key_count, const int* commands, int 
     return KB_DONE;
 }
 
-int KeyBinding_Assign(const char* key_text, const int* commands, int command_count) {
-    uint8_t keys[64];
+int KeyBinding_TextToKeys(const char* key_text, uint8_t* keys, int max) {
     KeyTranslateRequest req;
     req.op = 0;
     req.text = key_text;
     req.keys_out = keys;
-    req.keys_max = int(sizeof keys);
-    int n = Key_Translate(req);
+    req.keys_max = max;
+    return Key_Translate(req);
+}
+
+int KeyBinding_Assign(const char* key_text, const int* commands, int command_count) {
+    uint8_t keys[64];
+    int n = KeyBinding_TextToKeys(key_text, keys, int(sizeof keys));
     if (n < 0)
         return KB_TEXT_ERROR;
     if (n == 0)

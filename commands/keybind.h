@@ -93,6 +93,9 @@ int KeyBinding_Set(const uint8_t* keys, int key_count, const int* commands, int 
 // binding with replace; 8 is reported with string 442 and the key text.
 int KeyBinding_Assign(const char* key_text, const int* commands, int command_count);
 int KeyBinding_AssignOne(const char* key_text, int command);
+// The keys of a key text through "Key_Translate" (keys: max bytes, at least
+// 62): their number (counted past max), or -1 when the text is not keys.
+int KeyBinding_TextToKeys(const char* key_text, uint8_t* keys, int max);
 
 // The next single-command entry of `command` from index start; its index, or
 // -1. *key_count, keys (31 bytes) and *flags get its data (each may be null).

@@ -193,14 +193,14 @@ int K_cmd_run_step(K_cmd_sequence* seq, void* view, K_cmd_params* params) {
 int K_cmd_run_sequence(K_cmd_sequence* seq, void* view, K_cmd_params* params) {
     CMacroMgr* macros = GetMacroManager();
     g_hit_macro_play = false;
+    struct Restore {
+        int saved;
+        ~Restore() { g_input_flags = saved; }
+    } restore{g_input_flags};
     if (params) {
         params->char_flag = 1;
         g_input_flags = params->kind > 0 ? 256 : 0;
     }
-    struct Restore {
-        int saved;
-        ~Restore() { g_input_flags = saved; }
-    } restore{0};
     seq->cursor = seq->start;
     while (*seq->cursor != -1) {
         int id = *seq->cursor;

@@ -180,12 +180,7 @@ void KeysTest::TearDown() {
 
 std::vector<uint8_t> Keys(const char* text) {
     uint8_t keys[64];
-    KeyTranslateRequest req;
-    req.op = 0;
-    req.text = text;
-    req.keys_out = keys;
-    req.keys_max = int(sizeof keys);
-    int n = Key_Translate(req);
+    int n = KeyBinding_TextToKeys(text, keys, int(sizeof keys));
     EXPECT_GT(n, 0) << text;
     return n > 0 ? std::vector<uint8_t>(keys, keys + n) : std::vector<uint8_t>();
 }
