@@ -2,6 +2,8 @@
 // mouse-wheel set-up.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "commands/keytrans.h"
 #include "opsys/shell_outlets.h"
 
@@ -73,7 +75,7 @@ int InitMouseWheel() {
             if (RegQueryValueExA(key, "WheelScrollLines", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
                     ERROR_SUCCESS && type == REG_SZ) {
                 text[size < sizeof text ? size : sizeof text - 1] = '\0';
-                lines = atoi(text);
+                lines = std::atoi(text);
             }
             RegCloseKey(key);
         }

@@ -465,6 +465,15 @@ TEST_F(Translate, DefaultKeyboardMovesTheCaret) {
     g_keys.ctrl = true;
     EXPECT_EQ(TranslateKeyMessage(K_WM_CHAR, 26, 1, 0), 1);
     EXPECT_EQ(g_runs.back(), 450);
+    // Reading the keyboard again replaces the top table: a binding made
+    // since is gone, the file's are back.
+    g_keys.ctrl = false;
+    ASSERT_EQ(Bind({0, 123}, 412), 0);
+    EXPECT_EQ(RunKeyboardOpenHook(0, 0, 0), 1);
+    EXPECT_EQ(KeyTable_Top(), 0);
+    uint8_t f12[] = {0, 123};
+    EXPECT_EQ(KeyBinding_Set(f12, 2, nullptr, 0, 0), KB_NOT_BOUND);
+    EXPECT_GE(KeyBinding_FindCommand(0, 408, nullptr, nullptr, nullptr), 0);
 }
 
 } // namespace
