@@ -15,6 +15,10 @@ constexpr unsigned kIdsEnterMaxChars = 61706;
 
 // The dialog object whose window this thread is creating right now.
 thread_local Dialog* t_creating_dialog = nullptr;
+// The innermost modal dialog running on this thread: a dialog opened from it
+// without a parent belongs to it, whichever window the desktop calls active
+// (activation is shared with other processes and can lag behind).
+thread_local Dialog* t_modal_top = nullptr;
 } // namespace
 
 // ---- data exchange ----
@@ -262,7 +266,7 @@ INT_PTR Dialog::DoModal() {
     if (!owner) {
         // The window the user works in (a dialog that opens this one, say),
         // else the thread's main window.
-        HWND active = GetActiveWindow();
+        HWND active = t_modal_top && t_modal_top->hwnd() ? t_modal_top->hwnd() : GetActiveWindow();
         Thread* t = Thread::Current();
         Application* app = Application::Current();
         owner = active && IsWindowEnabled(active) ? active
@@ -282,8 +286,11 @@ INT_PTR Dialog::DoModal() {
     if (disabled_owner) ::EnableWindow(owner, FALSE);
     if (hwnd() && modal_) ShowWindow(SW_SHOWNORMAL);
     in_loop_ = true;
+    Dialog* outer = t_modal_top;
+    t_modal_top = this;
     // EndDialog in OnInitDialog has ended it already.
     if (hwnd() && modal_) RunModalLoop();
+    t_modal_top = outer;
     in_loop_ = false;
     if (disabled_owner) {
         ::EnableWindow(owner, TRUE);
