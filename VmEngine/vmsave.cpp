@@ -118,9 +118,11 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
     struct Sink {
         buf_stream* out;
         bool failed = false;
+        bool ends_in_cr = false; // the last byte of the line written so far
         static bool put(void* ctx, const uint8_t* text, uint32_t n) {
             Sink* s = static_cast<Sink*>(ctx);
             s->failed = !put_bytes(s->out, text, n);
+            if (n) s->ends_in_cr = text[n - 1] == '\r';
             return !s->failed;
         }
     } sink{out};
@@ -134,12 +136,20 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
         uint32_t want = 0xFFFFFFFFu; // to the end of the line
         if (line == to && to_col >= 0) want = to_col > col ? static_cast<uint32_t>(to_col - col) : 0;
         uint32_t got = 0;
+        sink.ends_in_cr = false;
         if (want && !vmi::text_out(b, want, &Sink::put, &sink, &got)) {
             result = sink.failed ? VMB_SR_WRITE : VMB_SR_LINE;
             break;
         }
-        if ((line < to || last_break) && !put_bytes(out, eol, eol_len))
+        // A CR that ends a line's text would read back as part of the break
+        // (CR LF) or, at the end of the file, be dropped. A CR in front of
+        // the break keeps it text: CR LF as the break, a second CR at the end.
+        if (line < to || last_break) {
+            if (sink.ends_in_cr ? !put_bytes(out, "\r\n", 2) : !put_bytes(out, eol, eol_len))
+                result = VMB_SR_WRITE;
+        } else if (sink.ends_in_cr && !(flags & VMB_SAVE_KEEP_OPEN) && !put_bytes(out, "\r", 1)) {
             result = VMB_SR_WRITE;
+        }
     }
     if (saved.line != 0 && saved.line <= b->line_count) vmi::restore_pos(b, saved);
     else vmi::clear_pos(b);

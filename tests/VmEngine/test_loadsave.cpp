@@ -81,6 +81,11 @@ TEST_F(LoadSave, LineEndsAndRoundTrip) {
          "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"},
         {"lone cr is text", "a\rb\r\n\rc\r\n", {"a\rb", "\rc"}, true, false, "a\rb\r\n\rc\r\n"},
         {"cr at end", "x\r\ny\r", {"x", "y"}, false, false, "x\r\ny"},
+        // A line whose text ends in CR keeps it: its break is written as CR LF
+        // even in an LF file, and without a break a second CR closes it.
+        {"cr ending a line, lf file", "a\nb\nc\r\r\n", {"a", "b", "c\r"}, true, true, "a\nb\nc\r\r\n"},
+        {"cr ending the unterminated last line", "a\nb\r\r", {"a", "b\r"}, false, true, "a\nb\r\r"},
+        {"line of a lone cr", "\r\r\na\n\n", {"\r", "a", ""}, true, true, "\r\r\na\n\n"},
         {"empty", "", {}, true, true, ""},
         {"one break", "\r\n", {""}, true, false, "\r\n"},
         {"nul bytes", std::string("a\0b\r\n\0\r\n", 8), {std::string("a\0b", 3), std::string("\0", 1)},
