@@ -206,7 +206,7 @@ TEST_F(LoadSave, LoadedPagesAreLaidOutAsEditedOnes) {
 TEST_F(LoadSave, EditsBeyondTheLinesRead) {
     struct Case {
         const char* name;
-        int line;
+        int line;   // -1: vm_append_line; -n: vm_insert_line after line n-1
         bool field; // vm_put_field instead of vm_replace_line
         std::string saved;
     } cases[] = {
@@ -214,6 +214,9 @@ TEST_F(LoadSave, EditsBeyondTheLinesRead) {
         {"replace the last line", 3, false, "a\r\nb\r\nX\r\n"},
         {"replace past the end", 5, false, "a\r\nb\r\nc\r\n\r\nX\r\n"},
         {"field of line 2", 2, true, "a\r\nX;\r\nc\r\n"},
+        {"append", -1, false, "a\r\nb\r\nc\r\nX\r\n"},
+        {"insert after line 2", -3, false, "a\r\nb\r\nX\r\nc\r\n"},
+        {"insert after the last line", -4, false, "a\r\nb\r\nc\r\nX\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -221,7 +224,9 @@ TEST_F(LoadSave, EditsBeyondTheLinesRead) {
         WriteFileBytes(src, "a\r\nb\r\nc\r\n");
         VMB* b = Load(src);
         ASSERT_EQ(0, vm_last_ln(b));
-        if (c.field) ASSERT_EQ(1, vm_put_field(b, ';', c.line, 0, "X"));
+        if (c.line == -1) ASSERT_EQ(4, vm_append_line(b, "X"));
+        else if (c.line < 0) ASSERT_EQ(-c.line, vm_insert_line(b, -c.line - 1, "X", 1));
+        else if (c.field) ASSERT_EQ(1, vm_put_field(b, ';', c.line, 0, "X"));
         else ASSERT_EQ(1, vm_replace_line(b, c.line, "X", 1, 1));
         EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
         EXPECT_EQ(c.saved, ReadFileBytes(dst));
