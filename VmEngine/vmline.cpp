@@ -18,12 +18,7 @@ using namespace vmi;
 
 namespace {
 
-struct Lock {
-    Lock() { vm_lock(1); }
-    ~Lock() { vm_lock(0); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-};
+using Lock = VmGuard;
 
 constexpr uint32_t kMaxReserve = VM_PAGE_SIZE - VM_PAGE_HDR - VM_LINE_HDR;
 constexpr uint32_t kCompareMax = 4096;

@@ -31,13 +31,6 @@ void copy_name(char* out, const char* text) {
     out[n] = 0;
 }
 
-char* heap_copy(const char* text) {
-    size_t n = std::strlen(text);
-    char* p = static_cast<char*>(std::malloc(n + 1));
-    if (p) std::memcpy(p, text, n + 1);
-    return p;
-}
-
 void forget_temp_record(VMB* b) {
     std::free(b->temp_name);
     b->temp_name = nullptr;
@@ -211,7 +204,7 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
             if (!make_temp_name(path, temp)) return VMB_SR_NO_TEMP_NAME;
             if (!(b->state & VM_ST_CLOSE_AT_EOF) && !(flags & VMB_SAVE_FORCE)) {
                 forget_temp_record(b);
-                b->temp_name = heap_copy(temp);
+                b->temp_name = vmi::heap_copy(temp);
             }
         }
     }
@@ -346,7 +339,8 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
 } // namespace
 
 int vmb_save_needed(VMB* buffer, uint32_t flags) {
-    if (!vmb_in_use(buffer)) return 0;
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     if ((buffer->state & VM_ST_TEMPCOPY) && !(buffer->state & VM_ST_UNSAVED) &&
         !(flags & VMB_SAVE_FORCE))
         return 0;
@@ -355,37 +349,33 @@ int vmb_save_needed(VMB* buffer, uint32_t flags) {
 
 uint32_t vmb_save(const char* path, char* temp_out, char* bak_out, VMB* buffer, int from_line,
                   int from_col, int to_line, int to_col, uint32_t flags) {
-    if (!vmb_in_use(buffer)) return VMB_SR_BAD_BUFFER;
-    vm_lock(1);
-    uint32_t r = save_locked(path, temp_out, bak_out, buffer, from_line, from_col, to_line,
-                             to_col, flags);
-    vm_lock(0);
-    return r;
+    vmi::BufferGuard g(buffer);
+    if (!g) return VMB_SR_BAD_BUFFER;
+    return save_locked(path, temp_out, bak_out, buffer, from_line, from_col, to_line, to_col,
+                       flags);
 }
 
 int vmb_backup_cleanup(VMB* buffer, int del) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     if (buffer->temp_name) {
         if (del) buf_file_remove(buffer->temp_name);
         forget_temp_record(buffer);
     }
     buffer->state &= ~VM_ST_TEMPCOPY;
-    vm_lock(0);
     return 1;
 }
 
 int vmb_path_record(VMB* buffer, int op, char* text) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     int r = 1;
     if (op == 1) {
         forget_temp_record(buffer);
-        if (text && *text) buffer->temp_name = heap_copy(text);
+        if (text && *text) buffer->temp_name = vmi::heap_copy(text);
     } else {
         copy_name(text, buffer->temp_name);
         r = buffer->temp_name ? 1 : 0;
     }
-    vm_lock(0);
     return r;
 }
