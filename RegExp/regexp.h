@@ -47,6 +47,9 @@ constexpr uint16_t RE_K_SELECT = 40; // 40-49: the reported match is tagged grou
 constexpr uint16_t RE_K_BRACKET = 0x100;
 constexpr uint16_t RE_K_OPEN = 0x200;
 constexpr uint16_t RE_K_CLOSE = 0x400;
+// TAGGED and GREEDY are one bit on purpose: a kind is either a bracket
+// (0x100) or a choice point (0x1000), never both, and the bit is read only
+// after the group is known, so each group gives it its own meaning.
 constexpr uint16_t RE_K_TAGGED = 0x800; // bracket: low byte is the group number 1-9
 constexpr uint16_t RE_K_CHOICE = 0x1000;
 constexpr uint16_t RE_K_GREEDY = 0x800; // choice: try the element first

@@ -16,22 +16,7 @@ namespace {
 
 int g_line_end_param = 0;
 
-struct Lock {
-    Lock() { vm_lock(1); }
-    ~Lock() { vm_lock(0); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-};
-
-char* heap_copy(const char* s) {
-    if (!s || !*s)
-        return nullptr;
-    size_t n = std::strlen(s) + 1;
-    char* p = static_cast<char*>(std::malloc(n));
-    if (p)
-        std::memcpy(p, s, n);
-    return p;
-}
+using Lock = VmGuard;
 
 // Names compare without regard to case; the lengths must agree.
 bool same_name(const char* a, const char* b) {
@@ -61,7 +46,7 @@ VMB* create_slot(uint32_t type, const char* name) {
             continue;
         std::memset(b, 0, sizeof *b);
         b->type = type | VMB_T_INUSE;
-        b->name = heap_copy(name);
+        b->name = vmi::heap_copy(name);
         b->mark_line = 1;
         b->seq = 1;
         recompute_highest();
@@ -169,6 +154,16 @@ VMB* vms_next_buffer(VMB* slot) {
 
 // ---- Buffers ---------------------------------------------------------------
 
+char* vmi::heap_copy(const char* s) {
+    if (!s || !*s)
+        return nullptr;
+    size_t n = std::strlen(s) + 1;
+    char* p = static_cast<char*>(std::malloc(n));
+    if (p)
+        std::memcpy(p, s, n);
+    return p;
+}
+
 int vmb_in_use(const void* p) {
     VMS* s = g_vms;
     if (!s || !p)
@@ -271,7 +266,7 @@ int vmb_set_name(VMB* b, const char* name) {
     Lock lk;
     if (!vmb_in_use(b))
         return 0;
-    char* copy = heap_copy(name);
+    char* copy = vmi::heap_copy(name);
     if (name && *name && !copy)
         return 0;
     std::free(b->name);

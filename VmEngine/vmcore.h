@@ -130,4 +130,20 @@ bool text_out(VMB* b, uint32_t max, TextSink sink, void* ctx, uint32_t* got);
 // is wrong.
 std::string check_structure(VMB* b);
 
+// Holds vm_lock for a scope and validates the handle inside it, so that a
+// buffer closed by another thread between a test and the lock is never
+// touched. Test it before using the buffer.
+class BufferGuard {
+public:
+    explicit BufferGuard(const void* b) : guard_(), ok_(vmb_in_use(b) != 0) {}
+    explicit operator bool() const { return ok_; }
+
+private:
+    VmGuard guard_;
+    bool ok_;
+};
+
+// A malloc'ed copy of a name (freed with free); null for null or empty.
+char* heap_copy(const char* s);
+
 } // namespace vmi

@@ -18,12 +18,7 @@ using namespace vmi;
 
 namespace {
 
-struct Lock {
-    Lock() { vm_lock(1); }
-    ~Lock() { vm_lock(0); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-};
+using Lock = VmGuard;
 
 constexpr uint32_t kMaxReserve = VM_PAGE_SIZE - VM_PAGE_HDR - VM_LINE_HDR;
 constexpr uint32_t kCompareMax = 4096;
@@ -149,8 +144,18 @@ int set_line_field(VMB* b, uint32_t VMB::*field, int line) {
     return line;
 }
 
+// A line inserted after one the file has not reached yet would land in
+// front of the lines still to be read: read the file up to it first.
+void read_up_to(VMB* b, int after) {
+    if (after > 0 && !fully_read(b) && uint32_t(after) > b->line_count)
+        vm_map_line(b, after);
+}
+
 bool insert_line(VMB* b, int after, const char* text, int length, bool do_mark) {
-    if (!vmb_in_use(b) || !text || after < 0 || uint32_t(after) > b->line_count)
+    if (!vmb_in_use(b))
+        return false;
+    read_up_to(b, after);
+    if (!text || after < 0 || uint32_t(after) > b->line_count)
         return false;
     uint32_t n = length < 0 ? uint32_t(std::strlen(text)) : uint32_t(length);
     if (!new_line(b, uint32_t(after), 0))
@@ -429,6 +434,8 @@ int vm_insert_line(VMB* b, int after, const char* text, int length) {
 char* vm_insert_line(VMB* b, int after, std::nullptr_t, int length) {
     Lock lk;
     // The caller writes the text in place, so it has to fit in one record.
+    if (vmb_in_use(b))
+        read_up_to(b, after);
     if (!vmb_in_use(b) || length < 0 || uint32_t(length) > kMaxReserve || after < 0 ||
         uint32_t(after) > b->line_count)
         return nullptr;
@@ -454,6 +461,9 @@ int vm_append_line_ex(VMB* b, const char* text, int do_mark) {
     Lock lk;
     if (!vmb_in_use(b))
         return 0;
+    // The end of the buffer is the end of the file.
+    if (!fully_read(b))
+        vm_read_lines(b, 0xFFFFFFFFu);
     int after = int(b->line_count);
     return insert_line(b, after, text, -1, do_mark != 0) ? after + 1 : 0;
 }

@@ -181,11 +181,8 @@ VmEofNotice vm_set_eof_notice(VmEofNotice fn) {
 }
 
 int vm_read_lines(VMB* buffer, uint32_t up_to_line) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
-    int r = read_lines_locked(buffer, up_to_line);
-    vm_lock(0);
-    return r;
+    vmi::BufferGuard g(buffer);
+    return g ? read_lines_locked(buffer, up_to_line) : 0;
 }
 
 int vmb_Stream_OpenEx(VMB* buffer, const char* path, uint32_t access, int* error) {
@@ -193,12 +190,17 @@ int vmb_Stream_OpenEx(VMB* buffer, const char* path, uint32_t access, int* error
     if (!vmb_in_use(buffer) || !path) return 0;
     buf_stream* s = buf_stream_create(path, access, error);
     if (!s) return 0;
-    vm_lock(1);
+    // The file is opened outside the lock; the buffer may have been closed
+    // meanwhile.
+    vmi::BufferGuard g(buffer);
+    if (!g) {
+        buf_stream_close(s);
+        return 0;
+    }
     if (buffer->stream) buf_stream_close(buffer->stream);
     buffer->stream = s;
     buffer->type |= VMB_T_FILE;
     buffer->state &= ~(VM_ST_FULLY_READ | VM_ST_LOAD_FAILED);
-    vm_lock(0);
     return 1;
 }
 
@@ -209,23 +211,21 @@ int vmb_Stream_Open(VMB* buffer, const char* path, const char* mode) {
 }
 
 int vmb_stream_close(VMB* buffer) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     buf_stream* s = buffer->stream;
     buffer->stream = nullptr;
-    int r = s ? buf_stream_close(s) : 1;
-    vm_lock(0);
-    return r;
+    return s ? buf_stream_close(s) : 1;
 }
 
 int vmb_has_stream(VMB* buffer) {
-    return vmb_in_use(buffer) && buffer->stream != nullptr ? 1 : 0;
+    vmi::BufferGuard g(buffer);
+    return g && buffer->stream != nullptr ? 1 : 0;
 }
 
 int vmb_stream_reset(VMB* buffer) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     if (buffer->stream) buf_stream_reset(buffer->stream);
-    vm_lock(0);
     return 1;
 }

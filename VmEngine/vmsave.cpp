@@ -31,13 +31,6 @@ void copy_name(char* out, const char* text) {
     out[n] = 0;
 }
 
-char* heap_copy(const char* text) {
-    size_t n = std::strlen(text);
-    char* p = static_cast<char*>(std::malloc(n + 1));
-    if (p) std::memcpy(p, text, n + 1);
-    return p;
-}
-
 void forget_temp_record(VMB* b) {
     std::free(b->temp_name);
     b->temp_name = nullptr;
@@ -118,9 +111,11 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
     struct Sink {
         buf_stream* out;
         bool failed = false;
+        bool ends_in_cr = false; // the last byte of the line written so far
         static bool put(void* ctx, const uint8_t* text, uint32_t n) {
             Sink* s = static_cast<Sink*>(ctx);
             s->failed = !put_bytes(s->out, text, n);
+            if (n) s->ends_in_cr = text[n - 1] == '\r';
             return !s->failed;
         }
     } sink{out};
@@ -134,12 +129,20 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
         uint32_t want = 0xFFFFFFFFu; // to the end of the line
         if (line == to && to_col >= 0) want = to_col > col ? static_cast<uint32_t>(to_col - col) : 0;
         uint32_t got = 0;
+        sink.ends_in_cr = false;
         if (want && !vmi::text_out(b, want, &Sink::put, &sink, &got)) {
             result = sink.failed ? VMB_SR_WRITE : VMB_SR_LINE;
             break;
         }
-        if ((line < to || last_break) && !put_bytes(out, eol, eol_len))
+        // A CR that ends a line's text would read back as part of the break
+        // (CR LF) or, at the end of the file, be dropped. A CR in front of
+        // the break keeps it text: CR LF as the break, a second CR at the end.
+        if (line < to || last_break) {
+            if (sink.ends_in_cr ? !put_bytes(out, "\r\n", 2) : !put_bytes(out, eol, eol_len))
+                result = VMB_SR_WRITE;
+        } else if (sink.ends_in_cr && !(flags & VMB_SAVE_KEEP_OPEN) && !put_bytes(out, "\r", 1)) {
             result = VMB_SR_WRITE;
+        }
     }
     if (saved.line != 0 && saved.line <= b->line_count) vmi::restore_pos(b, saved);
     else vmi::clear_pos(b);
@@ -201,7 +204,7 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
             if (!make_temp_name(path, temp)) return VMB_SR_NO_TEMP_NAME;
             if (!(b->state & VM_ST_CLOSE_AT_EOF) && !(flags & VMB_SAVE_FORCE)) {
                 forget_temp_record(b);
-                b->temp_name = heap_copy(temp);
+                b->temp_name = vmi::heap_copy(temp);
             }
         }
     }
@@ -336,7 +339,8 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
 } // namespace
 
 int vmb_save_needed(VMB* buffer, uint32_t flags) {
-    if (!vmb_in_use(buffer)) return 0;
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     if ((buffer->state & VM_ST_TEMPCOPY) && !(buffer->state & VM_ST_UNSAVED) &&
         !(flags & VMB_SAVE_FORCE))
         return 0;
@@ -345,37 +349,33 @@ int vmb_save_needed(VMB* buffer, uint32_t flags) {
 
 uint32_t vmb_save(const char* path, char* temp_out, char* bak_out, VMB* buffer, int from_line,
                   int from_col, int to_line, int to_col, uint32_t flags) {
-    if (!vmb_in_use(buffer)) return VMB_SR_BAD_BUFFER;
-    vm_lock(1);
-    uint32_t r = save_locked(path, temp_out, bak_out, buffer, from_line, from_col, to_line,
-                             to_col, flags);
-    vm_lock(0);
-    return r;
+    vmi::BufferGuard g(buffer);
+    if (!g) return VMB_SR_BAD_BUFFER;
+    return save_locked(path, temp_out, bak_out, buffer, from_line, from_col, to_line, to_col,
+                       flags);
 }
 
 int vmb_backup_cleanup(VMB* buffer, int del) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     if (buffer->temp_name) {
         if (del) buf_file_remove(buffer->temp_name);
         forget_temp_record(buffer);
     }
     buffer->state &= ~VM_ST_TEMPCOPY;
-    vm_lock(0);
     return 1;
 }
 
 int vmb_path_record(VMB* buffer, int op, char* text) {
-    if (!vmb_in_use(buffer)) return 0;
-    vm_lock(1);
+    vmi::BufferGuard g(buffer);
+    if (!g) return 0;
     int r = 1;
     if (op == 1) {
         forget_temp_record(buffer);
-        if (text && *text) buffer->temp_name = heap_copy(text);
+        if (text && *text) buffer->temp_name = vmi::heap_copy(text);
     } else {
         copy_name(text, buffer->temp_name);
         r = buffer->temp_name ? 1 : 0;
     }
-    vm_lock(0);
     return r;
 }

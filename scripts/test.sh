@@ -16,6 +16,8 @@ if [ "$QW_TEST_ARCH" = i686 ]; then wintests=win32; else wintests=win64; fi
 
 jobs=$(nproc)
 status=0
+echo "[test] include layers"
+python3 "$here/check-includes.py" "$root" || status=1
 echo "[test] Windows build ($wintests, $QW_TEST_ARCH) under Wine"
 qw_wine_server_up
 ctest --test-dir "$QW_BUILD_ROOT/$wintests" --output-on-failure -j "$jobs" || status=1

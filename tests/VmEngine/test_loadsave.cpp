@@ -81,6 +81,11 @@ TEST_F(LoadSave, LineEndsAndRoundTrip) {
          "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"},
         {"lone cr is text", "a\rb\r\n\rc\r\n", {"a\rb", "\rc"}, true, false, "a\rb\r\n\rc\r\n"},
         {"cr at end", "x\r\ny\r", {"x", "y"}, false, false, "x\r\ny"},
+        // A line whose text ends in CR keeps it: its break is written as CR LF
+        // even in an LF file, and without a break a second CR closes it.
+        {"cr ending a line, lf file", "a\nb\nc\r\r\n", {"a", "b", "c\r"}, true, true, "a\nb\nc\r\r\n"},
+        {"cr ending the unterminated last line", "a\nb\r\r", {"a", "b\r"}, false, true, "a\nb\r\r"},
+        {"line of a lone cr", "\r\r\na\n\n", {"\r", "a", ""}, true, true, "\r\r\na\n\n"},
         {"empty", "", {}, true, true, ""},
         {"one break", "\r\n", {""}, true, false, "\r\n"},
         {"nul bytes", std::string("a\0b\r\n\0\r\n", 8), {std::string("a\0b", 3), std::string("\0", 1)},
@@ -201,7 +206,7 @@ TEST_F(LoadSave, LoadedPagesAreLaidOutAsEditedOnes) {
 TEST_F(LoadSave, EditsBeyondTheLinesRead) {
     struct Case {
         const char* name;
-        int line;
+        int line;   // -1: vm_append_line; -n: vm_insert_line after line n-1
         bool field; // vm_put_field instead of vm_replace_line
         std::string saved;
     } cases[] = {
@@ -209,6 +214,9 @@ TEST_F(LoadSave, EditsBeyondTheLinesRead) {
         {"replace the last line", 3, false, "a\r\nb\r\nX\r\n"},
         {"replace past the end", 5, false, "a\r\nb\r\nc\r\n\r\nX\r\n"},
         {"field of line 2", 2, true, "a\r\nX;\r\nc\r\n"},
+        {"append", -1, false, "a\r\nb\r\nc\r\nX\r\n"},
+        {"insert after line 2", -3, false, "a\r\nb\r\nX\r\nc\r\n"},
+        {"insert after the last line", -4, false, "a\r\nb\r\nc\r\nX\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -216,7 +224,9 @@ TEST_F(LoadSave, EditsBeyondTheLinesRead) {
         WriteFileBytes(src, "a\r\nb\r\nc\r\n");
         VMB* b = Load(src);
         ASSERT_EQ(0, vm_last_ln(b));
-        if (c.field) ASSERT_EQ(1, vm_put_field(b, ';', c.line, 0, "X"));
+        if (c.line == -1) ASSERT_EQ(4, vm_append_line(b, "X"));
+        else if (c.line < 0) ASSERT_EQ(-c.line, vm_insert_line(b, -c.line - 1, "X", 1));
+        else if (c.field) ASSERT_EQ(1, vm_put_field(b, ';', c.line, 0, "X"));
         else ASSERT_EQ(1, vm_replace_line(b, c.line, "X", 1, 1));
         EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
         EXPECT_EQ(c.saved, ReadFileBytes(dst));

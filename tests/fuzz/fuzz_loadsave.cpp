@@ -77,8 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool lf = vm_state_flags(b, VM_OP_READ, VM_ST_LF) != 0;
     std::string want;
     for (int ln = 1; ln <= read; ++ln) {
-        want += model.lines[size_t(ln - 1)];
-        if (ln < read || !all || model.final_break) want += lf ? "\n" : "\r\n";
+        const std::string& line = model.lines[size_t(ln - 1)];
+        want += line;
+        // A CR ending the text stays text: CR LF after it, or a second CR.
+        const bool cr = !line.empty() && line.back() == '\r';
+        if (ln < read || !all || model.final_break) want += cr || !lf ? "\r\n" : "\n";
+        else if (cr) want += "\r";
     }
     if (!all) want.append(bytes, model.offsets[size_t(read)], std::string::npos);
     if (all) {
