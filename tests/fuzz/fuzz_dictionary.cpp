@@ -73,10 +73,8 @@ std::vector<Word> Model(const std::string& src, bool cs, std::vector<std::string
             for (int i = 1; i <= 10; ++i)
                 if (StrEqualNoCase(name.c_str(), ("User " + std::to_string(i)).c_str()))
                     g = static_cast<char>('0' + i - 1);
-            if (g) {
-                group = g;
-                continue;
-            }
+            if (g) group = g;
+            continue; // an unknown group is an error, not a word
         }
         if (group == 'l') {
             size_t eq = text.find('=');
