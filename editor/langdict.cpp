@@ -75,7 +75,9 @@ void report_line(const char* file, int line, unsigned id, const char* detail = n
 }
 
 // Reads one line of at most DICT_LINE_MAX characters; the rest of a longer
-// line is dropped. False at the end of the file.
+// line is dropped, and so are all its trailing CRs (a word stored with one
+// would lose it in the compiled file and never be found). False at the end
+// of the file.
 bool read_line(buf_stream* s, std::string& line) {
     line.clear();
     int c = buf_stream_getc(s, 1);
@@ -84,7 +86,7 @@ bool read_line(buf_stream* s, std::string& line) {
         if (line.size() < DICT_LINE_MAX) line.push_back(static_cast<char>(c));
         c = buf_stream_getc(s, 1);
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
