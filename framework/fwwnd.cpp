@@ -61,8 +61,10 @@ bool Window::Create(const char* class_name, const char* title, DWORD style,
     if (hwnd_) return false;
     Window* outer = t_creating;
     t_creating = this;
+    in_create_ = true;
     HWND h = CreateWindowExA(ex_style, class_name, title, style, x, y, cx, cy,
                              parent, menu, GetModuleHandleA(nullptr), nullptr);
+    in_create_ = false;
     t_creating = outer;
     if (!h) {
         // A window that failed during WM_NCCREATE/WM_CREATE is gone already.
@@ -317,7 +319,7 @@ LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         // do not come back to an object that is about to go.
         if (prev_proc_) UnsubclassWindow();
         else Detach();
-        PostNcDestroy();
+        if (!in_create_) PostNcDestroy();
     }
     return r;
 }

@@ -113,10 +113,12 @@ protected:
     // The idle update of this window's controls or bars; wParam of
     // IdleUpdateMessage. The default does nothing.
     virtual void OnIdleUpdateCmdUI(bool disable_if_no_handler) { (void)disable_if_no_handler; }
-    // The previous procedure of a subclassed window, or DefWindowProc.
-    LRESULT DefaultProc(UINT msg, WPARAM wp, LPARAM lp);
+    // The previous procedure of a subclassed window, or DefWindowProc
+    // (frames override it with the MDI default procedures).
+    virtual LRESULT DefaultProc(UINT msg, WPARAM wp, LPARAM lp);
     // Called once the window is gone (after WM_NCDESTROY); an object that
-    // owns itself deletes itself here.
+    // owns itself deletes itself here. A window that fails while Create
+    // runs does not come here: the caller of Create still owns the object.
     virtual void PostNcDestroy() {}
 
 private:
@@ -127,6 +129,7 @@ private:
 
     HWND hwnd_ = nullptr;
     WNDPROC prev_proc_ = nullptr;
+    bool in_create_ = false;
 };
 
 } // namespace fw
