@@ -6,5 +6,6 @@ target_sources(editor PRIVATE
 if(NOT QW_HOST)
   target_sources(editor PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/stylesheet.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/qwdoc.cpp
   )
 endif()

@@ -89,23 +89,23 @@ bool read_line(buf_stream* s, std::string& line) {
 
 char class_letter(int cls) {
     switch (cls) {
-    case TOKEN_KEYWORD: return 'K';
-    case TOKEN_TYPE: return 'T';
-    case TOKEN_PREPROCESSOR: return 'P';
+    case DICT_KEYWORD: return 'K';
+    case DICT_TYPE: return 'T';
+    case DICT_PREPROCESSOR: return 'P';
     default:
-        if (cls >= TOKEN_USER_1 && cls < TOKEN_USER_1 + 10) return static_cast<char>('0' + cls - TOKEN_USER_1);
+        if (cls >= DICT_USER_1 && cls < DICT_USER_1 + 10) return static_cast<char>('0' + cls - DICT_USER_1);
         return 0;
     }
 }
 
 int class_token(char letter) {
     switch (letter) {
-    case 'K': case 'c': return TOKEN_KEYWORD;
-    case 'T': return TOKEN_TYPE;
-    case 'P': return TOKEN_PREPROCESSOR;
+    case 'K': case 'c': return DICT_KEYWORD;
+    case 'T': return DICT_TYPE;
+    case 'P': return DICT_PREPROCESSOR;
     default:
-        if (letter >= '0' && letter <= '9') return TOKEN_USER_1 + (letter - '0');
-        return TOKEN_OTHER_CLASS;
+        if (letter >= '0' && letter <= '9') return DICT_USER_1 + (letter - '0');
+        return DICT_OTHER_CLASS;
     }
 }
 
@@ -647,10 +647,10 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
                            int text_size) {
     const CLanguageSpec* s = FindLanguageSpec(index);
     if (!s) return 0;
-    if (!word || length <= 0) return TOKEN_NOT_FOUND;
+    if (!word || length <= 0) return DICT_NOT_FOUND;
     VmGuard guard;
     Section sec;
-    if (!section_of(index, sec)) return TOKEN_NOT_FOUND;
+    if (!section_of(index, sec)) return DICT_NOT_FOUND;
     bool cs = s->flags & LANG_F_CASE;
     std::string key = cs ? std::string(word, static_cast<size_t>(length)) : lower_copy(word, static_cast<size_t>(length));
     char want = class_letter(cls);
@@ -675,7 +675,7 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
                 if (text_out && text_size > 0)
                     CopyStringBounded(text_out, std::string(stored + key.size() + 1, stored_len - key.size() - 1).c_str(),
                                       static_cast<size_t>(text_size - 1));
-                return TOKEN_KEYWORD;
+                return DICT_KEYWORD;
             }
             if (same && letter != 'c' && stored_len == key.size()) {
                 if (text_out && text_size > 0)
@@ -685,7 +685,7 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
         }
         pos = end + 1;
     }
-    return TOKEN_NOT_FOUND;
+    return DICT_NOT_FOUND;
 }
 
 int LookupLanguageKeyword(char* word, int index, int cls, char* text_out, int text_size) {

@@ -23,12 +23,12 @@ enum : int {
 
 // Token classes of dictionary words.
 enum : int {
-    TOKEN_PREPROCESSOR = 308,
-    TOKEN_TYPE = 318,
-    TOKEN_KEYWORD = 319,
-    TOKEN_NOT_FOUND = 320,
-    TOKEN_OTHER_CLASS = 324,
-    TOKEN_USER_1 = 325,        // ... TOKEN_USER_1 + 9 for "User 10"
+    DICT_PREPROCESSOR = 308,
+    DICT_TYPE = 318,
+    DICT_KEYWORD = 319,
+    DICT_NOT_FOUND = 320,
+    DICT_OTHER_CLASS = 324,
+    DICT_USER_1 = 325,        // ... DICT_USER_1 + 9 for "User 10"
 };
 
 // The word hash of the compiled form (0..0x3FFF); the bucket is hash % 997.

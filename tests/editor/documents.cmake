@@ -15,4 +15,8 @@ if(NOT QW_HOST)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_stylesheet.cpp ${_doc_env} ${_doc_strings}
     LIBS editor)
   target_compile_definitions(test_stylesheet PRIVATE QW_CONFIG_DIR="${CMAKE_SOURCE_DIR}/config")
+  qw_test(test_qwdoc
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_qwdoc.cpp ${_doc_env} ${_doc_strings}
+    LIBS editor)
+  target_compile_definitions(test_qwdoc PRIVATE QW_CONFIG_DIR="${CMAKE_SOURCE_DIR}/config")
 endif()

@@ -1,0 +1,240 @@
+#pragma once
+// The editor's document: one per open file, named internal buffer or
+// attached engine buffer. It owns no text: it holds the engine buffer, binds
+// itself to it as its owner, chooses the buffer's style sheet, and maps the
+// framework's path, title and modified state onto the buffer's name and
+// state flags, so that every view of the document and the engine see one
+// state.
+//
+// Open-mode word: the low 16 bits are file-open flags handed to the
+// engine's stream open; the high bits are the DOC_OPEN_* bits below.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct VMB;
+class CStyleSheet;
+class CQWDoc;
+
+enum : uint32_t {
+    DOC_OPEN_READWRITE = 0x2,
+    DOC_OPEN_DENY_WRITE = 0x20,
+    DOC_OPEN_SHARE_ALL = 0x40,
+    DOC_OPEN_CREATE = 0x1000,
+    DOC_OPEN_NO_REPORT = 0x10000,     // no not-found message and no error report
+    DOC_OPEN_OFFER_CREATE = 0x20000,  // offer to create a missing file
+    DOC_OPEN_QUIET = 0x40000,         // no question, no report (with 0x20000: create)
+    DOC_OPEN_NO_READONLY = 0x80000,   // no read-only fallback when writing is refused
+    DOC_OPEN_HIDDEN = 0x100000,       // hidden document, no recent-file entry
+    DOC_OPEN_NO_BOOKMARKS = 0x200000, // do not restore the file's bookmarks
+    DOC_OPEN_EDITOR_BITS = 0x7FF0000,
+    DOC_OPEN_RESTING = 0x22,          // the open mode between opens
+};
+
+// Buffer state flags the document reads and writes (the others are the
+// engine's: 0x100 read to the end, 0x200 final line break, 0x400 LF ends).
+enum : uint32_t {
+    DOC_ST_EDITED = 0x1,
+    DOC_ST_SAVE_FLAGGED = 0x8,
+    DOC_ST_REMOVE_BACKUP = 0x10,
+    DOC_ST_VIEW_MODE = 0x20,
+    DOC_ST_CREATED_EMPTY = 0x1000,    // created empty on open; deleted unless saved
+    DOC_ST_IDLE_WORK = 0x8000,
+    DOC_ST_TYPED = 0x20000,
+    DOC_ST_LOCK_RELEASED = 0x40000,
+    DOC_ST_WAS_VIEW_MODE = 0x80000,
+};
+
+enum : int {
+    DOC_TEMPLATE_TEXT = 131,
+    DOC_TEMPLATE_OUTPUT = 132,
+    DOC_HINT_STYLE = 1,               // view update hints
+    DOC_HINT_CLEARED = 4,
+    DOC_HINT_LEXICAL = 128,
+    DOC_EVENT_OPENED = 8,
+};
+
+// The opened event's record.
+struct DocOpenedEvent {
+    CQWDoc* document;
+    const char* path;
+    uint32_t open_mode;
+    int hidden;
+};
+
+// The services of other parts the document calls; each may be null.
+struct QWDocHooks {
+    // Document events of interpreter programs (8 opened).
+    void (*fire_event)(CQWDoc* doc, int event, const void* record);
+    // Views: notify every view of a document (except one) with a hint.
+    void (*update_views)(CQWDoc* doc, void* except, int hint);
+    // View flag word of a view (0x1: a view of a hidden open); the current
+    // active text view; hides the mouse pointer while typing.
+    unsigned (*view_flags)(void* view);
+    void* (*current_text_view)();
+    void (*hide_pointer)(void* view);
+    // Numbered-bookmark table of a document: create and free.
+    void* (*bookmarks_create)(CQWDoc* doc);
+    void (*bookmarks_free)(void* table);
+    void (*restore_bookmarks)(CQWDoc* doc);
+    // The document-information worker and the source browser.
+    void (*queue_doc_info)(CQWDoc* doc);
+    int (*browser_queue)(const char* path, int partial);
+    int (*browser_queue_file_id)(void* database, int file_id);
+    int (*is_browsable_language)(int language);
+    void (*browser_build)(int start);
+    // Refills a context list of the active view (kinds 102, 103).
+    void (*refill_context_list)(CQWDoc* doc, int kind);
+    // Seconds on the start-up stopwatch.
+    int (*stopwatch)();
+    // Recent-file list.
+    void (*add_recent)(const char* path);
+};
+void SetQWDocHooks(const QWDocHooks* hooks);
+
+// Interim stand-in for the framework's document base: the framework members
+// the document uses (title, path name, template, views, auto-delete). It is
+// replaced by the framework's document class when that lands; nothing else
+// builds on it.
+class CQWDocFrameworkStandIn {
+public:
+    CQWDocFrameworkStandIn();
+    virtual ~CQWDocFrameworkStandIn();
+    CQWDocFrameworkStandIn(const CQWDocFrameworkStandIn&) = delete;
+    CQWDocFrameworkStandIn& operator=(const CQWDocFrameworkStandIn&) = delete;
+
+    virtual void SetPathName(const char* path, int add_to_mru);
+    virtual int IsModified();
+    virtual void SetModifiedFlag(int modified);
+    virtual int OnNewDocument();
+    virtual int OnOpenDocument(const char* path);
+    virtual void DeleteContents();
+    virtual void OnIdle();
+
+    int m_TemplateId = DOC_TEMPLATE_TEXT;
+    std::string m_strTitle;
+    std::string m_strPathName;
+    std::vector<void*> m_Views;
+    bool m_bAutoDelete = true;
+    bool m_bEmbedded = false;
+    int m_bModified = 0;
+};
+
+class CQWDoc : public CQWDocFrameworkStandIn {
+public:
+    CQWDoc();
+    ~CQWDoc() override;
+
+    // ---- Framework slots ----
+    int IsModified() override;
+    void SetModifiedFlag(int modified) override;
+    int OnNewDocument() override;
+    int OnOpenDocument(const char* path) override;
+    void OnIdle() override;
+
+    // ---- The buffer ----
+    VMB* GetBuffer() const { return m_pBuffer; }
+    std::string GetBufferName() const;
+    // The framework path for a named file, else the buffer's name.
+    std::string GetPathName() const;
+    int IsFileBuffer() const;
+    int IsUnnamedFile() const;
+    int IsNamedFile() const;
+    int IsTempBufferWithPath() const;
+    int IsEdited() const;
+    int IsViewMode() const;
+    int TestFlag8() const;
+    int TestFlag40() const;
+    // For a named file the read-only attribute of its path (-1 missing), else 0.
+    int FileReadOnlyState() const;
+    int GotoLine(int line, int column);
+    int LineFlags(int line, int count, int mask, int op);
+    void ClearContents();
+
+    // ---- Opening ----
+    int OpenWithMode(const char* path, uint32_t mode);
+    int LoadFile(const char* path, uint32_t mode);
+    int AttachNewBuffer(uint32_t type, const char* name, uint32_t flags);
+    int BindBuffer(VMB* buffer);
+    void FinishOpen(const char* path, uint32_t mode);
+    void ReleaseBuffer();
+
+    // ---- Style sheet and language ----
+    // flags 0x1 and 0x2 choose, 0x10 notifies the views.
+    void ApplyStyleSheet(unsigned flags);
+    void SetStyleSheetByName(const char* name, int refresh);
+    void RefreshLanguage();
+    CStyleSheet* GetStyleSheet() const { return m_pStyleSheet; }
+    const std::string& GetStyleSheetName() const { return m_StyleSheetName; }
+    int GetTabWidth() const;
+    // The style sheet's specification index; -2 without one.
+    int GetLanguage() const;
+
+    // ---- Small state ----
+    int IsHidden() const { return m_Hidden; }
+    void SetHidden(int hidden) { m_Hidden = hidden ? 1 : 0; }
+    int IsMissingReported() const { return m_MissingReported; }
+    void SetMissingReported(int reported) { m_MissingReported = reported ? 1 : 0; }
+    void* GetComparisonView() const { return m_pComparisonView; }
+    void SetComparisonView(void* view) { m_pComparisonView = view; }
+    CQWDoc* GetComparedDocument() const { return m_pComparedDoc; }
+    void SetComparedDocument(CQWDoc* doc) { m_pComparedDoc = doc; }
+    int GetViewCount() const { return static_cast<int>(m_Views.size()); }
+    void* GetFirstTextView() const;
+    void* GetFirstView() const;
+    void* GetActiveTextView() const;
+    void SetSourceDBLink(void* database, int file_id);
+    void FreeExtraData();
+    void QueueForBrowser(int start);
+    int IsBrowserQueued() const { return m_BrowserQueued; }
+
+private:
+    struct SourceDBLink {
+        void* database;
+        int file_id;
+    };
+    VMB* m_pBuffer = nullptr;
+    CStyleSheet* m_pStyleSheet = nullptr;
+    void* m_pBookmarks = nullptr;
+    std::string m_StyleSheetName;
+    int32_t m_Hidden = 0;
+    uint8_t m_MissingReported = 0;
+    void* m_pComparisonView = nullptr;
+    SourceDBLink* m_pSourceDB = nullptr;
+    uint8_t m_BrowserQueued = 0;
+    CQWDoc* m_pComparedDoc = nullptr;
+};
+
+// ---- Module state -----------------------------------------------------------
+uint32_t GetOpenMode();
+void SetOpenMode(uint32_t mode);
+// op 1 sets the bits (returns the set bits of mask), 0 clears, others read.
+uint32_t DocOptionFlags(int op, uint32_t mask);
+void SetNewDocStyleSheetName(const char* name);
+// Signalled whenever a document's file is not yet read to its end; the
+// document read thread waits on it (a Win32 event handle).
+void* GetDocReadEvent();
+
+// Opens a file into a buffer (a new one when null) with the open-mode
+// fallbacks: read-only on a refused write, an offer to create a missing
+// file. The buffer, or null; *cause gets the failure's file-exception cause.
+VMB* OpenFileIntoBuffer(VMB* buffer, const char* path, uint32_t mode, int* cause);
+// The language of the buffer's owning document; -2 when none.
+int GetBufferLanguage(VMB* buffer);
+
+// ---- Walkers (documents of a template, in their order) ------------------------
+using DocCallback = int (*)(CQWDoc* doc, void* a, void* b);
+CQWDoc* ForEachDocument(int template_id, DocCallback callback, void* a, void* b);
+CQWDoc* FindDocumentByPath(const char* path, void** view_out);
+CQWDoc* FindOtherDocumentWithView(CQWDoc* doc);
+CQWDoc* FindBufferlessViewOnlyDocument();
+int ListOpenDocuments(VMB* list);
+CQWDoc* FindDocumentUsingStyleSheet(const char* name);
+void FreeAllDocumentsExtraData();
+
+// Every open editor document over a file re-applies its style sheet (after
+// the language data or the style sheets were reset).
+void ReapplyDocumentStyleSheets();
+
+// Installs the engine's language source (lexical scan) over the documents.
+void InstallDocumentLanguageSource();
