@@ -1,0 +1,210 @@
+// The editor functions that macro programs call (the rows of
+// interp_natives.inc). Each checks its argument words against the run's
+// regions through InterpCall; a bad argument ends the run with a data error
+// that names the function.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+#include <algorithm>
+#include <cctype>
+
+#include "commands/cmdtable.h"
+#include "commands/interp.h"
+#include "commands/interp_keys.h"
+#include "commands/interp_vm.h"
+#include "opsys/msgout.h"
+
+namespace {
+
+int ci_compare(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        int x = std::tolower(static_cast<unsigned char>(*a)), y = std::tolower(static_cast<unsigned char>(*b));
+        if (x != y || !x)
+            return x - y;
+    }
+}
+
+int32_t n_Interp_ArgCount(InterpCall&) { return Interp_ArgCount(); }
+
+int32_t n_StrLen(InterpCall& c) {
+    const char* s = c.str(0);
+    return s ? int32_t(std::strlen(s)) : 0;
+}
+
+int32_t n_StrCopy(InterpCall& c) {
+    const char* s = c.str(1);
+    int32_t size = c.a[2];
+    if (!s)
+        return 0;
+    if (size < 1)
+        return c.fail(INTERP_DATA, "StrCopy: size below 1");
+    uint8_t* d = c.mem(0, uint32_t(size), true);
+    if (!d)
+        return 0;
+    size_t n = std::min(std::strlen(s), size_t(size - 1));
+    std::memmove(d, s, n);
+    d[n] = 0;
+    return int32_t(n);
+}
+
+int32_t n_StrCmp(InterpCall& c) {
+    const char* a = c.str(0);
+    const char* b = c.str(1);
+    return a && b ? std::strcmp(a, b) : 0;
+}
+
+int32_t n_StrCmpNoCase(InterpCall& c) {
+    const char* a = c.str(0);
+    const char* b = c.str(1);
+    return a && b ? ci_compare(a, b) : 0;
+}
+
+int32_t n_MsgText(InterpCall& c) {
+    const char* t = c.str(1);
+    if (!t)
+        return 0;
+    return MsgOut(unsigned(c.a[0]) & ~unsigned(QW_MSG_ID), "%s", t);
+}
+
+int32_t n_RunProgram(InterpCall& c) {
+    const char* t = c.str(0);
+    if (!t)
+        return 0;
+    std::string title(t); // the program's memory may move under a nested run
+    return CExe_ExecuteByName(title.c_str(), c.a[1], c.a[2], c.a[3], nullptr, nullptr);
+}
+
+int32_t n_KeyboardOpen(InterpCall& c) {
+    if (c.a[0] != 2 && c.a[0] != 3)
+        return c.fail(INTERP_DATA, "KeyboardOpen: operation must be 2 or 3");
+    KeyTranslateRequest req;
+    req.op = c.a[0];
+    return Key_Translate(req);
+}
+
+// The key-binding table belongs to the key bindings; until they fill the
+// hooks these report that the service is missing and answer -1.
+int32_t missing(const char* what) {
+    MsgOut(QW_MSG_LOG, "KV: %s called before the key-binding table exists", what);
+    return -1;
+}
+
+int32_t n_KeyBinding_Set(InterpCall& c) {
+    InterpKeyHooks h = Interp_GetKeyHooks();
+    int32_t count = c.a[1], ncmd = c.a[3];
+    if (count < 0 || count > 64 || ncmd < 0 || ncmd > 256)
+        return c.fail(INTERP_DATA, "KeyBinding_Set: key or command count out of range");
+    const uint8_t* keys = count ? c.mem(0, uint32_t(count), false) : nullptr;
+    const uint8_t* cmds = ncmd ? c.mem(2, uint32_t(ncmd) * 4, false) : nullptr;
+    if ((count && !keys) || (ncmd && !cmds))
+        return 0;
+    if (!h.binding_set)
+        return missing("KeyBinding_Set");
+    std::vector<int> list(static_cast<size_t>(ncmd));
+    if (ncmd)
+        std::memcpy(list.data(), cmds, size_t(ncmd) * 4);
+    return h.binding_set(keys, count, ncmd ? list.data() : nullptr, ncmd, c.a[4]);
+}
+
+int32_t n_KeyTable_Push(InterpCall& c) {
+    InterpKeyHooks h = Interp_GetKeyHooks();
+    return h.table_push ? h.table_push(c.a[0]) : missing("KeyTable_Push");
+}
+
+int32_t n_KeyTable_Pop(InterpCall& c) {
+    InterpKeyHooks h = Interp_GetKeyHooks();
+    return h.table_pop ? h.table_pop(c.a[0]) : missing("KeyTable_Pop");
+}
+
+int32_t n_CommandIdByName(InterpCall& c) {
+    const char* name = c.str(0);
+    if (!name)
+        return 0;
+    InterpKeyHooks h = Interp_GetKeyHooks();
+    return h.command_id ? h.command_id(name) : K_cmd_id_from_name(name);
+}
+
+KeyTranslateRequest& req_of(InterpCall& c) { return *static_cast<KeyTranslateRequest*>(c.self); }
+
+int32_t m_KeyReq_Op(InterpCall& c) { return req_of(c).op; }
+
+int32_t m_KeyReq_TextToKeys(InterpCall& c) {
+    KeyTranslateRequest& r = req_of(c);
+    if (!r.text || !r.keys_out || r.keys_max < 1)
+        return -1;
+    return Key_TextToBytes(r.text, r.keys_out, r.keys_max);
+}
+
+int32_t m_KeyReq_KeysToText(InterpCall& c) {
+    KeyTranslateRequest& r = req_of(c);
+    std::string t;
+    if (!r.keys || !r.text_out || r.text_max < 1 || !Key_BytesToText(r.keys, r.key_count, t))
+        return -1;
+    size_t n = std::min(t.size(), size_t(r.text_max - 1));
+    std::memcpy(r.text_out, t.data(), n);
+    r.text_out[n] = '\0';
+    return int32_t(n);
+}
+
+int32_t m_KeyReq_OpenKeyboard(InterpCall& c) {
+    KeyTranslateRequest& r = req_of(c);
+    std::string path;
+    if (r.text && *r.text) {
+        path = r.text;
+    } else {
+        InterpKeyHooks h = Interp_GetKeyHooks();
+        if (h.keyboard_file)
+            path = h.keyboard_file();
+    }
+    if (path.empty()) {
+        MsgOut(QW_MSG_LOG, "KV: no keyboard definition file is named");
+        return -1;
+    }
+    return Key_LoadDefinition(path.c_str());
+}
+
+K_cmd_params* params_of(InterpCall& c) { return static_cast<K_cmd_params*>(c.self); }
+
+int32_t m_Cmd_Kind(InterpCall& c) { return params_of(c)->kind; }
+int32_t m_Cmd_Id(InterpCall& c) { return params_of(c)->id; }
+
+int32_t m_Cmd_Text(InterpCall& c) {
+    int32_t size = c.a[1];
+    if (size < 1)
+        return c.fail(INTERP_DATA, "Cmd_Text: size below 1");
+    uint8_t* out = c.mem(0, uint32_t(size), true);
+    if (!out)
+        return 0;
+    return K_cmd_params_copy_string(params_of(c), reinterpret_cast<char*>(out), size);
+}
+
+int32_t m_Cmd_Number(InterpCall& c) {
+    int n = -1;
+    K_cmd_params_get_number(params_of(c), &n);
+    return n;
+}
+
+#define QW_NATIVE(name, argc, desc) {#name, argc, IC_NONE, n_##name},
+const InterpNativeEntry kNatives[] = {
+#include "commands/interp_natives.inc"
+};
+#undef QW_NATIVE
+
+#define QW_METHOD(cls, name, argc, desc) {#name, argc, IC_##cls, m_##name},
+const InterpNativeEntry kMethods[] = {
+#include "commands/interp_natives.inc"
+};
+#undef QW_METHOD
+
+} // namespace
+
+const InterpNativeEntry* interp_natives(int* count) {
+    *count = int(sizeof kNatives / sizeof kNatives[0]);
+    return kNatives;
+}
+
+const InterpNativeEntry* interp_methods(int* count) {
+    *count = int(sizeof kMethods / sizeof kMethods[0]);
+    return kMethods;
+}
