@@ -1,0 +1,5 @@
+# Colouring lexer: lines per second over a large C file in measure mode.
+if(TARGET editor)
+  add_executable(bench_lexer ${CMAKE_SOURCE_DIR}/bench/lexer_bench.cpp)
+  target_link_libraries(bench_lexer PRIVATE editor benchmark::benchmark)
+endif()
