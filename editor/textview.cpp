@@ -313,7 +313,7 @@ void CQWTextView::RecomputeGeometry() {
     DrawingLockGuard g;
     if (hwnd()) {
         RECT rc;
-        GetClientRect(hwnd(), &rc);
+        ::GetClientRect(hwnd(), &rc);
         paint_rect_ = rc;
     }
     text_bar_width_ = TextBarLayoutWidth(g_bar_flags.load(), (flags_ & QW_VF_EDITABLE) != 0,
