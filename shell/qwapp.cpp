@@ -17,6 +17,7 @@
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
 #include "commands/interp.h"
+#include "editor/colortable.h"
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "editor/qwdoc.h"
@@ -263,6 +264,8 @@ bool CQWApp::InitInstance() {
     dh.add_recent = AddRecentHook;
     SetQWDocHooks(&dh);
     InstallDocumentLanguageSource();
+    // The screen colours until the start-up program loads the user's scheme.
+    ApplyDefaultColourScheme();
     StartViewDrawThread(1);
     services_started_ = true;
 

@@ -59,14 +59,27 @@ int GetDllVersion(const char* module, uint32_t* high, uint32_t* low, time_t* dat
     dvi2.info1.cbSize = sizeof dvi2;
     DLLVERSIONINFO dvi{};
     dvi.cbSize = sizeof dvi;
-    if (CModuleVersion::DllGetVersion(module, &dvi2, sizeof dvi2)) {
-        *high = MakeVersionWord(dvi2.info1.dwMajorVersion, dvi2.info1.dwMinorVersion);
-        *low = (dvi2.info1.dwBuildNumber << 16) | unsigned(dvi2.ullVersion & 0xFFFF);
-        return 1;
+    bool asked = CModuleVersion::DllGetVersion(module, &dvi2, sizeof dvi2) != 0;
+    if (asked) {
+        dvi = dvi2.info1;
+    } else {
+        asked = CModuleVersion::DllGetVersion(module, &dvi, sizeof dvi) != 0;
+        dvi2.ullVersion = 0;
     }
-    if (CModuleVersion::DllGetVersion(module, &dvi, sizeof dvi)) {
+    if (asked) {
         *high = MakeVersionWord(dvi.dwMajorVersion, dvi.dwMinorVersion);
-        *low = dvi.dwBuildNumber << 16;
+        *low = (dvi.dwBuildNumber & 0xFFFF) << 16;
+        // The sub-build: from the long record when the module filled it in,
+        // else from its version resource when that names the same version.
+        ULONGLONG v = dvi2.ullVersion;
+        if (v && HIWORD(v >> 32) == dvi.dwMajorVersion && LOWORD(v >> 32) == dvi.dwMinorVersion &&
+            HIWORD(v & 0xFFFFFFFFu) == dvi.dwBuildNumber) {
+            *low |= unsigned(v & 0xFFFF);
+        } else {
+            CModuleVersion res;
+            if (res.GetFileVersionInfo(module) && res.fixed[2] == *high && (res.fixed[3] >> 16) == (*low >> 16))
+                *low = res.fixed[3];
+        }
         return 1;
     }
     CModuleVersion ver;

@@ -14,7 +14,17 @@ bool CQWShellDoc::OnNewDocument() {
 bool CQWShellDoc::OnOpenDocument(const std::string& path) {
     if (!doc_.OnOpenDocument(path.c_str())) return false;
     doc_.SetModifiedFlag(0);
+    // The first screens now; the rest of the file in idle time.
+    if (VMB* b = doc_.GetBuffer()) vm_read_lines(b, kFirstLines);
     return true;
+}
+
+void CQWShellDoc::OnIdle() {
+    doc_.OnIdle();
+    VMB* b = doc_.GetBuffer();
+    if (!b || vm_is_fully_read(b)) return;
+    vm_read_lines(b, uint32_t(vm_line_count(b)) + kIdleLines);
+    UpdateAllViews(nullptr, QW_HINT_REPAINT);
 }
 
 bool CQWShellDoc::OnSaveDocument(const std::string& path) {
@@ -45,7 +55,8 @@ void CQWAppView::OnInitialUpdate() {
     if (text_) return;
     text_ = new CQWTextView;
     RECT rc = GetClientRect();
-    if (!text_->CreateView(hwnd(), rc, Source())) {
+    TextViewSource src = Source();
+    if (!text_->CreateView(hwnd(), rc, src)) {
         delete text_;
         text_ = nullptr;
     }

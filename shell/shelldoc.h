@@ -19,9 +19,12 @@ public:
     bool OnSaveDocument(const std::string& path) override;
     bool IsModified() override { return doc_.IsModified() != 0; }
     void SetModifiedFlag(bool modified = true) override { doc_.SetModifiedFlag(modified ? 1 : 0); }
-    void OnIdle() override { doc_.OnIdle(); }
+    // Reads the rest of the file a block at a time (the editor services'
+    // document read thread takes this over when it is started).
+    void OnIdle() override;
 
 private:
+    enum : uint32_t { kFirstLines = 500, kIdleLines = 20000 };
     CQWDoc doc_;
 };
 
