@@ -87,9 +87,12 @@ void InterpPathsHook(InterpPaths& out) {
     out.compiler = compiler;
     out.include_path = include;
     out.working_folder = source;
+    // The programs are compiled for the editor's program file: one older
+    // than it is compiled again.
+    std::string editor = GetProgramFilePath("QW32.exe");
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, sizeof self);
-    out.editor_file = self;
+    out.editor_file = GetFileAttributesA(editor.c_str()) != INVALID_FILE_ATTRIBUTES ? editor : std::string(self);
 }
 
 void AddRecentHook(const char* path) {
@@ -232,7 +235,7 @@ bool CQWApp::InitInstance() {
 
     LoadStdProfileSettings(4);
     // The user's folders and, on a user's first start, their configuration files.
-    SetupUserConfiguration();
+    if (!SetupUserConfiguration()) return false;
     K_cmd_use_profile(&profile());
     K_cmd_set_dictionary_lookup(LookupCommandWord);
     K_cmd_values_install();
@@ -272,6 +275,11 @@ bool CQWApp::InitInstance() {
     CreateStyleSheetArray(GetConfigFilePathStr("StyleSheets", 1).c_str());
     // The history lists and configuration buffers the user left last time.
     LoadConfigFiles();
+    for (const char* name : {"QWHistory", "QWBuildSetup"}) {
+        char path[MAX_PATH + 1];
+        if (GetConfigFilePath(path, name, 0)) LoadConfigFile(path);
+    }
+    history_loaded_ = true;
 
     char program[64] = "";
     LoadAppString(IDS_QW_START_PROGRAM, program, sizeof program);
@@ -357,7 +365,8 @@ int SaveFlaggedDocuments(CQWShellDoc* only) {
 int CQWApp::ExitInstance() {
     if (!handed_off_) {
         if (vms_is_started()) {
-            SaveHistoryFiles();
+            // Lists never read must not replace the user's files with empty ones.
+            if (history_loaded_) SaveHistoryFiles();
             CInterpreterManager::Instance(0);
             K_cmd_free_strings();
             if (VMB* disp = vmb_find(VMB_T_TEMP, "DispList")) vmb_close(disp, 0);
@@ -366,6 +375,8 @@ int CQWApp::ExitInstance() {
             StartViewDrawThread(0);
             DestroyStyleSheetArray();
         }
+        // The language data lives in engine buffers that end with the engine.
+        if (vms_is_started()) ResetLanguageData(0x1);
     }
     int rc = fw::Application::ExitInstance();
     K_cmd_use_profile(nullptr);

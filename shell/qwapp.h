@@ -57,6 +57,7 @@ private:
     bool main_window_shown_ = false;
     bool services_started_ = false;
     bool ole_ = false;
+    bool history_loaded_ = false;
     bool sockets_ = false;
     int quiet_mode_ = 0;
     Stopwatch run_watch_;

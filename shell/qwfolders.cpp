@@ -24,6 +24,7 @@ std::mutex g_lock;
 std::string g_config_folder;
 std::string g_initials;
 bool g_dev_source_logged = false;
+std::string g_source_override;
 
 std::string Str(unsigned id) {
     char buf[512] = "";
@@ -116,6 +117,10 @@ int GetAppFolders(std::string* program, std::string* master, std::string* source
     if (program) *program = prog;
     if (master) *master = Join(prog, Str(IDS_QW_MASTER_FOLDER));
     if (!source) return 0;
+    if (!g_source_override.empty()) {
+        *source = g_source_override;
+        return DirExists(source->c_str()) ? 1 : 0;
+    }
     *source = Join(prog, Str(IDS_QW_SOURCE_FOLDER));
     if (DirExists(source->c_str())) return 1;
     // A build tree keeps the macro sources beside the program's build folder.
@@ -131,6 +136,8 @@ int GetAppFolders(std::string* program, std::string* master, std::string* source
     }
     return 0;
 }
+
+void SetSourceFolderOverride(const char* folder) { g_source_override = folder ? folder : ""; }
 
 void GetMacroCompilerPaths(std::string* compiler, std::string* include_path, std::string* source) {
     std::string prog, master, src;
@@ -278,10 +285,12 @@ int SetupUserConfiguration() {
     std::string master;
     GetAppFolders(nullptr, &master, nullptr);
     SetLanguageDictionaryFolders(master.c_str(), initials.c_str());
-    if (!ConfigurationFilesExist(ConfigFolder().c_str(), initials.c_str()))
-        return DirExists(ConfigFolder().c_str()) ? CopyConfigurationFiles(ConfigFolder().c_str(), initials.c_str())
-                                                 : 0;
-    return 1;
+    if (ConfigurationFilesExist(ConfigFolder().c_str(), initials.c_str())) return 1;
+    if (!DirExists(ConfigFolder().c_str())) {
+        MsgOut(QW_MSG_SERIOUS | QW_MSG_LOG | QW_MSG_BOX, "Unable to Create Folder: '%s' ", ConfigFolder().c_str());
+        return 0;
+    }
+    return CopyConfigurationFiles(ConfigFolder().c_str(), initials.c_str());
 }
 
 int Open_QW_KCmds_Dictionary() {

@@ -21,6 +21,9 @@ std::string GetSystemFolder(int code);
 // Program, master and source folder (each may be null); 1 when the source
 // folder was asked for and exists.
 int GetAppFolders(std::string* program, std::string* master, std::string* source);
+// Points the source folder (the macro programs) elsewhere; null or empty
+// goes back to the program's own.
+void SetSourceFolderOverride(const char* folder);
 // The macro compiler, its include path and the source folder.
 void GetMacroCompilerPaths(std::string* compiler, std::string* include_path, std::string* source);
 
