@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -306,7 +307,15 @@ int Open_QW_KCmds_Dictionary() {
         }
     }
     int index = -1;
-    if (FindOrLoadLanguageSpec(&index, LANG_COMMANDS, nullptr, nullptr)) return 1;
+    if (FindOrLoadLanguageSpec(&index, LANG_COMMANDS, nullptr, nullptr)) {
+        // A damaged file may still load, as a dictionary without the command
+        // words; the menu head's word tells a usable one.
+        char word[] = "K_M_HEAD", text[32] = "";
+        if (LookupLanguageKeyword(word, index, 0, text, sizeof text) == DICT_KEYWORD && std::atoi(text) == 300)
+            return 1;
+        MsgOutId(QW_MSG_BOX | QW_MSG_ID, IDS_QW_NO_COMMAND_FILE, user);
+        return 0;
+    }
     if (!FileExists(master.c_str()))
         MsgOutId(QW_MSG_BOX | QW_MSG_ID, IDS_QW_NO_COMMAND_FILES, master.c_str(), user);
     else

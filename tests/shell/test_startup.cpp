@@ -113,7 +113,7 @@ TEST_F(StartUp, FailuresEndStartUpWithTheirMessage) {
     struct Case {
         const char* name;
         void (*arrange)(ShellTest& t);
-        const char* message;  // the box's beginning; null: no box
+        std::vector<const char*> messages;  // the beginning of each box
     } cases[] = {
         {"swap file",
          [](ShellTest& t) {
@@ -121,15 +121,27 @@ TEST_F(StartUp, FailuresEndStartUpWithTheirMessage) {
              SetEnvironmentVariableA("TMP", none.c_str());
              SetEnvironmentVariableA("TEMP", none.c_str());
          },
-         "QW cannot be started because it cannot create its swap file."},
-        {"missing menu file", [](ShellTest& t) { DeleteFileA(t.cfg("Menu_TextL.TS").c_str()); }, "Menu file: "},
+         {"QW cannot be started because it cannot create its swap file."}},
+        {"missing menu file", [](ShellTest& t) { DeleteFileA(t.cfg("Menu_TextL.TS").c_str()); }, {"Menu file: "}},
         {"configuration folder cannot be made",
          [](ShellTest& t) {
              qwtest::WriteFileBytes(t.dir.file("plain"), "x");
              t.SetInstallDetails(t.dir.file("plain\\cfg"), "TS");
          },
-         "Unable to Create Folder: "},
-        {"start-up program refuses", [](ShellTest&) { SetSourceFolderOverride(QW_SHELL_TEST_PROGRAMS); }, nullptr},
+         {"Unable to Create Folder: "}},
+        {"start-up program refuses", [](ShellTest&) { SetSourceFolderOverride(QW_SHELL_TEST_PROGRAMS); }, {}},
+        {"command dictionary cannot be replaced",
+         [](ShellTest& t) {
+             DeleteFileA(t.cfg("lang_qwk.TS").c_str());
+             CreateDirectoryA(t.cfg("lang_qwk.TS").c_str(), nullptr);
+         },
+         {"KV: QW_Install\nCopyFiles() failed in Open_QW_KCmds_Dictionary().", "Unable to open QW Command file: "}},
+        {"command dictionary damaged",
+         [](ShellTest& t) {
+             RemoveDirectoryA(t.cfg("lang_qwk.TS").c_str());
+             qwtest::WriteFileBytes(t.cfg("lang_qwk.TS"), std::string("\x01\x02garbage\r\n[Keywords\r\n\xff\xfe", 22));
+         },
+         {"Unable to open QW Command file: "}},
     };
     {
         CQWApp app;
@@ -150,12 +162,9 @@ TEST_F(StartUp, FailuresEndStartUpWithTheirMessage) {
         CQWApp app;
         EXPECT_FALSE(Start(app));
         Stop(app);
-        if (c.message) {
-            ASSERT_EQ(recorder.boxes().size(), 1u) << BoxTexts(recorder);
-            EXPECT_EQ(recorder.boxes()[0].text.rfind(c.message, 0), 0u) << recorder.boxes()[0].text;
-        } else {
-            EXPECT_TRUE(recorder.boxes().empty()) << BoxTexts(recorder);
-        }
+        ASSERT_EQ(recorder.boxes().size(), c.messages.size()) << BoxTexts(recorder);
+        for (size_t i = 0; i < c.messages.size(); ++i)
+            EXPECT_EQ(recorder.boxes()[i].text.rfind(c.messages[i], 0), 0u) << recorder.boxes()[i].text;
         EXPECT_EQ(GetMainFrame(), nullptr);
         SetEnvironmentVariableA("TMP", tmp);
         SetEnvironmentVariableA("TEMP", temp);
