@@ -5,9 +5,11 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "commands/cmdseq.h"
 #include "commands/cmdtable.h"
+#include "VmEngine/vm.h"
 #include "commands/cmdvalues.h"
 #include "opsys/msgout.h"
 #include "shell/shellstrings.h"
@@ -189,4 +191,74 @@ void* GetWindowMenuPopup(CNewMenu* bar) {
             if (GetMenuState(sub, id, MF_BYCOMMAND) != UINT(-1)) return sub;
     }
     return nullptr;
+}
+
+CNewMenu* BuildListPopupMenu(unsigned flags, unsigned string_id, VMB* list, std::vector<std::string>* texts) {
+    std::vector<std::string> items;
+    if (flags & QW_POPUP_FROM_STRING) {
+        char buf[1024] = "";
+        LoadAppString(string_id, buf, sizeof buf);
+        std::string s = buf;
+        size_t start = 0;
+        for (;;) {
+            size_t cr = s.find('\r', start);
+            items.push_back(s.substr(start, cr == std::string::npos ? std::string::npos : cr - start));
+            if (cr == std::string::npos) break;
+            start = cr + 1;
+        }
+    } else if ((flags & QW_POPUP_FROM_LIST) && list) {
+        int n = vm_line_count(list);
+        for (int i = 1; i <= n; ++i) {
+            char line[81] = "";
+            if (vm_read_text(list, i, 0, line, 80, nullptr) < 0) line[0] = 0;
+            items.push_back(line);
+        }
+    }
+    auto menu = std::make_unique<CNewMenu>();
+    if (!menu->CreatePopupMenu()) return nullptr;
+    CNewMenu* nested = nullptr;
+    bool had_nested = false;
+    for (size_t i = 0; i < items.size(); ++i) {
+        std::string text = items[i].substr(0, 79);
+        UINT id = UINT(i + 1);
+        if (text.empty()) {
+            (nested ? nested : menu.get())->AppendOwnerDrawItem(nullptr, MF_SEPARATOR, 0);
+            continue;
+        }
+        if (text[0] == '+') {
+            if (had_nested) {
+                MsgOut(QW_MSG_BOX, "Popup menus currently only support a single nested menu.");
+                return nullptr;
+            }
+            nested = menu->AddPopupMenu(text.c_str() + 1);
+            had_nested = true;
+            continue;
+        }
+        if (text[0] == '>' && nested) {
+            nested->AppendOwnerDrawItem(text.c_str() + 1, MF_STRING, id);
+            continue;
+        }
+        nested = nullptr;
+        menu->AppendOwnerDrawItem(text.c_str(), MF_STRING, id);
+    }
+    if (texts) *texts = items;
+    return menu.release();
+}
+
+int TrackListPopupMenuEx(HWND owner, unsigned flags, unsigned string_id, VMB* list, std::string* chosen) {
+    std::vector<std::string> items;
+    std::unique_ptr<CNewMenu> menu(BuildListPopupMenu(flags, string_id, list, &items));
+    if (!menu) return -1;
+    POINT pt;
+    GetCursorPos(&pt);
+    UINT id = UINT(TrackPopupMenu(menu->m_hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr));
+    if (id == 0 || id > items.size()) return -1;
+    std::string text = items[id - 1];
+    if (!text.empty() && text[0] == '>') text.erase(0, 1);
+    if (chosen) *chosen = text;
+    return int(id - 1);
+}
+
+int TrackListPopupMenu(HWND owner, unsigned string_id, std::string* chosen) {
+    return TrackListPopupMenuEx(owner, QW_POPUP_FROM_STRING, string_id, nullptr, chosen);
 }

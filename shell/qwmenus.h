@@ -10,6 +10,7 @@
 #include <vector>
 
 class CNewMenu;
+struct HWND__;
 
 enum : int {
     QW_MENU_MULTI_FIRST = 33536,
@@ -47,3 +48,20 @@ void ReleaseMenuItemData(CNewMenu* menu);
 // The popup of a menu bar that holds a window command (363-375), searched
 // from the last popup to the first; null when none.
 void* GetWindowMenuPopup(CNewMenu* bar);
+
+// Context menus built from a list: flag QW_POPUP_FROM_STRING takes the items
+// from a string-table text split at carriage returns (an empty piece is a
+// separator), QW_POPUP_FROM_LIST from the lines of a list buffer. A "+"
+// item opens one nested popup whose items follow with ">"; a second nested
+// popup is refused. Items of at most 79 characters; item n has identifier
+// n + 1 (in list order). Returns the menu, or null (after the message).
+enum : unsigned {
+    QW_POPUP_FROM_LIST = 0x40000,
+    QW_POPUP_FROM_STRING = 0x80000,
+};
+struct VMB;
+CNewMenu* BuildListPopupMenu(unsigned flags, unsigned string_id, VMB* list, std::vector<std::string>* texts);
+// Shows the menu at the cursor over `owner` and returns the chosen item's
+// index in the list (from 0) with its text, or -1.
+int TrackListPopupMenu(HWND__* owner, unsigned string_id, std::string* chosen);
+int TrackListPopupMenuEx(HWND__* owner, unsigned flags, unsigned string_id, VMB* list, std::string* chosen);

@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <gtest/gtest.h>
 
+#include "VmEngine/vm.h"
 #include "commands/cmdtable.h"
 #include "shell/qwmenus.h"
 #include "tests/support/temp_dir.h"
@@ -62,6 +64,7 @@ protected:
 
     CNewMenu bar;
     K_cmd_dict_lookup_fn previous_ = nullptr;
+    qwtest::TempDir dir_;
     qwtest::MessageBoxRecorder boxes;
 };
 
@@ -166,4 +169,26 @@ TEST(OwnerDrawnMenu, MnemonicsChooseTheFirstMatchingItem) {
     ASSERT_TRUE(GetMenuItemInfoA(menu.m_hMenu, 3, TRUE, &mii));
     EXPECT_TRUE(mii.fType & MFT_OWNERDRAW);
     EXPECT_EQ(reinterpret_cast<CNewMenuItemData*>(mii.dwItemData)->text, "&Cut");
+}
+
+TEST_F(MenuFiles, ContextMenusFromAStringOrAList) {
+    std::unique_ptr<CNewMenu> menu(BuildListPopupMenu(QW_POPUP_FROM_STRING, 1109, nullptr, nullptr));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Items(menu.get()), (std::vector<std::string>{"&Refresh|1", "-", "&Float/Dock|3", "&Hide|4"}));
+
+    ASSERT_NE(vms_start(100, 2048000, dir_.file("swap.tmp").c_str(), 0, 0), 0);
+    VMB* list = vmb_create_temp();
+    for (const char* line : {"First", "+More", ">One", ">Two", "Last"}) vm_append_line(list, line);
+    menu.reset(BuildListPopupMenu(QW_POPUP_FROM_LIST, 0, list, nullptr));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Items(menu.get()), (std::vector<std::string>{"First|1", "More|>", "Last|5"}));
+    EXPECT_EQ(Items(Popup(menu.get(), 1)), (std::vector<std::string>{"One|3", "Two|4"}));
+
+    vm_append_line(list, "+Again");
+    menu.reset(BuildListPopupMenu(QW_POPUP_FROM_LIST, 0, list, nullptr));
+    EXPECT_EQ(menu, nullptr);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, "Popup menus currently only support a single nested menu.");
+    vmb_close(list, 0);
+    vms_stop();
 }

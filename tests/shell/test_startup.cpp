@@ -5,9 +5,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <ios>
 #include <thread>
 
 #include "Reu/history.h"
+#include "VmEngine/vm.h"
+#include "editor/qwdoc.h"
+#include "shell/shelldoc.h"
 #include "editor/textview.h"
 #include "framework/fwdoc.h"
 #include "opsys/shell_outlets.h"
@@ -256,5 +260,53 @@ TEST_F(StartUp, KeysGoToTheTranslatorUnlessAPaneKeepsThem) {
     }
     fh.translate_key = nullptr;
     SetFrameHooks(&fh);
+    Stop(app);
+}
+
+TEST_F(StartUp, InputRestartsTheIdleClockAndUserMessagesAreNotIdle) {
+    CQWApp app;
+    ASSERT_TRUE(Start(app)) << BoxTexts(boxes);
+    HWND frame = GetMainFrame()->hwnd();
+    struct Case {
+        UINT msg;
+        bool idle, resets;
+    } cases[] = {
+        {WM_KEYDOWN, true, true},   {WM_CHAR, true, true},      {WM_LBUTTONDOWN, true, true},
+        {0x400, false, false},      {0x464, false, false},      {0x590, false, false},
+        {0x591, true, false},       {WM_COMMAND, true, false},  {WM_PAINT, false, false},
+    };
+    for (const Case& c : cases) {
+        GetAppStopwatch()->Reset();
+        GetAppStopwatch()->Start();
+        MSG m{frame, c.msg, 0, 0, 0, {0, 0}};
+        EXPECT_EQ(app.IsIdleMessage(&m), c.idle) << std::hex << c.msg;
+        EXPECT_EQ(GetAppStopwatch()->IsRunning() == 0, c.resets) << std::hex << c.msg;
+    }
+    Stop(app);
+}
+
+TEST_F(StartUp, AutomaticSavingSavesOnlyEditedDocuments) {
+    std::string file = Sample(dir);
+    CQWApp app;
+    ASSERT_TRUE(Start(app, "\"" + file + "\"")) << BoxTexts(boxes);
+    fw::MultiDocTemplate* text = GetDocTemplateById(131);
+    ASSERT_NE(text, nullptr);
+    ASSERT_EQ(text->documents().size(), 1u);
+    auto* doc = dynamic_cast<CQWShellDoc*>(text->documents()[0]);
+    ASSERT_NE(doc, nullptr);
+    VMB* b = doc->editor_doc().GetBuffer();
+    vm_read_lines(b, 1000);
+    vm_state_flags(b, VM_OP_SET, DOC_ST_SAVE_FLAGGED);
+    const std::string before = qwtest::ReadFileBytes(file);
+
+    // Unchanged since it was opened: nothing is written, no backup rotated.
+    EXPECT_EQ(SaveFlaggedDocuments(nullptr), 0);
+    EXPECT_EQ(qwtest::ReadFileBytes(file), before);
+    EXPECT_EQ(GetFileAttributesA(dir.file("sample.BAK").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ASSERT_GT(vm_append_line(b, "/* added */"), 0);
+    EXPECT_EQ(SaveFlaggedDocuments(doc), 1);
+    EXPECT_NE(qwtest::ReadFileBytes(file).find("/* added */"), std::string::npos);
+    EXPECT_EQ(SaveFlaggedDocuments(nullptr), 0);  // saved: no longer edited
     Stop(app);
 }
