@@ -67,6 +67,16 @@ QwFrameHooks GetFrameHooks() {
 
 CMainFrame* GetMainFrame() { return g_frame; }
 
+const char kMainFrameClass[] = "QWMainFrame";
+
+bool CMainFrame::CreateFrameWindow(const char*, DWORD style, HWND parent, HMENU menu) {
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    if (!RegisterClass(kMainFrameClass, CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
+                       LoadIconA(inst, MAKEINTRESOURCEA(130))))
+        return false;
+    return fw::MDIFrameWindow::CreateFrameWindow(kMainFrameClass, style, parent, menu);
+}
+
 bool QwPostOpenFile(const char* path, uint32_t open_flags) {
     CMainFrame* f = g_frame;
     if (!f || !f->hwnd() || !path) return false;
@@ -305,8 +315,6 @@ void CMainFrame::OnClose() {
     close_state_ = 1;
     QwFrameHooks h = GetFrameHooks();
     if (h.close_project) {
-        fw::Application* app = fw::Application::Current();
-        (void)app;
         if (!h.close_project(0)) {
             close_state_ = 0;
             return;

@@ -115,6 +115,9 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnClose() override;
+    // The frame has a window class of its own, so that other programs (a
+    // second instance, tools) find the editor's main window by its class.
+    bool CreateFrameWindow(const char* cls, DWORD style, HWND parent, HMENU menu) override;
 
 private:
     int OnCreateSteps();
@@ -131,3 +134,6 @@ private:
 };
 
 CMainFrame* GetMainFrame();
+
+// The main frame's window class.
+extern const char kMainFrameClass[];
