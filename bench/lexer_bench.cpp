@@ -1,6 +1,6 @@
 // Colouring lexer in measure mode: tokenises a 100,000-line C file, each
-// line from the state the line before it ends in, with a C dictionary
-// compiled from a source written to a temporary configuration folder.
+// line from the state the line before it ends in, with the shipped C
+// dictionary compiled in a temporary configuration folder.
 #include "editor/lexer.h"
 
 #include "VmEngine/vm.h"
@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -21,15 +20,6 @@
 namespace {
 
 constexpr int kLines = 100000;
-
-const char kDictionary[] =
-    "[Language Specification]\nVersion=1\nCase Sensitive=1\n"
-    "Comment=1\nStyle=2\nToken=301\nOpen=/*\nClose=*/\n"
-    "Comment=2\nStyle=1\nToken=302\nOpen=//\n"
-    "[Keywords]\nbreak\ncase\ncontinue\ndefault\ndo\nelse\nfor\ngoto\nif\nreturn\nsizeof\n"
-    "switch\nwhile\nclass\nnamespace\npublic\nprivate\nstatic\nconst\nstruct\ntypedef\n"
-    "[Types]\nint\nchar\nlong\nshort\nunsigned\nvoid\ndouble\nfloat\nbool\nsize_t\n"
-    "[Preprocessor]\ninclude\ndefine\nifdef\nifndef\nendif\npragma\n";
 
 // A C file as people write it: declarations, statements, comments of both
 // kinds (a block comment over several lines), strings, numbers, directives.
@@ -94,7 +84,7 @@ struct Setup {
         o.config_folder = ConfigFolder;
         QwSetShellOutlets(&o);
         SetLanguageDictionaryFolders(dir.c_str(), "JS");
-        std::ofstream(dir + "lang_c.JS") << kDictionary;
+        std::filesystem::copy_file(QW_SOURCE_DIR "/config/lang_c.xxx", dir + "lang_c.JS");
         if (FindOrLoadLanguageSpec(&lang, 4, nullptr, nullptr) != 1)
             std::fprintf(stderr, "no C dictionary\n");
         const int n = int(sizeof kPattern / sizeof kPattern[0]);

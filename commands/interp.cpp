@@ -150,6 +150,8 @@ uint32_t rd16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
 } // namespace
 
+std::string Interp_ProgramFolder() { return program_folder(); }
+
 const char* Interp_StringText(unsigned id) {
     for (const StringRow& r : kStrings)
         if (r.id == id)
@@ -174,30 +176,47 @@ int ParseProgramTitle(const char* title, ProgramTitle& out) {
     std::string t(title ? title : "");
     if (t.size() > CEXE_TITLE_MAX)
         t.resize(CEXE_TITLE_MAX);
-    // The param form: the name, a comma, "param=" in any case, the text.
-    size_t comma = t.find(',');
-    while (comma != std::string::npos) {
+    // The param form: the name (may be in double quotes), a comma, "param="
+    // in any case, the text.
+    auto param_at = [&](size_t comma) {
         size_t q = comma + 1;
         while (q < t.size() && (t[q] == ' ' || t[q] == '\t'))
             ++q;
-        if (t.size() - q >= 6 && iequals(t.substr(q, 6), "param=")) {
-            std::string name = t.substr(0, comma);
-            std::string text = t.substr(q + 6);
-            // Remove the name's quotes; the comma must survive it.
-            std::string bare;
-            for (char c : name)
-                if (c != '"')
-                    bare += c;
-            std::string whole = bare + t.substr(comma);
-            if (whole.find(',') == std::string::npos)
+        return t.size() - q >= 6 && iequals(t.substr(q, 6), "param=") ? q + 6 : std::string::npos;
+    };
+    size_t lead = t.find_first_not_of(" \t");
+    size_t name_end = 0; // where the search for the comma starts
+    if (lead != std::string::npos && t[lead] == '"') {
+        size_t close = t.find('"', lead + 1);
+        if (close != std::string::npos) {
+            name_end = close + 1;
+            // A comma and "param=" inside the quotes vanish with them.
+            std::string quoted = t.substr(lead + 1, close - lead - 1);
+            size_t c = quoted.find(',');
+            bool inner = false;
+            for (; c != std::string::npos && !inner; c = quoted.find(',', c + 1)) {
+                size_t q = c + 1;
+                while (q < quoted.size() && (quoted[q] == ' ' || quoted[q] == '\t'))
+                    ++q;
+                inner = quoted.size() - q >= 6 && iequals(quoted.substr(q, 6), "param=");
+            }
+            if (inner && t.find(',', name_end) == std::string::npos)
                 return -1;
-            size_t b = bare.find_first_not_of(" \t"), e = bare.find_last_not_of(" \t");
-            out.name = b == std::string::npos ? std::string() : bare.substr(b, e - b + 1);
-            out.param_form = true;
-            out.param = text;
-            return 0;
         }
-        comma = t.find(',', comma + 1);
+    }
+    for (size_t comma = t.find(',', name_end); comma != std::string::npos; comma = t.find(',', comma + 1)) {
+        size_t text = param_at(comma);
+        if (text == std::string::npos)
+            continue;
+        std::string bare;
+        for (char c : t.substr(0, comma))
+            if (c != '"')
+                bare += c;
+        size_t b = bare.find_first_not_of(" \t"), e = bare.find_last_not_of(" \t");
+        out.name = b == std::string::npos ? std::string() : bare.substr(b, e - b + 1);
+        out.param_form = true;
+        out.param = t.substr(text);
+        return 0;
     }
     // The word form: blanks and tabs separate, double quotes keep blanks.
     std::vector<std::string> words;
@@ -277,8 +296,24 @@ std::string Interp_CompilerCommandLine(const InterpPaths& p, const std::string& 
     if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
         map.resize(dot);
     map += ".map";
-    return "\"" + p.compiler + "\" -s \"" + map + "\" -i \"" + p.include_path + "\" \"" + source +
-           "\" -o \"" + program + "\"";
+    // A folder that ends in a backslash would escape the closing quote of its
+    // item on a Windows command line.
+    std::string include;
+    size_t b = 0;
+    for (;;) {
+        size_t e = p.include_path.find(';', b);
+        std::string dir = p.include_path.substr(b, e == std::string::npos ? std::string::npos : e - b);
+        while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') && dir[dir.size() - 2] != ':')
+            dir.pop_back();
+        if (!dir.empty() && dir.back() == '\\')
+            dir += '.';
+        include += (b ? ";" : "") + dir;
+        if (e == std::string::npos)
+            break;
+        b = e + 1;
+    }
+    return "\"" + p.compiler + "\" -s \"" + map + "\" -i \"" + include + "\" \"" + source + "\" -o \"" + program +
+           "\"";
 }
 
 int CompileIfNeeded(const char* program_file, const char* source_name) {
@@ -537,11 +572,31 @@ void CInterpreterManager::purge_marked() {
     }
 }
 
+bool CInterpreterManager::BeginRun(CInterpreterInstance* prog) {
+    std::lock_guard<std::recursive_mutex> lk(cs_);
+    // The program may have been unloaded by another thread since it was
+    // found: only a listed, unmarked one may run.
+    for (auto& p : programs_)
+        if (p.get() == prog && !prog->mark) {
+            ++active_runs_;
+            return true;
+        }
+    return false;
+}
+
 int CInterpreterManager::interpret(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why) {
+    if (!BeginRun(prog)) {
+        if (why)
+            std::snprintf(why, 200, "the program was unloaded before it could run");
+        return INTERP_VM_ERROR;
+    }
+    return RunStarted(prog, argc, argv, why);
+}
+
+int CInterpreterManager::RunStarted(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why) {
     InterpProgram view;
     {
         std::lock_guard<std::recursive_mutex> lk(cs_);
-        ++active_runs_;
         view.code = code_;
         view.data = data_;
         view.code_start_ln = prog->code_start_ln;
@@ -570,6 +625,12 @@ int CExe_Call(const char* name, int flag, int, int argc, const InterpValue* argv
         return 0;
     if (flag & CEXE_LOAD_ONLY)
         return 1;
+    // Held from here to the run's end, so that no unload removes it between.
+    if (!m->BeginRun(prog)) {
+        prog = m->LoadProgram(name, flag, 0);
+        if (!prog || !m->BeginRun(prog))
+            return 0;
+    }
     InterpHooks h = Interp_GetHooks();
     void* noted = nullptr;
     bool ui = IsAppThread();
@@ -577,7 +638,7 @@ int CExe_Call(const char* name, int flag, int, int argc, const InterpValue* argv
         noted = h.before_run();
     std::string file = prog->file;
     char why[200];
-    int code = m->interpret(prog, argc, argv, why);
+    int code = m->RunStarted(prog, argc, argv, why);
     if (code != INTERP_OK) {
         unsigned id = IDS_INTERP_ERROR_FIRST + unsigned(code >= 0 && code <= 10 ? code : 0);
         MsgOut(QW_MSG_SERIOUS | QW_MSG_BOX | QW_MSG_LOG, Interp_StringText(id), file.c_str());

@@ -100,6 +100,9 @@ struct InterpHooks {
 void Interp_SetHooks(const InterpHooks* hooks); // null restores the defaults
 InterpHooks Interp_GetHooks();
 
+// The folder of the running program file (no trailing separator).
+std::string Interp_ProgramFolder();
+
 // Interim stand-in for the child-process runner: runs the command line in
 // the folder and waits for it (no output tab). Replaced through
 // InterpHooks::run_compiler once the runner exists.
@@ -140,6 +143,11 @@ public:
     CInterpreterInstance* AddProgramImage(const char* file, int kind, const uint8_t* image, size_t size);
     // Runs a loaded program; the result code.
     int interpret(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why);
+    // interpret in two steps: BeginRun counts the run as active (false when
+    // the program is no longer listed or is marked for unloading), and
+    // RunStarted runs it and ends the count.
+    bool BeginRun(CInterpreterInstance* prog);
+    int RunStarted(CInterpreterInstance* prog, int argc, const InterpValue* argv, char* why);
 
     VMB* code_buffer() const { return code_; }
     VMB* data_buffer() const { return data_; }

@@ -34,7 +34,8 @@ struct InterpKeyHooks {
     // The identifier of a command name, -1 when unknown (null: the command
     // dictionary).
     int (*command_id)(const char* name) = nullptr;
-    // The keyboard-definition file to read (empty: none).
+    // The keyboard-definition file to read (empty: none). Null: the master
+    // "Keyboard.xxx" in the "CONFIG" folder beside the program.
     std::string (*keyboard_file)() = nullptr;
 };
 void Interp_SetKeyHooks(const InterpKeyHooks* hooks);

@@ -156,6 +156,8 @@ int32_t m_KeyReq_OpenKeyboard(InterpCall& c) {
         InterpKeyHooks h = Interp_GetKeyHooks();
         if (h.keyboard_file)
             path = h.keyboard_file();
+        else
+            path = Interp_ProgramFolder() + "/CONFIG/Keyboard.xxx";
     }
     if (path.empty()) {
         MsgOut(QW_MSG_LOG, "KV: no keyboard definition file is named");

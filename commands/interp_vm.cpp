@@ -16,6 +16,7 @@
 namespace {
 
 thread_local int32_t t_arg_count = 0;
+thread_local int t_depth = 0; // runs open on this thread
 std::atomic<InterpPollFn> g_poll{nullptr};
 
 enum Op : uint8_t {
@@ -641,6 +642,19 @@ int interp_execute(const InterpProgram& prog, int argc, const InterpValue* argv,
                    char* why) {
     if (why)
         why[0] = '\0';
-    InterpRun run(prog, name, why);
-    return run.run(argc, argv);
+    // A program that runs programs (itself, say) nests runs on this thread's
+    // stack; past the limit the run is refused before it takes its stack area.
+    if (t_depth >= int(INTERP_NEST_MAX)) {
+        if (why)
+            std::snprintf(why, 200, "more than %d runs nested on one thread", int(INTERP_NEST_MAX));
+        return INTERP_NESTING;
+    }
+    ++t_depth;
+    int code;
+    {
+        InterpRun run(prog, name, why);
+        code = run.run(argc, argv);
+    }
+    --t_depth;
+    return code;
 }

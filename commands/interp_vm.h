@@ -29,7 +29,7 @@ enum InterpResult : int {
     INTERP_BAD_OPCODE = 5,
     INTERP_VM_ERROR = 6,     // position outside the code, or no code text
     INTERP_DATA = 7,         // address outside its region, bad native arguments
-    INTERP_NESTING = 8,      // kept for the host's message table
+    INTERP_NESTING = 8,      // runs nested deeper than INTERP_NEST_MAX on one thread
     INTERP_EXCEPTION = 9,
     INTERP_NULL_THIS = 10,   // method called on object 0 or on a wrong object
     INTERP_STOPPED = 11,     // the stop poll asked a long-running program to end
@@ -45,6 +45,7 @@ enum : uint32_t {
     INTERP_REGION_STACK = 2,
     INTERP_REGION_FIRST_FREE = 3,
     INTERP_NATIVE_ARGS = 14,   // argument words every native receives
+    INTERP_NEST_MAX = 8,       // runs open at once on one thread (each holds its stack area)
 };
 
 inline constexpr uint32_t interp_addr(uint32_t region, uint32_t offset) {

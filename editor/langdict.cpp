@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/langspec.h"
@@ -89,23 +90,23 @@ bool read_line(buf_stream* s, std::string& line) {
 
 char class_letter(int cls) {
     switch (cls) {
-    case DICT_KEYWORD: return 'K';
-    case DICT_TYPE: return 'T';
-    case DICT_PREPROCESSOR: return 'P';
+    case TOKEN_KEYWORD: return 'K';
+    case TOKEN_TYPENAME: return 'T';
+    case TOKEN_PREPROCESSOR: return 'P';
     default:
-        if (cls >= DICT_USER_1 && cls < DICT_USER_1 + 10) return static_cast<char>('0' + cls - DICT_USER_1);
+        if (cls >= TOKEN_USER_1 && cls < TOKEN_USER_1 + 10) return static_cast<char>('0' + cls - TOKEN_USER_1);
         return 0;
     }
 }
 
 int class_token(char letter) {
     switch (letter) {
-    case 'K': case 'c': return DICT_KEYWORD;
-    case 'T': return DICT_TYPE;
-    case 'P': return DICT_PREPROCESSOR;
+    case 'K': case 'c': return TOKEN_KEYWORD;
+    case 'T': return TOKEN_TYPENAME;
+    case 'P': return TOKEN_PREPROCESSOR;
     default:
-        if (letter >= '0' && letter <= '9') return DICT_USER_1 + (letter - '0');
-        return DICT_OTHER_CLASS;
+        if (letter >= '0' && letter <= '9') return TOKEN_USER_1 + (letter - '0');
+        return TOKEN_OTHER_CLASS;
     }
 }
 
@@ -570,6 +571,7 @@ int LoadDictionaryFile(const char* path, int index, int language) {
             ok = load_compiled(compiled, index, language);
     }
     if (!ok) ApplyLanguageDefault(index, language);
+    if (!s->code_templates && g_hooks.template_tree) s->code_templates = g_hooks.template_tree(language, index);
     return ok;
 }
 
@@ -647,15 +649,21 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
                            int text_size) {
     const CLanguageSpec* s = FindLanguageSpec(index);
     if (!s) return 0;
-    if (!word || length <= 0) return DICT_NOT_FOUND;
+    // A word longer than any stored one cannot be there.
+    if (!word || length <= 0 || length > DICT_LINE_MAX) return TOKEN_NOT_FOUND;
     VmGuard guard;
     Section sec;
-    if (!section_of(index, sec)) return DICT_NOT_FOUND;
+    if (!section_of(index, sec)) return TOKEN_NOT_FOUND;
     bool cs = s->flags & LANG_F_CASE;
-    std::string key = cs ? std::string(word, static_cast<size_t>(length)) : lower_copy(word, static_cast<size_t>(length));
+    char key_buf[DICT_LINE_MAX + 1];
+    for (int i = 0; i < length; ++i)
+        key_buf[i] = cs ? word[i] : static_cast<char>(CharToLower(static_cast<unsigned char>(word[i])));
+    key_buf[length] = '\0';
+    std::string_view key(key_buf, static_cast<size_t>(length));
     char want = class_letter(cls);
-    std::string line;
-    ReuReadLine(sec.b, sec.first + 1 + static_cast<int>(LangDictHash(key.c_str()) % DICT_BUCKETS), line);
+    // The painter looks words up one after another: keep the line's storage.
+    thread_local std::string line;
+    ReuReadLine(sec.b, sec.first + 1 + static_cast<int>(LangDictHash(key_buf, length) % DICT_BUCKETS), line);
     size_t pos = 0;
     while (pos < line.size()) {
         size_t end = line.find('\t', pos);
@@ -675,7 +683,7 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
                 if (text_out && text_size > 0)
                     CopyStringBounded(text_out, std::string(stored + key.size() + 1, stored_len - key.size() - 1).c_str(),
                                       static_cast<size_t>(text_size - 1));
-                return DICT_KEYWORD;
+                return TOKEN_KEYWORD;
             }
             if (same && letter != 'c' && stored_len == key.size()) {
                 if (text_out && text_size > 0)
@@ -685,7 +693,7 @@ int LookupLanguageKeywordN(const char* word, int length, int index, int cls, cha
         }
         pos = end + 1;
     }
-    return DICT_NOT_FOUND;
+    return TOKEN_NOT_FOUND;
 }
 
 int LookupLanguageKeyword(char* word, int index, int cls, char* text_out, int text_size) {

@@ -23,12 +23,12 @@ enum : int {
 
 // Token classes of dictionary words.
 enum : int {
-    DICT_PREPROCESSOR = 308,
-    DICT_TYPE = 318,
-    DICT_KEYWORD = 319,
-    DICT_NOT_FOUND = 320,
-    DICT_OTHER_CLASS = 324,
-    DICT_USER_1 = 325,        // ... DICT_USER_1 + 9 for "User 10"
+    TOKEN_PREPROCESSOR = 308,
+    TOKEN_TYPENAME = 318,      // "Types" (the platform headers own the name TOKEN_TYPE)
+    TOKEN_KEYWORD = 319,
+    TOKEN_NOT_FOUND = 320,
+    TOKEN_OTHER_CLASS = 324,
+    TOKEN_USER_1 = 325,        // ... TOKEN_USER_1 + 9 for "User 10"
 };
 
 // The word hash of the compiled form (0..0x3FFF); the bucket is hash % 997.
@@ -63,6 +63,9 @@ struct LangDictHooks {
     // Opens a dictionary file in an editor window (EditLanguageDictionary);
     // nonzero on success.
     int (*open_file)(const char* path);
+    // The skeleton pane's code-template tree of a language, asked for once
+    // a record's dictionary is loaded (the pane owns it).
+    void* (*template_tree)(int language, int index);
 };
 void SetLangDictHooks(const LangDictHooks* hooks);
 

@@ -376,8 +376,7 @@ int lang_Ruby_string(const char* text, int previous, const char* preceding_word,
             memcpy(e.open, made.open, sizeof e.open);
             memcpy(e.close, made.close, sizeof e.close);
             // Readers skip an entry whose flags are 0, so they go last.
-            std::atomic_thread_fence(std::memory_order_release);
-            e.flags = made.flags;
+            std::atomic_ref<uint32_t>(e.flags).store(made.flags, std::memory_order_release);
             found = i;
         }
         if (found >= 0) s->flags |= LANG_F_EQUAL_REGION | LANG_F_REGIONS | LANG_F_ENTRY4;

@@ -1,7 +1,7 @@
-// The colouring lexer's driver and token scanner: blanks, words and their
-// dictionary classes, directive marks, labels, strings, comments and the
-// other delimiters of the language table, open multi-line constructs.
-// Numbers are read in lexnum.cpp.
+// The colouring lexer's driver and token scanner: the line and its state,
+// the order in which tokens are tried, blanks, fixed-column prefixes and
+// column limits, open multi-line constructs. Words are read in lexword.cpp,
+// strings and delimiters in lexdelim.cpp, numbers in lexnum.cpp.
 #include "editor/lexer_impl.h"
 
 #include "VmEngine/vmlex.h"
@@ -20,36 +20,9 @@ namespace {
 constexpr int kMaxDepth = 255;  // the engine keeps depths in one byte
 constexpr int kNoLimit = 0x7FFFFFFF;
 
-bool InList(int c, const char* list) { return c && std::strchr(list, c) != nullptr; }
-
-// The operator characters of C/C++ and Java.
-struct CharSet {
-    bool has[256] = {};
-    constexpr explicit CharSet(const char* list) {
-        for (; *list; ++list)
-            has[static_cast<unsigned char>(*list)] = true;
-    }
-};
-constexpr CharSet kCOperators("&|+-=<>[](){}!~^,;*/%:?.");
-bool IsPunctChar(int c) { return c > 32 && c < 127 && !IsAsciiAlpha(c) && !IsDigit(c); }
-bool IsPrintableChar(int c) { return c > 32 && c != 127; }
-
-// Mixed-case compare of a word with a lower-case text of the same length.
-bool WordIs(const char* w, int n, const char* lower) {
-    int k = 0;
-    for (; k < n && lower[k]; ++k)
-        if (Lower(static_cast<unsigned char>(w[k])) != lower[k])
-            return false;
-    return k == n && !lower[k];
-}
-
 } // namespace
 
-bool lexrules::IsLetter(unsigned char c) {
-    if (c < 128)
-        return IsAsciiAlpha(c);
-    return CharIsAlpha(c) != 0;
-}
+bool lexrules::IsHighLetter(unsigned char c) { return CharIsAlpha(c) != 0; }
 
 int lexrules::ClassifyTokenChar(int c) {
     if (c == 0)
@@ -65,6 +38,8 @@ int LexColourKind(int code) {
 // ---- helpers ---------------------------------------------------------------
 
 int CLexer::Impl::Advance(const CLexer& lx, int col, int from, int to) {
+    if (lx.narrow_)
+        return col + (to - from);
     const unsigned char* t = reinterpret_cast<const unsigned char*>(lx.text_);
     for (int k = from; k < to; ++k)
         col += t[k] >= 32 ? 1 : Width(lx, t[k], col);
@@ -149,616 +124,7 @@ int CLexer::Impl::ScanConstruct(CLexer& lx, int from, int to, int col, int start
     return k;
 }
 
-// ---- words -----------------------------------------------------------------
-
-bool CLexer::Impl::WordStart(const CLexer& lx, int pos, int end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int c = static_cast<unsigned char>(t[pos]);
-    const int n1 = pos + 1 < end ? static_cast<unsigned char>(t[pos + 1]) : 0;
-    const int n2 = pos + 2 < end ? static_cast<unsigned char>(t[pos + 2]) : 0;
-    if (pt == kForth)
-        return lx.last_tok_ == -1 || lx.last_tok_ == LEX_TOK_BLANK;
-    if (IsLetter(static_cast<unsigned char>(c)))
-        return true;
-    switch (c) {
-    case '_': return pt != kMatlab;
-    case '.': return !IsDigit(n1) && (lx.rtype_ == kXBase || pt == kFortran);
-    case '?':
-    case '!': return pt == kRexx;
-    case '/': return pt == kHtml;
-    case '\'': return (pt == kAda || pt == kVhdl) && n2 != '\'';
-    case '\\': return pt == kVerilog;
-    case '$':
-        if (pt == kPerl)
-            return n1 != '{';
-        if (pt == kPhp)
-            return IsLetter(static_cast<unsigned char>(n1)) || n1 == '_' ||
-                   (n1 == '$' && (IsLetter(static_cast<unsigned char>(n2)) || n2 == '_'));
-        return pt == kRuby;
-    case '@':
-        if (pt == kPerl)
-            return IsLetter(static_cast<unsigned char>(n1)) || n1 == '_';
-        return pt == kSql || pt == kRuby;
-    case '&':
-    case '%': return pt == kPerl && (IsLetter(static_cast<unsigned char>(n1)) || n1 == '_');
-    default: return false;
-    }
-}
-
-int CLexer::Impl::ReadWord(const CLexer& lx, int pos, int end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int c0 = static_cast<unsigned char>(t[pos]);
-    int k = pos + 1;
-    if (pt == kVerilog && c0 == '\\') {
-        while (k < end && !IsBlank(t[k]))
-            ++k;
-        return k;
-    }
-    if (pt == kRuby && c0 == '$' && k < end) {
-        int n1 = static_cast<unsigned char>(t[k]);
-        if (InList(n1, "!@&`'+123456789~=/\\,;.<>_0*$?:\""))
-            return k + 1;
-        if (n1 == '-') {
-            if (k + 1 < end && InList(static_cast<unsigned char>(t[k + 1]), "0adFiIlpvw"))
-                return k + 2;
-            ++k;
-        }
-    }
-    if (((pt == kRuby || pt == kSql) && c0 == '@' && k < end && t[k] == '@') ||
-        (pt == kPhp && c0 == '$' && k < end && t[k] == '$'))
-        ++k;
-    if (pt == kPerl && !IsLetter(static_cast<unsigned char>(c0)) && k < end &&
-        IsPunctChar(static_cast<unsigned char>(t[k])))
-        ++k;
-    const bool dotted = c0 == '.';
-    while (k < end) {
-        const int ch = static_cast<unsigned char>(t[k]);
-        if (pt == kForth) {
-            if (IsPrintableChar(ch) && ch != '"') {
-                ++k;
-                continue;
-            }
-            break;
-        }
-        if (IsAlnum(static_cast<unsigned char>(ch)) || ch == '_') {
-            ++k;
-            continue;
-        }
-        if (dotted && ch == '.')
-            return k + 1;
-        bool more = false;
-        switch (pt) {
-        case kCobol: more = ch == '-'; break;
-        case kProgress: more = InList(ch, "-#$%&"); break;
-        case kDataFlex: more = ch == '.' || ch == '$'; break;
-        case kRexx: more = ch == '?' || ch == '!'; break;
-        case kPl1: more = InList(ch, "@#$"); break;
-        case kVerilog: more = ch == '$'; break;
-        case kRuby:
-            if (ch == '?' && !(k + 1 < end && IsLetter(static_cast<unsigned char>(t[k + 1]))))
-                return k + 1;
-            break;
-        default: break;
-        }
-        if (!more)
-            break;
-        ++k;
-    }
-    return k;
-}
-
-int CLexer::Impl::Lookup(CLexer& lx, int pos, int wend, int prev) {
-    const int n = wend - pos;
-    const char* w = lx.text_ + pos;
-    // Words met before are answered from the lexer's own table, unless the
-    // caller wants the stored spelling reported.
-    CLexer::CachedWord* slot = nullptr;
-    if (!lx.report_ && n < int(sizeof slot->word) && !lx.words_.empty()) {
-        unsigned h = 2166136261u ^ static_cast<unsigned>(prev);
-        for (int k = 0; k < n; ++k)
-            h = (h ^ static_cast<unsigned char>(w[k])) * 16777619u;
-        slot = &lx.words_[h & (lx.words_.size() - 1)];
-        if (slot->len == n && slot->prev == prev && std::memcmp(slot->word, w, size_t(n)) == 0)
-            return slot->code;
-    }
-    int code = 0;
-    if (n <= DICT_WORD_MAX)
-        code = LookupLanguageKeywordN(w, n, lx.lang_, prev, lx.report_,
-                                      lx.report_ ? lx.report_size_ : 0);
-    if (code <= 0)
-        code = LEX_TOK_WORD;
-    if (slot) {
-        std::memcpy(slot->word, w, size_t(n));
-        slot->len = static_cast<unsigned char>(n);
-        slot->prev = prev;
-        slot->code = code;
-    }
-    if (code == LEX_TOK_WORD && lx.report_ && lx.report_plain_)
-        CopyStringBounded(lx.report_, lx.text_ + pos,
-                          static_cast<size_t>(std::min(n, lx.report_size_ - 1)));
-    return code;
-}
-
-int CLexer::Impl::WordToken(CLexer& lx, int pos, int wend, int col, int prev, int* out_end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int end = lx.lim_end_;
-    *out_end = wend;
-    if (pt == kBasic || pt == kBatch || pt == kSql) {
-        int e = 0;
-        if (Match(lx, 1, DELIM_SINGLE, -1, pos, end, col, &e) > 0) {
-            Record(lx, e);
-            *out_end = end;
-            return EntryToken(lx, e) | LEX_TOK_RUNS_ON;
-        }
-    }
-    if (pt == kRuby) {
-        size_t n = static_cast<size_t>(std::min(wend - pos, int(sizeof lx.last_word_) - 1));
-        std::memcpy(lx.last_word_, t + pos, n);
-        lx.last_word_[n] = 0;
-    }
-    if (prev != LEX_TOK_DIRECTIVE) {
-        if (wend < lx.first_ && pt != kForth && pt != kPerl)
-            return LEX_TOK_WORD;
-        if (pt == kHtml && lx.depth_ == 0)
-            return LEX_TOK_WORD;
-    }
-    int code = Lookup(lx, pos, wend, prev);
-    if (code == LEX_TOK_WORD) {
-        if (pt == kForth) {
-            int e = 0;
-            const int c0 = static_cast<unsigned char>(t[pos]);
-            if (IsDigit(c0) || !IsPrintableChar(c0) ||
-                Match(lx, 1, DELIM_SINGLE | DELIM_REGION, -1, pos, end, col, &e) > 0)
-                return -1;
-        }
-        if (prev == LEX_TOK_DIRECTIVE)
-            return code;
-        return Labels(lx, pos, wend, out_end);
-    }
-    if (code == LEX_TOK_DIRECTIVE) {
-        if (prev == LEX_TOK_DIRECTIVE) {
-            if (pt == kC && wend - pos >= 7 && StrCmpNoCaseN(t + pos, "include", 7) == 0)
-                lx.after_include_ = true;
-            return code;
-        }
-        if ((pt == kCobol && WordIs(t + pos, wend - pos, "copy")) ||
-            (pt == kDataFlex && WordIs(t + pos, wend - pos, "use")))
-            return code;
-        if (lx.hash_dirs_ || pt == kCobol || pt == kProgress || pt == kPl1 || pt == kVerilog)
-            return Labels(lx, pos, wend, out_end);
-        if (pt == kHtml)
-            return LEX_TOK_OTHER;
-        return code;
-    }
-    if (code == LEX_TOK_VARIABLE && pt == kPerl) {
-        const int n = wend - pos;
-        const bool two = WordIs(t + pos, n, "s") || WordIs(t + pos, n, "tr") || WordIs(t + pos, n, "y");
-        int q = FindQuoteLikeEnd(t, wend, end, 0, two ? 2 : 1);
-        if (q > 0)
-            *out_end = q;
-    }
-    return code;
-}
-
-int CLexer::Impl::Labels(CLexer& lx, int pos, int wend, int* out_end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int end = lx.lim_end_;
-    if (lx.depth_ > 0)
-        return LEX_TOK_OTHER;  // inside an HTML tag
-    const int nc = wend < end ? static_cast<unsigned char>(t[wend]) : 0;
-    const int nc2 = wend + 1 < end ? static_cast<unsigned char>(t[wend + 1]) : 0;
-    if (pt == kBatch && pos > 0 && t[pos - 1] == ':')
-        return LEX_TOK_LABEL;
-    if (nc == ':' && (lx.last_tok_ == -1 || pt == kSmalltalk)) {
-        switch (pt) {
-        case kC:
-            if (nc2 != ':')
-                return LEX_TOK_LABEL;
-            break;
-        case kAsm:
-        case kDataFlex:
-        case kRexx:
-        case kPl1:
-        case kSmalltalk:
-        case kPerl: return LEX_TOK_LABEL;
-        case kProgress:
-            if (!IsAlnum(static_cast<unsigned char>(nc2)))
-                return LEX_TOK_LABEL;
-            break;
-        default: break;
-        }
-    }
-    if (pt == kIni && pos > 0 && t[pos - 1] == '[') {
-        const void* close = std::memchr(t + pos, ']', static_cast<size_t>(end - pos));
-        if (!close)
-            return LEX_TOK_OPERATOR;
-        *out_end = static_cast<int>(static_cast<const char*>(close) - t);
-        return LEX_TOK_LABEL;
-    }
-    if (pt == kRuby) {
-        const int c0 = static_cast<unsigned char>(t[pos]);
-        if (c0 >= 'A' && c0 <= 'Z' && lx.last_nb_ == -1)
-            return LEX_TOK_LABEL;
-        if (c0 == '$' || c0 == '@') {
-            const int n = wend - pos;
-            if (c0 == '$' && n >= 2 && t[pos + 1] == '-' &&
-                !(n == 3 && InList(static_cast<unsigned char>(t[pos + 2]), "0adFiIlpvw")))
-                return LEX_TOK_MALFORMED;
-            if (n == 2 && t[pos + 1] == '@')
-                return LEX_TOK_MALFORMED;
-            return LEX_TOK_VARIABLE;
-        }
-    }
-    return LEX_TOK_WORD;
-}
-
-// ---- directive marks, strings, delimiters ----------------------------------
-
-int CLexer::Impl::Directive(CLexer& lx, int pos, int col, int* out_end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int end = lx.lim_end_;
-    const bool html = pt == kHtml;
-    if (lx.last_tok_ != -1 && pt != kCobol && !html && pt != kProgress) {
-        if (pt == kC) {
-            if (pos + 1 < end && t[pos + 1] == '#') {
-                *out_end = pos + 2;
-                return LEX_TOK_DIRECTIVE;
-            }
-            *out_end = pos + 1;
-            return LEX_TOK_OTHER;
-        }
-        *out_end = pos + 1;
-        return LEX_TOK_OPERATOR;
-    }
-    int k = pos + 1;
-    const bool hash = html && k < end && t[k] == '#';
-    if (hash)
-        ++k;
-    int w = k;
-    while (w < end && IsBlank(t[w]))
-        ++w;
-    // The word after the mark, read as a directive word: nothing else
-    // changes the lexer's state here, since what is read may be dropped.
-    int code = -1, wend = w;
-    if (w < end) {
-        const int wcol = Advance(lx, col, pos, w);
-        if (WordStart(lx, w, end)) {
-            wend = ReadWord(lx, w, end);
-            code = WordToken(lx, w, wend, wcol, LEX_TOK_DIRECTIVE, &wend);
-        } else if (html && IsDigit(t[w])) {
-            code = ScanNumber(lx, w, end, true, &wend);
-        }
-    }
-    if (!html) {
-        if (code == LEX_TOK_DIRECTIVE) {
-            *out_end = wend;
-            return code;
-        }
-        *out_end = pos + 1;
-        return LEX_TOK_OPERATOR;
-    }
-    if (code < 0) {
-        *out_end = k;
-        return LEX_TOK_OPERATOR;
-    }
-    if (wend >= end || t[wend] != ';') {
-        *out_end = wend;
-        return LEX_TOK_MALFORMED;
-    }
-    *out_end = wend + 1;
-    if ((hash && code == LEX_TOK_DECIMAL) || (!hash && code == LEX_TOK_DIRECTIVE))
-        return LEX_TOK_DIRECTIVE;
-    return LEX_TOK_OTHER;
-}
-
-// The string that opens at text[pos], or -1 when none opens there.
-int CLexer::Impl::StringAt(CLexer& lx, int pos, int col, int* out_end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int end = lx.lim_end_;
-    const int c = static_cast<unsigned char>(t[pos]);
-    if (pt == kRuby)
-        return -1;
-    if (c == '\'' && pt == kMatlab) {
-        const int before = pos > 0 ? static_cast<unsigned char>(t[pos - 1]) : 0;
-        if (before && !InList(before, "{[( \t,;=")) {
-            *out_end = pos + 1;
-            return LEX_TOK_OPERATOR;  // transpose
-        }
-        int k = pos + 1;
-        while (k < end) {
-            if (t[k] == '\'') {
-                if (k + 1 < end && t[k + 1] == '\'') {
-                    k += 2;
-                    continue;
-                }
-                *out_end = k + 1;
-                return LEX_TOK_STRING;
-            }
-            ++k;
-        }
-        *out_end = end;
-        return LEX_TOK_OTHER;
-    }
-    bool opens = false;
-    if (c == '\'') {
-        if (!lx.quote_strings_ || pt == kCicode || pt == kForth || pt == kLisp ||
-            pt == kVerilog || pt == kBasic)
-            opens = false;
-        else if (pt == kAda || pt == kVhdl)
-            opens = pos + 2 < end && t[pos + 2] == '\'';
-        else
-            opens = true;
-    } else if (c == '"') {
-        opens = pt != kPl1 && pt != kMatlab && (pt != kHtml || lx.depth_ > 0);
-    } else if (c == '<') {
-        opens = lx.after_include_;
-    } else if (c == '`') {
-        opens = pt == kPerl || pt == kPhp;
-    }
-    if (!opens)
-        return -1;
-
-    const int close = c == '<' ? '>' : c;
-    int esc = 0;
-    if (pt == kC || pt == kEiffel || pt == kJava || pt == kLimbo || pt == kLisp || pt == kPhp ||
-        (pt == kPerl && c != '\''))
-        esc = '\\';
-    else if (pt == kCicode)
-        esc = '^';
-    int k = pos + 1;
-    bool closed = false;
-    while (k < end) {
-        if (esc && t[k] == esc) {
-            k += 2;
-            continue;
-        }
-        if (t[k] == close) {
-            ++k;
-            closed = true;
-            break;
-        }
-        ++k;
-    }
-    k = std::min(k, end);
-    int code;
-    if (c == '<')
-        code = closed ? LEX_TOK_DIRECTIVE : LEX_TOK_WORD;
-    else if (c == '\'')
-        code = pt == kSmalltalk ? LEX_TOK_STRING : LEX_TOK_CHAR_STRING;
-    else if (c == '"')
-        code = pt == kSmalltalk ? LEX_TOK_SMALLTALK_TEXT : LEX_TOK_STRING;
-    else
-        code = LEX_TOK_STRING;
-    lx.after_include_ = false;
-    if (closed && k < end) {
-        const int s = static_cast<unsigned char>(t[k]);
-        if (pt == kRexx && (s == 'x' || s == 'X')) {
-            ++k;
-            code = LEX_TOK_HEX;
-        } else if ((pt == kRexx && (s == 'b' || s == 'B')) || (pt == kPl1 && s == 'B')) {
-            ++k;
-            code = LEX_TOK_BINARY;
-        }
-    }
-    if (!closed) {
-        int e = 0;
-        if (pt == kSmalltalk) {
-            lx.depth_ = 1;
-            if (Match(lx, 1, DELIM_REGION, -1, pos, lx.len_, col, &e) > 0)
-                Record(lx, e);
-            code |= LEX_TOK_RUNS_ON;
-        } else if (Match(lx, 1, DELIM_SINGLE, -1, pos, lx.len_, col, &e) > 0) {
-            Record(lx, e);
-            code |= LEX_TOK_RUNS_ON;
-        }
-    }
-    *out_end = k;
-    return code;
-}
-
-// Comments and the other delimiters; -1 when none applies.
-int CLexer::Impl::Delimiters(CLexer& lx, int pos, int col, int* out_end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int end = lx.lim_end_;
-    int e = 0;
-    const int mask = lx.fixed_ ? DELIM_SINGLE | DELIM_VARIANT : DELIM_SINGLE;
-    const int escape = pt == kC || pt == kEiffel || pt == kJava || pt == kLimbo || pt == kLisp ||
-                       pt == kPhp || pt == kPerl;
-    int after = Match(lx, 1, mask, -1, pos, end, col, &e);
-    if (after > 0) {
-        Record(lx, e);
-        const int code = EntryToken(lx, e) | LEX_TOK_RUNS_ON;
-        const CLanguageDelimiter& d = lx.spec_->delimiters[lx.entry_ >= 0 ? lx.entry_ : 0];
-        if (lx.entry_ < 0 || !d.close[0]) {
-            *out_end = end;
-            return code;
-        }
-        const bool form_feed = (d.flags & 0x400) != 0;
-        int k = after;
-        int c = Advance(lx, col, pos, k);
-        while (k < end) {
-            if (form_feed && t[k] == '\f') {
-                *out_end = k;
-                return code;
-            }
-            int e2 = 0;
-            int close = Match(lx, 0, mask, lx.entry_, k, end, c, &e2, escape);
-            if (close > 0) {
-                *out_end = close;
-                return code;
-            }
-            c += Width(lx, static_cast<unsigned char>(t[k]), c);
-            ++k;
-        }
-        *out_end = end;
-        return form_feed ? code : (LEX_TOK_OTHER | LEX_TOK_RUNS_ON);
-    }
-    after = Match(lx, 1, DELIM_REGION, -1, pos, end, col, &e);
-    if (after > 0) {
-        lx.depth_ = 1;
-        Record(lx, e);
-        *out_end = ScanConstruct(lx, after, end, Advance(lx, col, pos, after), lx.entry_);
-        int code = EntryToken(lx, e);
-        return lx.depth_ > 0 ? code | LEX_TOK_RUNS_ON : code;
-    }
-    return -1;
-}
-
-int CLexer::Impl::Rest(CLexer& lx, int pos, int col, int prev, int* out_end) {
-    const char* t = lx.text_;
-    const int pt = lx.ptype_;
-    const int end = lx.lim_end_;
-    const bool html = pt == kHtml;
-    const int c = static_cast<unsigned char>(t[pos]);
-    const int n1 = pos + 1 < end ? static_cast<unsigned char>(t[pos + 1]) : 0;
-    const int n2 = pos + 2 < end ? static_cast<unsigned char>(t[pos + 2]) : 0;
-    *out_end = pos + 1;
-
-    // Numbers.
-    bool number = IsDigit(c) || (c == '.' && IsDigit(n1) && pt != kRuby) ||
-                  (c == '$' && IsHexDigit(n1) &&
-                   (pt == kPascal ||
-                    (pt == kAsm && (IsHexDigit(n2) || IsBlank(n2) || pos + 2 >= end)))) ||
-                  (c == '\'' && pt == kVerilog && InList(Lower(n1), "bodh"));
-    if (number)
-        return ScanNumber(lx, pos, end, prev == LEX_TOK_DIRECTIVE, out_end);
-
-    // Directive marks.
-    if (prev == 0) {
-        bool mark = false;
-        switch (c) {
-        case '#': mark = lx.hash_dirs_; break;
-        case '&':
-            mark = pt == kProgress ||
-                   (html && lx.depth_ == 0 && pos + 1 < end && !IsBlank(n1));
-            break;
-        case '$':
-            mark = (pt == kCobol && col == (lx.fixed_ ? 7 : 1)) || pt == kAsm;
-            break;
-        case '%': mark = pt == kPl1 || pt == kAsm; break;
-        case '`': mark = pt == kVerilog; break;
-        default: break;
-        }
-        if (mark)
-            return Directive(lx, pos, col, out_end);
-    }
-
-    int code = StringAt(lx, pos, col, out_end);
-    if (code >= 0)
-        return code;
-
-    if (pt == kSmalltalk && c == '$') {
-        *out_end = std::min(pos + 2, end);
-        return LEX_TOK_CHAR_STRING;
-    }
-    if (!html) {
-        code = Delimiters(lx, pos, col, out_end);
-        if (code >= 0)
-            return code;
-    }
-    if (pt == kRuby) {
-        if (c == '?' && pos + 1 < end) {
-            if (IsBlank(n1))
-                return LEX_TOK_OPERATOR;  // the conditional operator
-            int k = pos + 1;
-            for (int i = 0; i < 2 && k + 2 < end && t[k] == '\\' &&
-                            (t[k + 1] == 'C' || t[k + 1] == 'M') && t[k + 2] == '-';
-                 ++i)
-                k += 3;
-            if (t[k] == '\\') {
-                if (k + 1 >= end) {
-                    *out_end = end;
-                    return LEX_TOK_MALFORMED;
-                }
-                *out_end = k + 2;
-                return LEX_TOK_DECIMAL;
-            }
-            *out_end = k + 1;
-            return LEX_TOK_DECIMAL;
-        }
-        int e = -1, length = 0, token = 0;
-        const int before = pos > 0 ? static_cast<unsigned char>(t[pos - 1]) : 0;
-        if (lang_Ruby_string(t + pos, before, lx.last_word_, lx.lang_, &e, &length, &token) &&
-            e >= LANG_DELIM_FILE && e < LANG_DELIM_COUNT) {
-            // Making the entry may have switched nesting on for the language.
-            lx.nests_ = (lx.spec_->flags & LANG_F_ENTRY4) != 0;
-            lx.depth_ = 1;
-            Record(lx, e);
-            const int from = std::min(pos + std::max(length, 1), end);
-            *out_end = ScanConstruct(lx, from, end, Advance(lx, col, pos, from), e);
-            code = token < 0 ? LEX_TOK_OTHER : token;
-            return lx.depth_ > 0 ? code | LEX_TOK_RUNS_ON : code;
-        }
-    }
-    if (pt == kNone || pt == kText)
-        return LEX_TOK_WORD;
-    if (pt == kForth)
-        return LEX_TOK_OTHER;
-    if ((pt == kCobol || pt == kSmalltalk) && c == '.' && (pos + 1 >= end || IsBlank(n1)))
-        return LEX_TOK_OTHER;
-    if (pt == kPerl && c == '/') {
-        const int last = lx.last_nb_ & ~LEX_TOK_RUNS_ON;
-        if (lx.last_nb_ == -1 || last == LEX_TOK_OPEN_BLANK ||
-            (last == LEX_TOK_OPERATOR && !(pos > 0 && t[pos - 1] == '<'))) {
-            int q = FindQuoteLikeEnd(t, pos + 1, end, '/', 1);
-            if (q > 0) {
-                *out_end = q;
-                return LEX_TOK_VARIABLE;
-            }
-        }
-        return LEX_TOK_OPERATOR;
-    }
-    int e = 0;
-    if (!html) {
-        int after = Match(lx, 0, DELIM_REGION, -1, pos, end, col, &e);
-        if (after > 0) {
-            *out_end = after;
-            return LEX_TOK_OTHER;
-        }
-    } else {
-        if (Match(lx, 1, DELIM_REGION, -1, pos, end, col, &e) > 0) {
-            lx.depth_ = 1;
-            Record(lx, e);
-            return LEX_TOK_OPEN_BLANK;
-        }
-        int after = Match(lx, 0, DELIM_REGION, -1, pos, end, col, &e);
-        if (after > 0) {
-            lx.depth_ = 0;
-            *out_end = after;
-            return LEX_TOK_OPEN_BLANK;
-        }
-        if (c == '"' && lx.depth_ == 0)
-            return LEX_TOK_MALFORMED;
-        return lx.depth_ > 0 ? LEX_TOK_OPERATOR : LEX_TOK_WORD;
-    }
-
-    if (c == 127)
-        return LEX_TOK_OTHER;
-    if (pt == kC || pt == kJava) {
-        if (kCOperators.has[c])
-            return LEX_TOK_OPERATOR;
-        if (c == '\\') {
-            int k = pos + 1;
-            while (k < end && IsBlank(t[k]))
-                ++k;
-            if (k >= end)
-                return LEX_TOK_OPERATOR;
-        }
-        return LEX_TOK_OTHER;
-    }
-    if (pt == kPhp)
-        return InList(c, "&|+-=<>[](){}!~^,;*/%:?.@") ? LEX_TOK_OPERATOR : LEX_TOK_OTHER;
-    if (pt == kMatlab)
-        return InList(c, "*@:,{}.!()%;\\/[]+-^'<>=~&|") ? LEX_TOK_OPERATOR : LEX_TOK_OTHER;
-    return LEX_TOK_OPERATOR;
-}
+// ---- the token scanner ---------------------------------------------------------
 
 int CLexer::Impl::Scan(CLexer& lx, int pos, int col, int prev, int* out_end) {
     const char* t = lx.text_;
@@ -803,7 +169,7 @@ int CLexer::Impl::Scan(CLexer& lx, int pos, int col, int prev, int* out_end) {
         *out_end = k;
         return lx.depth_ > 0 ? LEX_TOK_OPEN_BLANK : LEX_TOK_BLANK;
     }
-    if (WordStart(lx, pos, end)) {
+    if ((IsAsciiAlpha(c) && lx.ptype_ != kForth) || WordStart(lx, pos, end)) {
         int wend = ReadWord(lx, pos, end);
         int code = WordToken(lx, pos, wend, col, prev, out_end);
         if (code >= 0)
@@ -812,72 +178,13 @@ int CLexer::Impl::Scan(CLexer& lx, int pos, int col, int prev, int* out_end) {
     return Rest(lx, pos, col, prev, out_end);
 }
 
-// ---- Perl quote-likes --------------------------------------------------------
-
-namespace {
-int ClosingOf(int c) {
-    switch (c) {
-    case '[': return ']';
-    case '(': return ')';
-    case '{': return '}';
-    case '<': return '>';
-    default: return c;
-    }
-}
-} // namespace
-
-int FindQuoteLikeEnd(const char* t, int from, int end, int delim, int parts) {
-    int k = from;
-    int open = delim;
-    if (!delim) {
-        while (k < end && IsBlank(t[k]))
-            ++k;
-        if (k >= end || !IsPunctChar(static_cast<unsigned char>(t[k])))
-            return -1;
-        open = static_cast<unsigned char>(t[k]);
-        ++k;
-    }
-    int close = ClosingOf(open);
-    for (int part = 1; part <= parts; ++part) {
-        int depth = 1;
-        for (;; ++k) {
-            if (k >= end)
-                return -1;
-            const int ch = static_cast<unsigned char>(t[k]);
-            if (ch == '\\') {
-                ++k;
-                continue;
-            }
-            if (open != close && ch == open) {
-                ++depth;
-            } else if (ch == close && --depth == 0) {
-                break;
-            }
-        }
-        ++k;  // past the closing delimiter
-        if (part < parts && open != close) {
-            // s{a}{b}: the second part has brackets of its own.
-            while (k < end && IsBlank(t[k]))
-                ++k;
-            if (k >= end)
-                return -1;
-            open = static_cast<unsigned char>(t[k]);
-            close = ClosingOf(open);
-            ++k;
-        }
-    }
-    while (k < end && IsAsciiAlpha(t[k]))
-        ++k;
-    return k;
-}
-
 // ---- the driver --------------------------------------------------------------
 
 namespace {
 std::atomic<unsigned> g_dict_epoch{0};
-constexpr size_t kCachedWords = 512;  // a power of two
+constexpr size_t kCachedWords = 1024;  // a power of two
 // Lines after which remembered keyword classes are dropped anyway.
-constexpr int kCacheLines = 4096;
+constexpr int kCacheLines = 16384;
 } // namespace
 
 void LexDictionariesChanged() { g_dict_epoch.fetch_add(1, std::memory_order_release); }
@@ -952,11 +259,18 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         limit_col_ = kNoLimit;
     limit_kind_ = token < 0 ? LEX_TOK_OTHER : token;
 
-    buf_.resize(static_cast<size_t>(len) + 2);
+    if (buf_.size() < static_cast<size_t>(len) + 2)
+        buf_.resize(static_cast<size_t>(len) + 2);
     buf_[0] = 0;
-    if (len)
-        std::memcpy(buf_.data() + 1, text, static_cast<size_t>(len));
-    buf_[static_cast<size_t>(len) + 1] = 0;
+    // The copy also finds whether every character takes one cell.
+    unsigned char low = 0xFF;
+    unsigned char* dst = reinterpret_cast<unsigned char*>(buf_.data()) + 1;
+    const unsigned char* src = reinterpret_cast<const unsigned char*>(text);
+    for (int k = 0; k < len; ++k) {
+        dst[k] = src[k];
+        low = std::min(low, src[k]);
+    }
+    dst[len] = 0;
     text_ = buf_.data() + 1;
     len_ = len;
     first_ = std::clamp(s.first, 0, len);
@@ -970,6 +284,7 @@ void CLexer::Begin(const LexLineSetup& s, const char* text, int len) {
         lim_end_ = k;
     }
     Impl::PrepareLine(*this);
+    narrow_ = raw_ || low >= 32;
     lead_ = 0;
     while (lead_ < len && IsBlank(text_[lead_]))
         ++lead_;

@@ -91,8 +91,9 @@ void LexDictionariesChanged();
 // states are known), else 0.
 int LexStartState(VMB* buffer, int line, int lang, bool allow_backward, LexLineSetup* setup);
 
-// The scanner of one painter or query. Not shared between threads; make one
-// per thread (it keeps a copy of the line and some per-line state).
+// The scanner of one painter or query. Not shared between threads: keep one
+// per thread and reuse it, line after line (it holds a copy of the line, the
+// per-line state, and the keyword classes of the words it has met).
 class CLexer {
 public:
     CLexer();
@@ -142,6 +143,7 @@ private:
     int len_ = 0;
     int lim_end_ = 0;  // offset of the first character past the column limit
     int lead_ = 0;     // offset of the first character that is not a blank
+    bool narrow_ = false;  // every character takes one cell (no tabs, no controls)
     // Scan state.
     int pos_ = 0, col_ = 1;
     int depth_ = 0, entry_ = -1, entry_flags_ = 0;

@@ -3,6 +3,8 @@
 // name, character tests, and the scanner's functions.
 #include "editor/lexer.h"
 
+#include <cstring>
+
 namespace lexrules {
 
 // Language numbers (the parser type of a specification).
@@ -25,9 +27,39 @@ inline bool IsAsciiAlpha(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && 
 inline int Lower(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 inline bool IsBlank(int c) { return c == ' ' || c == '\t'; }
 
+inline bool InList(int c, const char* list) { return c && std::strchr(list, c) != nullptr; }
+inline bool IsPunctChar(int c) { return c > 32 && c < 127 && !IsAsciiAlpha(c) && !IsDigit(c); }
+inline bool IsPrintableChar(int c) { return c > 32 && c != 127; }
+
+// A set of characters for quick tests.
+struct CharSet {
+    bool has[256] = {};
+    constexpr explicit CharSet(const char* list) {
+        for (; *list; ++list)
+            has[static_cast<unsigned char>(*list)] = true;
+    }
+};
+// The operator characters of C/C++ and Java, and those of them that can
+// start nothing else there (no number, string, directive mark) unless a
+// delimiter of the language begins with it.
+inline constexpr CharSet kCOperators("&|+-=<>[](){}!~^,;*/%:?.");
+inline constexpr CharSet kCPlainOperators("&|+-=>[](){}!~^,;*/%:?");
+inline constexpr CharSet kAsciiWordChars(
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_");
+
+// Mixed-case compare of a word with a lower-case text of the same length.
+inline bool WordIs(const char* w, int n, const char* lower) {
+    int k = 0;
+    for (; k < n && lower[k]; ++k)
+        if (Lower(static_cast<unsigned char>(w[k])) != lower[k])
+            return false;
+    return k == n && !lower[k];
+}
+
 // A letter in the ANSI code page (the editor font's OEM characters are
 // converted first); bytes below 128 take the quick path.
-bool IsLetter(unsigned char c);
+bool IsHighLetter(unsigned char c);
+inline bool IsLetter(unsigned char c) { return c < 128 ? IsAsciiAlpha(c) : IsHighLetter(c); }
 inline bool IsAlnum(unsigned char c) { return IsDigit(c) || IsLetter(c); }
 
 // 309 for a space or TAB, 320 for any other character, -1 for NUL.
@@ -49,7 +81,8 @@ struct CLexer::Impl {
     // Steps after a word is read: keyword lookup, directives, labels. -1
     // when the word is to be read again as something else (Forth).
     static int WordToken(CLexer& lx, int pos, int wend, int col, int prev, int* out_end);
-    static int Lookup(CLexer& lx, int pos, int wend, int prev);
+    // The dictionary class of the n characters at w (320 when none).
+    static int Lookup(CLexer& lx, const char* w, int n, int prev);
     static int Labels(CLexer& lx, int pos, int wend, int* out_end);
     // Numbers, directive marks, strings, comments and single characters.
     static int Rest(CLexer& lx, int pos, int col, int prev, int* out_end);

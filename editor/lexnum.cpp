@@ -30,8 +30,6 @@ int BaseFromPrefix(const char* t, int from, int to) {
     return v == 2 ? kBin : v == 8 ? kOct : v == 16 ? kHex : kDec;
 }
 
-bool InList(int c, const char* list) { return c && std::strchr(list, c) != nullptr; }
-
 } // namespace
 
 int CLexer::Impl::ScanNumber(const CLexer& lx, int pos, int end, bool mark, int* out_end) {
@@ -118,20 +116,21 @@ int CLexer::Impl::ScanNumber(const CLexer& lx, int pos, int end, bool mark, int*
                 bad = true;
                 break;
             }
-            if (c == '_') {
-                if (p == '_') {
-                    bad = true;
-                    break;
-                }
-                continue;
-            }
             if (base == kHex && c >= 'a' && c <= 'f')
                 continue;
-            if (c != '.' && c != 'e' && c != '-') {
+            if (c != '.' && c != 'e' && c != '-' && c != '_') {
                 if (IsAsciiAlpha(c))
                     bad = true;
                 break;
             }
+        }
+        // Digit separators of Verilog, Ada and VHDL; two in a row are wrong.
+        if (c == '_' && (pt == kVerilog || ada_like)) {
+            if (p == '_') {
+                bad = true;
+                break;
+            }
+            continue;
         }
         if (pt == kAsm && base == kHex && c >= 'a' && c <= 'f')
             continue;
@@ -142,13 +141,6 @@ int CLexer::Impl::ScanNumber(const CLexer& lx, int pos, int end, bool mark, int*
         if ((base == kBin || base == kHex) && ada_like) {
             if (base == kHex && c >= 'a' && c <= 'f')
                 continue;
-            if (c == '_') {
-                if (p == '_') {
-                    bad = true;
-                    break;
-                }
-                continue;
-            }
             if (c == '.') {
                 if (seen_dot) {
                     bad = true;
@@ -212,13 +204,6 @@ int CLexer::Impl::ScanNumber(const CLexer& lx, int pos, int end, bool mark, int*
                     continue;
                 if (pt == kFortran && c == 'd')
                     continue;
-                if (ada_like && c == '_') {
-                    if (p == '_') {
-                        bad = true;
-                        break;
-                    }
-                    continue;
-                }
                 if (pt == kMatlab && (c == 'j' || c == 'i'))
                     continue;
                 if (pt == kRuby && c == '_' && IsDigit(p) && IsDigit(next))
@@ -228,13 +213,6 @@ int CLexer::Impl::ScanNumber(const CLexer& lx, int pos, int end, bool mark, int*
             if (c == 'e' || (pt == kFortran && c == 'd') ||
                 (pt == kMatlab && (c == 'j' || c == 'i'))) {
                 base = kReal;
-                continue;
-            }
-            if (ada_like && c == '_') {
-                if (p == '_') {
-                    bad = true;
-                    break;
-                }
                 continue;
             }
             if (pt == kRuby) {

@@ -10,7 +10,9 @@
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "editor/stylesheet.h"
+#include "framework/fwapp.h"
 #include "framework/fwfile.h"
+#include "framework/fwview.h"
 #include "opsys/files.h"
 #include "opsys/msgout.h"
 #include "opsys/paths.h"
@@ -40,7 +42,6 @@ uint32_t g_open_mode = DOC_OPEN_RESTING;
 uint32_t g_option_flags = 0;
 std::string g_new_doc_sheet;
 HANDLE g_read_event = nullptr;
-std::vector<CQWDoc*> g_documents;  // every document, in creation order
 
 // Kinds of the file-name part of an open request.
 enum OpenKind { kOpenFile, kOpenNamedBuffer, kOpenEngineBuffer };
@@ -71,28 +72,6 @@ void internal_failure(const char* what) {
 }  // namespace
 
 void SetQWDocHooks(const QWDocHooks* hooks) { g_hooks = hooks ? *hooks : QWDocHooks{}; }
-
-// ---- The framework stand-in -------------------------------------------------
-
-CQWDocFrameworkStandIn::CQWDocFrameworkStandIn() = default;
-CQWDocFrameworkStandIn::~CQWDocFrameworkStandIn() = default;
-
-void CQWDocFrameworkStandIn::SetPathName(const char* path, int add_to_mru) {
-    m_strPathName = path ? path : "";
-    m_strTitle = PathFileName(m_strPathName.c_str());
-    if (add_to_mru && g_hooks.add_recent) g_hooks.add_recent(m_strPathName.c_str());
-}
-int CQWDocFrameworkStandIn::IsModified() { return m_bModified; }
-void CQWDocFrameworkStandIn::SetModifiedFlag(int modified) { m_bModified = modified; }
-int CQWDocFrameworkStandIn::OnNewDocument() {
-    DeleteContents();
-    m_strPathName.clear();
-    SetModifiedFlag(0);
-    return 1;
-}
-int CQWDocFrameworkStandIn::OnOpenDocument(const char*) { return 1; }
-void CQWDocFrameworkStandIn::DeleteContents() {}
-void CQWDocFrameworkStandIn::OnIdle() {}
 
 // ---- Module state -----------------------------------------------------------
 
@@ -183,11 +162,14 @@ int GetBufferLanguage(VMB* buffer) {
 
 // ---- CQWDoc -------------------------------------------------------------------
 
-CQWDoc::CQWDoc() { g_documents.push_back(this); }
+FW_IMPLEMENT_DYNCREATE(CQWDoc, fw::Document)
 
-CQWDoc::~CQWDoc() {
-    ReleaseBuffer();
-    g_documents.erase(std::remove(g_documents.begin(), g_documents.end(), this), g_documents.end());
+CQWDoc::CQWDoc() = default;
+
+CQWDoc::~CQWDoc() { ReleaseBuffer(); }
+
+int CQWDoc::TemplateId() const {
+    return GetDocTemplate() ? static_cast<int>(GetDocTemplate()->resource_id()) : DOC_TEMPLATE_TEXT;
 }
 
 std::string CQWDoc::GetBufferName() const {
@@ -195,13 +177,13 @@ std::string CQWDoc::GetBufferName() const {
     return name ? name : "";
 }
 
-std::string CQWDoc::GetPathName() const { return IsNamedFile() ? m_strPathName : GetBufferName(); }
+std::string CQWDoc::GetPathName() const { return IsNamedFile() ? fw::Document::GetPathName() : GetBufferName(); }
 
 int CQWDoc::IsFileBuffer() const { return vmb_in_use(m_pBuffer) && vmb_is_file(m_pBuffer) ? 1 : 0; }
 int CQWDoc::IsUnnamedFile() const { return IsFileBuffer() && vmb_is_unnamed_file(m_pBuffer) ? 1 : 0; }
 int CQWDoc::IsNamedFile() const { return IsFileBuffer() && !vmb_is_unnamed_file(m_pBuffer) ? 1 : 0; }
 int CQWDoc::IsTempBufferWithPath() const {
-    return !m_strPathName.empty() && vmb_in_use(m_pBuffer) && vmb_is_type2(m_pBuffer) && !IsUnnamedFile();
+    return !fw::Document::GetPathName().empty() && vmb_in_use(m_pBuffer) && vmb_is_type2(m_pBuffer) && !IsUnnamedFile();
 }
 int CQWDoc::IsEdited() const { return vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_EDITED) ? 1 : 0; }
 int CQWDoc::IsViewMode() const { return vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_VIEW_MODE) ? 1 : 0; }
@@ -222,35 +204,38 @@ int CQWDoc::LineFlags(int line, int count, int mask, int op) {
 
 void CQWDoc::ClearContents() {
     vm_clear(m_pBuffer, 1);
-    if (g_hooks.update_views) g_hooks.update_views(this, nullptr, DOC_HINT_CLEARED);
+    UpdateAllViews(nullptr, DOC_HINT_CLEARED);
 }
 
-int CQWDoc::IsModified() { return IsFileBuffer() && IsEdited() ? 1 : 0; }
+bool CQWDoc::IsModified() { return IsFileBuffer() && IsEdited(); }
 
-void CQWDoc::SetModifiedFlag(int modified) {
+void CQWDoc::SetModifiedFlag(bool modified) {
     vm_state_flags(m_pBuffer, modified ? VM_OP_SET : VM_OP_CLEAR, DOC_ST_EDITED);
 }
 
-int CQWDoc::OnNewDocument() {
-    if (m_TemplateId == DOC_TEMPLATE_OUTPUT) return 1;
+bool CQWDoc::OnNewDocument() {
+    if (TemplateId() == DOC_TEMPLATE_OUTPUT) return true;
     if (!AttachNewBuffer(kBufferFile, nullptr, VMB_O_NOFIND)) {
         MsgOut(QW_MSG_BOX | (QW_MB_ICONWARNING << 16), "KV: CQWDoc::OnNewDocument failed");
-        return 0;
+        return false;
     }
     // A new text ends in a line break, with LF line ends where the engine's
     // start parameter asks for them.
     uint32_t eol = uint32_t{VM_ST_FINAL_EOL} | (vms_get_param() == 2 ? uint32_t{VM_ST_LF} : 0u);
     vm_state_flags(m_pBuffer, VM_OP_SET, eol);
     SetStyleSheetByName(g_new_doc_sheet.c_str(), 0);
+    // The views colour by the sheet's language index, so it is resolved now.
+    if (m_pStyleSheet && m_pStyleSheet->m_LanguageIndex == SS_LANGUAGE_UNRESOLVED)
+        m_pStyleSheet->ValidateLanguage(0, "");
     // The framework's new document clears the modified state, which lives in the buffer.
-    return CQWDocFrameworkStandIn::OnNewDocument();
+    return fw::Document::OnNewDocument();
 }
 
-int CQWDoc::OnOpenDocument(const char* path) {
+bool CQWDoc::OnOpenDocument(const std::string& path_name) {
     struct Resting {
         ~Resting() { SetOpenMode(DOC_OPEN_RESTING); }
     } resting;
-    if (!path) return 0;
+    const char* path = path_name.c_str();
     uint32_t mode = GetOpenMode();
     if (mode & DOC_OPEN_HIDDEN) {
         m_Hidden = 1;
@@ -298,8 +283,8 @@ int CQWDoc::OnOpenDocument(const char* path) {
 
 int CQWDoc::OpenWithMode(const char* path, uint32_t mode) {
     SetOpenMode(mode);
-    if (OnOpenDocument(path) != 1) return 0;
-    SetPathName(GetBufferName().c_str(), (mode & DOC_OPEN_HIDDEN) ? 0 : 1);
+    if (!path || !OnOpenDocument(path)) return 0;
+    SetPathName(GetBufferName(), !(mode & DOC_OPEN_HIDDEN));
     return 1;
 }
 
@@ -349,7 +334,7 @@ void CQWDoc::ApplyStyleSheet(unsigned flags) {
         }
     }
     if ((flags & 0x3) && m_pStyleSheet) RefreshLanguage();
-    if ((flags & 0x10) && !m_Hidden && g_hooks.update_views) g_hooks.update_views(this, nullptr, DOC_HINT_STYLE);
+    if ((flags & 0x10) && !m_Hidden) UpdateAllViews(nullptr, DOC_HINT_STYLE);
 }
 
 void CQWDoc::SetStyleSheetByName(const char* name, int refresh) {
@@ -364,7 +349,7 @@ void CQWDoc::SetStyleSheetByName(const char* name, int refresh) {
 
 void CQWDoc::RefreshLanguage() {
     if (!m_pStyleSheet) return;
-    std::string shown = m_strPathName.empty() ? GetBufferName() : m_strPathName;
+    std::string shown = fw::Document::GetPathName().empty() ? GetBufferName() : fw::Document::GetPathName();
     m_pStyleSheet->ValidateLanguage(!m_Hidden, shown.c_str());
     vm_set_lex_line(m_pBuffer, 0);
 }
@@ -372,10 +357,9 @@ void CQWDoc::RefreshLanguage() {
 int CQWDoc::GetTabWidth() const { return m_pStyleSheet ? m_pStyleSheet->GetTabWidth() : SS_DEFAULT_TAB; }
 
 int CQWDoc::GetLanguage() const {
-    if (!m_pStyleSheet) return -2;
-    // Language indexes are resolved on first use after a reset of the language data.
-    if (m_pStyleSheet->m_LanguageIndex == SS_LANGUAGE_UNRESOLVED) m_pStyleSheet->ValidateLanguage(0, "");
-    return m_pStyleSheet->m_LanguageIndex;
+    // No loading here: the engine asks from inside its lock, and loading a
+    // dictionary takes the loader's lock before the engine's.
+    return m_pStyleSheet ? m_pStyleSheet->m_LanguageIndex : -2;
 }
 
 void CQWDoc::ReleaseBuffer() {
@@ -403,8 +387,7 @@ void CQWDoc::OnIdle() {
         if (g_hooks.hide_pointer) g_hooks.hide_pointer(GetActiveTextView());
         vm_state_flags(m_pBuffer, VM_OP_CLEAR, DOC_ST_TYPED);
     }
-    if (!m_Hidden && m_pBuffer && vm_lex_advance(m_pBuffer) == 1 && g_hooks.update_views)
-        g_hooks.update_views(this, nullptr, DOC_HINT_LEXICAL);
+    if (!m_Hidden && m_pBuffer && vm_lex_advance(m_pBuffer) == 1) UpdateAllViews(nullptr, DOC_HINT_LEXICAL);
     int clock = g_hooks.stopwatch ? g_hooks.stopwatch() : 0;
     if (IsFileBuffer() && clock >= 1 && vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_IDLE_WORK)) {
         vm_state_flags(m_pBuffer, VM_OP_CLEAR, DOC_ST_IDLE_WORK);
@@ -412,7 +395,7 @@ void CQWDoc::OnIdle() {
         if (g_hooks.refill_context_list) g_hooks.refill_context_list(this, 102);
     }
     if (IsFileBuffer() && clock >= 2 && g_hooks.refill_context_list) g_hooks.refill_context_list(this, 103);
-    CQWDocFrameworkStandIn::OnIdle();
+    fw::Document::OnIdle();
 }
 
 void CQWDoc::QueueForBrowser(int start) {
@@ -428,20 +411,20 @@ void CQWDoc::QueueForBrowser(int start) {
     if (start && g_hooks.browser_build) g_hooks.browser_build(1);
 }
 
-void* CQWDoc::GetFirstView() const { return m_Views.empty() ? nullptr : m_Views.front(); }
+fw::View* CQWDoc::GetFirstView() const { return views().empty() ? nullptr : views().front(); }
 
-void* CQWDoc::GetFirstTextView() const {
-    for (void* v : m_Views)
+fw::View* CQWDoc::GetFirstTextView() const {
+    for (fw::View* v : views())
         if (!g_hooks.view_flags || !(g_hooks.view_flags(v) & 0x1)) return v;
     return nullptr;
 }
 
-void* CQWDoc::GetActiveTextView() const {
-    void* current = g_hooks.current_text_view ? g_hooks.current_text_view() : nullptr;
-    if (current && std::find(m_Views.begin(), m_Views.end(), current) != m_Views.end() &&
+fw::View* CQWDoc::GetActiveTextView() const {
+    fw::View* current = g_hooks.current_text_view ? g_hooks.current_text_view() : nullptr;
+    if (current && current->GetDocument() == this &&
         !(g_hooks.view_flags && (g_hooks.view_flags(current) & 0x1)))
         return current;
-    if (void* v = GetFirstTextView()) return v;
+    if (fw::View* v = GetFirstTextView()) return v;
     return GetFirstView();
 }
 
@@ -458,27 +441,33 @@ void CQWDoc::FreeExtraData() {
 // ---- Walkers ------------------------------------------------------------------
 
 CQWDoc* ForEachDocument(int template_id, DocCallback callback, void* a, void* b) {
-    // A callback may close documents: walk a copy and skip those gone since.
-    std::vector<CQWDoc*> docs = g_documents;
-    for (CQWDoc* d : docs) {
-        if (std::find(g_documents.begin(), g_documents.end(), d) == g_documents.end()) continue;
-        if (d->m_TemplateId != template_id) continue;
-        if (!callback(d, a, b)) return d;
+    fw::Application* app = fw::Application::Current();
+    if (!app) return nullptr;
+    for (const auto& tpl : app->doc_manager()->templates()) {
+        if (static_cast<int>(tpl->resource_id()) != template_id) continue;
+        // A callback may close documents: walk a copy and skip those gone since.
+        std::vector<fw::Document*> docs = tpl->documents();
+        for (fw::Document* d : docs) {
+            const auto& now = tpl->documents();
+            if (std::find(now.begin(), now.end(), d) == now.end()) continue;
+            auto* doc = fw::DynamicDowncast<CQWDoc>(d);
+            if (doc && !callback(doc, a, b)) return doc;
+        }
     }
     return nullptr;
 }
 
-CQWDoc* FindDocumentByPath(const char* path, void** view_out) {
+CQWDoc* FindDocumentByPath(const char* path, fw::View** view_out) {
     if (view_out) *view_out = nullptr;
     if (!path) return nullptr;
     return ForEachDocument(
         DOC_TEMPLATE_TEXT,
         [](CQWDoc* d, void* p, void* out) {
             if (d->IsHidden() || !StrEqualNoCase(d->GetPathName().c_str(), static_cast<const char*>(p))) return 1;
-            auto** view = static_cast<void**>(out);
+            auto** view = static_cast<fw::View**>(out);
             if (!view) return 0;
-            void* current = g_hooks.current_text_view ? g_hooks.current_text_view() : nullptr;
-            bool shows = current && std::find(d->m_Views.begin(), d->m_Views.end(), current) != d->m_Views.end() &&
+            fw::View* current = g_hooks.current_text_view ? g_hooks.current_text_view() : nullptr;
+            bool shows = current && current->GetDocument() == d &&
                          !(g_hooks.view_flags && (g_hooks.view_flags(current) & 0x1));
             *view = shows ? current : d->GetFirstTextView();
             return *view ? 0 : 1;
@@ -497,7 +486,7 @@ CQWDoc* FindBufferlessViewOnlyDocument() {
     return ForEachDocument(
         DOC_TEMPLATE_TEXT,
         [](CQWDoc* d, void*, void*) {
-            void* v = d->GetFirstView();
+            fw::View* v = d->GetFirstView();
             return !d->GetBuffer() && v && g_hooks.view_flags && (g_hooks.view_flags(v) & 0x1) ? 0 : 1;
         },
         nullptr, nullptr);
@@ -536,6 +525,16 @@ void FreeAllDocumentsExtraData() {
         nullptr, nullptr);
 }
 
+void UpdateAllFrameCounts() {
+    ForEachDocument(
+        DOC_TEMPLATE_TEXT,
+        [](CQWDoc* d, void*, void*) {
+            d->UpdateFrameCounts();
+            return 1;
+        },
+        nullptr, nullptr);
+}
+
 void ReapplyDocumentStyleSheets() {
     ForEachDocument(
         DOC_TEMPLATE_TEXT,
@@ -563,7 +562,7 @@ void InstallDocumentLanguageSource() {
         LanguageWordLength,
         [](int lang, const char* word, int len) {
             int token = LookupLanguageKeywordN(word, len, lang, 0, nullptr, 0);
-            return token != 0 && token != DICT_NOT_FOUND ? 1 : 0;
+            return token != 0 && token != TOKEN_NOT_FOUND ? 1 : 0;
         },
     };
     vm_set_lang_source(&source);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/fwdoc.h"
+
 struct VMB;
 class CStyleSheet;
 class CQWDoc;
@@ -66,13 +68,11 @@ struct DocOpenedEvent {
 struct QWDocHooks {
     // Document events of interpreter programs (8 opened).
     void (*fire_event)(CQWDoc* doc, int event, const void* record);
-    // Views: notify every view of a document (except one) with a hint.
-    void (*update_views)(CQWDoc* doc, void* except, int hint);
     // View flag word of a view (0x1: a view of a hidden open); the current
     // active text view; hides the mouse pointer while typing.
-    unsigned (*view_flags)(void* view);
-    void* (*current_text_view)();
-    void (*hide_pointer)(void* view);
+    unsigned (*view_flags)(fw::View* view);
+    fw::View* (*current_text_view)();
+    void (*hide_pointer)(fw::View* view);
     // Numbered-bookmark table of a document: create and free.
     void* (*bookmarks_create)(CQWDoc* doc);
     void (*bookmarks_free)(void* table);
@@ -87,50 +87,23 @@ struct QWDocHooks {
     void (*refill_context_list)(CQWDoc* doc, int kind);
     // Seconds on the start-up stopwatch.
     int (*stopwatch)();
-    // Recent-file list.
-    void (*add_recent)(const char* path);
 };
 void SetQWDocHooks(const QWDocHooks* hooks);
 
-// Interim stand-in for the framework's document base: the framework members
-// the document uses (title, path name, template, views, auto-delete). It is
-// replaced by the framework's document class when that lands; nothing else
-// builds on it.
-class CQWDocFrameworkStandIn {
-public:
-    CQWDocFrameworkStandIn();
-    virtual ~CQWDocFrameworkStandIn();
-    CQWDocFrameworkStandIn(const CQWDocFrameworkStandIn&) = delete;
-    CQWDocFrameworkStandIn& operator=(const CQWDocFrameworkStandIn&) = delete;
-
-    virtual void SetPathName(const char* path, int add_to_mru);
-    virtual int IsModified();
-    virtual void SetModifiedFlag(int modified);
-    virtual int OnNewDocument();
-    virtual int OnOpenDocument(const char* path);
-    virtual void DeleteContents();
-    virtual void OnIdle();
-
-    int m_TemplateId = DOC_TEMPLATE_TEXT;
-    std::string m_strTitle;
-    std::string m_strPathName;
-    std::vector<void*> m_Views;
-    bool m_bAutoDelete = true;
-    bool m_bEmbedded = false;
-    int m_bModified = 0;
-};
-
-class CQWDoc : public CQWDocFrameworkStandIn {
+class CQWDoc : public fw::Document {
+    FW_DECLARE_DYNCREATE(CQWDoc)
 public:
     CQWDoc();
     ~CQWDoc() override;
 
     // ---- Framework slots ----
-    int IsModified() override;
-    void SetModifiedFlag(int modified) override;
-    int OnNewDocument() override;
-    int OnOpenDocument(const char* path) override;
+    bool IsModified() override;
+    void SetModifiedFlag(bool modified = true) override;
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const std::string& path) override;
     void OnIdle() override;
+    // The document's template resource (the text template when it has none).
+    int TemplateId() const;
 
     // ---- The buffer ----
     VMB* GetBuffer() const { return m_pBuffer; }
@@ -167,7 +140,7 @@ public:
     CStyleSheet* GetStyleSheet() const { return m_pStyleSheet; }
     const std::string& GetStyleSheetName() const { return m_StyleSheetName; }
     int GetTabWidth() const;
-    // The style sheet's specification index; -2 without one.
+    // The style sheet's specification index; -2 without one or while unresolved.
     int GetLanguage() const;
 
     // ---- Small state ----
@@ -175,14 +148,14 @@ public:
     void SetHidden(int hidden) { m_Hidden = hidden ? 1 : 0; }
     int IsMissingReported() const { return m_MissingReported; }
     void SetMissingReported(int reported) { m_MissingReported = reported ? 1 : 0; }
-    void* GetComparisonView() const { return m_pComparisonView; }
-    void SetComparisonView(void* view) { m_pComparisonView = view; }
+    fw::View* GetComparisonView() const { return m_pComparisonView; }
+    void SetComparisonView(fw::View* view) { m_pComparisonView = view; }
     CQWDoc* GetComparedDocument() const { return m_pComparedDoc; }
     void SetComparedDocument(CQWDoc* doc) { m_pComparedDoc = doc; }
-    int GetViewCount() const { return static_cast<int>(m_Views.size()); }
-    void* GetFirstTextView() const;
-    void* GetFirstView() const;
-    void* GetActiveTextView() const;
+    int GetViewCount() const { return static_cast<int>(views().size()); }
+    fw::View* GetFirstTextView() const;
+    fw::View* GetFirstView() const;
+    fw::View* GetActiveTextView() const;
     void SetSourceDBLink(void* database, int file_id);
     void FreeExtraData();
     void QueueForBrowser(int start);
@@ -199,7 +172,7 @@ private:
     std::string m_StyleSheetName;
     int32_t m_Hidden = 0;
     uint8_t m_MissingReported = 0;
-    void* m_pComparisonView = nullptr;
+    fw::View* m_pComparisonView = nullptr;
     SourceDBLink* m_pSourceDB = nullptr;
     uint8_t m_BrowserQueued = 0;
     CQWDoc* m_pComparedDoc = nullptr;
@@ -222,15 +195,16 @@ VMB* OpenFileIntoBuffer(VMB* buffer, const char* path, uint32_t mode, int* cause
 // The language of the buffer's owning document; -2 when none.
 int GetBufferLanguage(VMB* buffer);
 
-// ---- Walkers (documents of a template, in their order) ------------------------
+// ---- Walkers (documents of the application's template, in their order) -------
 using DocCallback = int (*)(CQWDoc* doc, void* a, void* b);
 CQWDoc* ForEachDocument(int template_id, DocCallback callback, void* a, void* b);
-CQWDoc* FindDocumentByPath(const char* path, void** view_out);
+CQWDoc* FindDocumentByPath(const char* path, fw::View** view_out);
 CQWDoc* FindOtherDocumentWithView(CQWDoc* doc);
 CQWDoc* FindBufferlessViewOnlyDocument();
 int ListOpenDocuments(VMB* list);
 CQWDoc* FindDocumentUsingStyleSheet(const char* name);
 void FreeAllDocumentsExtraData();
+void UpdateAllFrameCounts();
 
 // Every open editor document over a file re-applies its style sheet (after
 // the language data or the style sheets were reset).

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
 #include "VmEngine/vm.h"
@@ -56,6 +57,13 @@ TEST_F(InterpHost, TitleForms) {
     ASSERT_EQ(ParseProgramTitle(many.c_str(), t), 0);
     EXPECT_EQ(t.words.size(), 20u);
     EXPECT_EQ(t.words.back(), "w19");
+
+    // The comma inside the quotes goes with them: the title is refused.
+    EXPECT_EQ(ParseProgramTitle("\"Qw_TextSel,param=x\"", t), -1);
+    Boxes().clear();
+    EXPECT_EQ(CExe_Execute("\"Qw_TextSel,param=x\"", 1), 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "KV: In CExe_Execute(). Missing , in szProgTitle: \"Qw_TextSel,param=x\"");
 
     EXPECT_EQ(Interp_ProgramFileName("qw_start.ces", 1), "qw_start.ces");
     EXPECT_EQ(Interp_ProgramFileName("Key.CEX", 1), "Key.CEX");
@@ -174,6 +182,9 @@ TEST_F(InterpHost, UnloadMovesLaterPrograms) {
     char why[200];
     EXPECT_EQ(Manager()->interpret(second, 5, arg, why), INTERP_OK);
     EXPECT_EQ(result, 1);
+    // A program found before another thread unloaded it does not run.
+    EXPECT_EQ(Manager()->UnloadProgram("second", 0), 1);
+    EXPECT_EQ(Manager()->interpret(second, 5, arg, why), INTERP_VM_ERROR);
 }
 
 // A run on another thread spins until its data word 0 is set; while it runs,
@@ -332,8 +343,13 @@ TEST_F(InterpCompile, CommandLineAndMessages) {
     qwtest::WriteFileBytes(src_, "x");
     EXPECT_EQ(CompileIfNeeded(prog_.c_str(), "prog.ces"), CINE_COMPILED);
     std::string map = tmp_.file("prog.map");
-    EXPECT_EQ(g_last_command, "\"" + paths_.compiler + "\" -s \"" + map + "\" -i \"" + paths_.include_path +
+    std::string folder = tmp_.path().substr(0, tmp_.path().size() - 1); // without its separator
+    EXPECT_EQ(g_last_command, "\"" + paths_.compiler + "\" -s \"" + map + "\" -i \"" + folder + ";" + folder +
                                   "\" \"" + src_ + "\" -o \"" + prog_ + "\"");
+    InterpPaths root;
+    root.compiler = "c";
+    root.include_path = "C:\\;D:\\Macros\\";
+    EXPECT_EQ(Interp_CompilerCommandLine(root, "s.c", "s.ces"), "\"c\" -s \"s.map\" -i \"C:\\.;D:\\Macros\" \"s.c\" -o \"s.ces\"");
     ASSERT_GE(Status().size(), 2u);
     EXPECT_EQ(Status()[0], Formatted(IDS_INTERP_AUTOCOMPILE, prog_.c_str()));
     EXPECT_EQ(Status().back(), Formatted(IDS_INTERP_COMPILE_OK, src_.c_str()));
@@ -406,6 +422,36 @@ TEST_F(InterpHost, ProgramsOnWorkerThreads) {
     Interp_SetOutputHooks(nullptr);
 }
 
+// ---- Faults in editor functions --------------------------------------------
+
+int ThrowingBinding(const uint8_t*, int, const int*, int, int) { throw std::runtime_error("refused"); }
+#ifdef _WIN32
+int FaultingBinding(const uint8_t*, int, const int*, int, int) {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+    return 0;
+}
+#endif
+
+// An editor function that throws or faults ends the run with code 9; the
+// editor goes on.
+TEST_F(InterpHost, FaultsInEditorFunctionsEndTheRun) {
+    std::vector<int (*)(const uint8_t*, int, const int*, int, int)> hooks = {ThrowingBinding};
+#ifdef _WIN32
+    hooks.push_back(FaultingBinding);
+#endif
+    for (auto hook : hooks) {
+        InterpKeyHooks h;
+        h.binding_set = hook;
+        Interp_SetKeyHooks(&h);
+        Asm a = Asm::Main();
+        a.op5(PUSH, 0).op5(PUSH, 0).op5(PUSH, 0).op5(PUSH, 0).op5(PUSH, 0).op6(CALLNATIVE, 8, 5).op(RET);
+        EXPECT_EQ(Run(a, {}), INTERP_EXCEPTION);
+        Interp_SetKeyHooks(nullptr);
+        EXPECT_EQ(Run(a, {}), INTERP_OK) << "without the hook the native answers -1";
+    }
+}
+
 // ---- Key services -----------------------------------------------------------
 
 TEST(InterpKeys, KeyTextsAndBytes) {
@@ -414,11 +460,15 @@ TEST(InterpKeys, KeyTextsAndBytes) {
         std::vector<uint8_t> bytes;
         const char* back;
     } cases[] = {
-        {"Ctrl+C", {1, 'C'}, "Ctrl+C"},
+        {"Ctrl+C", {16, 3}, "Ctrl+C"},            // as its control character
+        {"Ctrl+Shift+c", {16, 3}, "Ctrl+C"},
         {"shift+left", {2, 37}, "Shift+Left"},
         {"Ctrl+Shift+End", {3, 35}, "Ctrl+Shift+End"},
         {"Alt+F4", {4, 115}, "Alt+F4"},
-        {"Ctrl+K Ctrl+B", {1, 'K', 1, 'B'}, "Ctrl+K Ctrl+B"},
+        {"Ctrl+K Ctrl+B", {16, 11, 'b'}, "Ctrl+K b"}, // later keys as typed
+        {"Ctrl+K B", {16, 11, 'b'}, "Ctrl+K b"},
+        {"Ctrl+K Shift+B Ctrl+2", {16, 11, 'B', '2'}, "Ctrl+K Shift+B 2"},
+        {"Ctrl+Alt+K", {5, 'K'}, "Ctrl+Alt+K"},
         {"a", {'a'}, "a"},
         {"Enter", {0, 13}, "Enter"},
         {"Ctrl+;", {1, 186}, "Ctrl+;"},
@@ -465,7 +515,7 @@ TEST_F(InterpHost, KeyboardDefinition) {
                                  "Ctrl+Q = K_Nothing\r\nBogus+Key = K_Copy\r\nCtrl+Z K_Undo\r\n= = K_Undo\r\n");
     EXPECT_EQ(Key_LoadDefinition(file.c_str()), 3);
     ASSERT_EQ(g_bound.size(), 3u);
-    EXPECT_EQ(g_bound[1].keys, (std::vector<uint8_t>{1, 'K', 1, 'V'}));
+    EXPECT_EQ(g_bound[1].keys, (std::vector<uint8_t>{16, 11, 'v'}));
     EXPECT_EQ(g_bound[1].cmds, (std::vector<int>{457, 450}));
     EXPECT_EQ(g_bound[2].keys, (std::vector<uint8_t>{'='}));
     ASSERT_EQ(Output().size(), 3u);

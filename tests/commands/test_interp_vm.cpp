@@ -356,4 +356,30 @@ TEST_F(InterpVm, StringNativesCheckTheirTexts) {
     }
 }
 
+// Random program bytes (a damaged or hostile file): every run ends with one
+// of its codes, never touching memory outside its regions.
+TEST_F(InterpVm, RandomBytesEndCleanly) {
+    interp_set_poll([](const char*) { return false; });
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (int i = 0; i < 300; ++i) {
+        Asm a;
+        int n = 16 + int(next() % 200);
+        for (int k = 0; k < n; ++k) {
+            uint32_t r = next();
+            // Mostly valid opcodes with small operands, so runs get somewhere.
+            a.code.push_back(k % 5 == 0 ? uint8_t(r) : (r & 1) ? uint8_t((r >> 1) % 58) : uint8_t(r >> 4 & 7));
+        }
+        std::vector<int32_t> data(size_t(next() % 8), int32_t(next()));
+        int32_t scratch[4] = {0, 0, 0, 0};
+        int code = Run(a, {InterpValue::W(int32_t(next())), InterpValue::Mem(scratch, sizeof scratch, true)}, data);
+        EXPECT_GE(code, INTERP_OK);
+        EXPECT_LE(code, INTERP_STOPPED);
+    }
+    interp_set_poll(nullptr);
+}
+
 } // namespace

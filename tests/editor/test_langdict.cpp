@@ -110,20 +110,20 @@ TEST_F(LangDict, LookupClassesAndCase) {
           "K_Save Saves the file\n[Preprocessor]\n{$ifdef\n");
     int c = Load(4), p = Load(23);
     struct Case { int index; const char* word; int cls; int token; const char* stored; } cases[] = {
-        {c, "while", 0, DICT_KEYWORD, "while"},
-        {c, "While", 0, DICT_NOT_FOUND, ""},
-        {c, "int", 0, DICT_TYPE, "int"},
-        {c, "int", DICT_KEYWORD, DICT_NOT_FOUND, ""},
-        {c, "int", DICT_TYPE, DICT_TYPE, "int"},
-        {c, "#define", 0, DICT_PREPROCESSOR, "#define"},
-        {c, "a", 0, DICT_USER_1, "a"},
-        {c, "whil", 0, DICT_NOT_FOUND, ""},
-        {p, "BEGIN", 0, DICT_KEYWORD, "begin"},
-        {p, "integer", DICT_TYPE, DICT_TYPE, "integer"},
-        {p, "writeln", DICT_USER_1 + 2, DICT_USER_1 + 2, "writeln"},
-        {p, "k_save", 0, DICT_KEYWORD, "Saves the file"},
-        {p, "{$IFDEF", 0, DICT_PREPROCESSOR, "{$ifdef"},
-        {p, "k_sav", 0, DICT_NOT_FOUND, ""},
+        {c, "while", 0, TOKEN_KEYWORD, "while"},
+        {c, "While", 0, TOKEN_NOT_FOUND, ""},
+        {c, "int", 0, TOKEN_TYPENAME, "int"},
+        {c, "int", TOKEN_KEYWORD, TOKEN_NOT_FOUND, ""},
+        {c, "int", TOKEN_TYPENAME, TOKEN_TYPENAME, "int"},
+        {c, "#define", 0, TOKEN_PREPROCESSOR, "#define"},
+        {c, "a", 0, TOKEN_USER_1, "a"},
+        {c, "whil", 0, TOKEN_NOT_FOUND, ""},
+        {p, "BEGIN", 0, TOKEN_KEYWORD, "begin"},
+        {p, "integer", TOKEN_TYPENAME, TOKEN_TYPENAME, "integer"},
+        {p, "writeln", TOKEN_USER_1 + 2, TOKEN_USER_1 + 2, "writeln"},
+        {p, "k_save", 0, TOKEN_KEYWORD, "Saves the file"},
+        {p, "{$IFDEF", 0, TOKEN_PREPROCESSOR, "{$ifdef"},
+        {p, "k_sav", 0, TOKEN_NOT_FOUND, ""},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.word);
@@ -136,12 +136,12 @@ TEST_F(LangDict, LookupClassesAndCase) {
     char word[] = "BeGiN";
     LookupLanguageKeyword(word, p, 0, nullptr, 0);
     EXPECT_STREQ(word, "begin");
-    EXPECT_EQ(LookupLanguageKeywordN("endless", 3, p, 0, nullptr, 0), DICT_KEYWORD);
+    EXPECT_EQ(LookupLanguageKeywordN("endless", 3, p, 0, nullptr, 0), TOKEN_KEYWORD);
     EXPECT_EQ(LookupLanguageKeyword(word, 99, 0, nullptr, 0), 0);
     // A language on defaults has no dictionary.
     int none = Load(LANG_NONE);
     EXPECT_TRUE(IsLanguageFlag10000(none));
-    EXPECT_EQ(LookupLanguageKeyword(word, none, 0, nullptr, 0), DICT_NOT_FOUND);
+    EXPECT_EQ(LookupLanguageKeyword(word, none, 0, nullptr, 0), TOKEN_NOT_FOUND);
 }
 
 TEST_F(LangDict, ListsAndTemplates) {
@@ -153,7 +153,7 @@ TEST_F(LangDict, ListsAndTemplates) {
     VMB* list = vmb_open(VMB_T_TEMP, "TestList", VMB_O_FINDONLY);
     EXPECT_EQ(reutest::Lines(list), (std::vector<std::string>{"while\t319", "with\t319", "word\t318",
                                                               "write\t319"}));
-    EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, DICT_TYPE, "TestList"), 1);
+    EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, TOKEN_TYPENAME, "TestList"), 1);
     strcpy(prefix, "wor");
     EXPECT_EQ(ListKeywordMatches(p, prefix, sizeof prefix, -1, nullptr), 1);
     EXPECT_STREQ(prefix, "word");
@@ -222,7 +222,7 @@ TEST_F(LangDict, DamagedSpecificationsAreReportedPerLine) {
     EXPECT_EQ(s->delimiters[0].flags, 0u);
     EXPECT_STREQ(s->delimiters[1].open, "rem");
     char word[] = "PRINT";
-    EXPECT_EQ(LookupLanguageKeyword(word, b, 0, nullptr, 0), DICT_KEYWORD);
+    EXPECT_EQ(LookupLanguageKeyword(word, b, 0, nullptr, 0), TOKEN_KEYWORD);
 }
 
 TEST_F(LangDict, FatalSpecificationErrorsFallBackToDefaults) {
@@ -267,7 +267,7 @@ TEST_F(LangDict, MasterCopyRecompileAndEmptyDictionary) {
     ASSERT_FALSE(Output(0).empty());
     EXPECT_EQ(Output(0)[0].rfind("Copied master language dictionary: ", 0), 0u);
     char word[] = "my";
-    EXPECT_EQ(LookupLanguageKeyword(word, p, 0, nullptr, 0), DICT_KEYWORD);
+    EXPECT_EQ(LookupLanguageKeyword(word, p, 0, nullptr, 0), TOKEN_KEYWORD);
 
     // A source newer than its compiled form is compiled again.
     ResetLanguageData(0x1);
@@ -276,8 +276,8 @@ TEST_F(LangDict, MasterCopyRecompileAndEmptyDictionary) {
     std::filesystem::last_write_time(UserPath("lang_prl"), later);
     p = Load(24);
     char our[] = "our";
-    EXPECT_EQ(LookupLanguageKeyword(our, p, 0, nullptr, 0), DICT_KEYWORD);
-    EXPECT_EQ(LookupLanguageKeyword(word, p, 0, nullptr, 0), DICT_NOT_FOUND);
+    EXPECT_EQ(LookupLanguageKeyword(our, p, 0, nullptr, 0), TOKEN_KEYWORD);
+    EXPECT_EQ(LookupLanguageKeyword(word, p, 0, nullptr, 0), TOKEN_NOT_FOUND);
 
     // An empty dictionary removes its compiled file; the language runs on defaults.
     ResetLanguageData(0x1);
@@ -298,7 +298,7 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     int c = FindLanguageSpecIndex(4, nullptr, nullptr);
     EXPECT_NE(c, win);
     char hwnd[] = "hwnd";
-    EXPECT_EQ(LookupLanguageKeyword(hwnd, win, 0, nullptr, 0), DICT_TYPE);
+    EXPECT_EQ(LookupLanguageKeyword(hwnd, win, 0, nullptr, 0), TOKEN_TYPENAME);
     int dummy;
     EXPECT_EQ(FindOrLoadLanguageSpec(&dummy, 4, nullptr, "Nope"), 0);
     // The command dictionary loads with its bad line reported, and never on defaults.
@@ -307,13 +307,34 @@ TEST_F(LangDict, FurtherDictionariesAndCommandDictionary) {
     EXPECT_FALSE(IsLanguageFlag10000(k));
     char text[64];
     char name[] = "K_Save";
-    EXPECT_EQ(LookupLanguageKeyword(name, k, 0, text, sizeof text), DICT_KEYWORD);
+    EXPECT_EQ(LookupLanguageKeyword(name, k, 0, text, sizeof text), TOKEN_KEYWORD);
     EXPECT_STREQ(text, "Saves");
     EXPECT_EQ(Output(6).size(), 1u);
     char path[300];
     ASSERT_EQ(GetLanguageDictionaryPath(path, LANG_COMMANDS), 1);
     EXPECT_EQ(std::string(path), UserPath("lang_qwk"));
     EXPECT_EQ(GetLanguageDictionaryPath(path, 38), 0);
+}
+
+TEST_F(LangDict, TemplateTreesAreAskedForOnceAndFreed) {
+    static int asked = 0, freed = 0;
+    static int tree = 0;
+    asked = freed = 0;
+    LangDictHooks hooks{};
+    hooks.template_tree = [](int language, int) -> void* {
+        ++asked;
+        return language == 4 ? &tree : nullptr;
+    };
+    SetLangDictHooks(&hooks);
+    LangTemplateTreeDeleter old = SetLanguageTemplateTreeDeleter([](void* t) { freed += t == &tree; });
+    Write(UserPath("lang_c"), kCSource);
+    int c = Load(4);
+    EXPECT_EQ(FindLanguageSpec(c)->code_templates, &tree);
+    EXPECT_EQ(Load(4), c);
+    EXPECT_EQ(asked, 1);
+    ResetLanguageData(0x1);
+    EXPECT_EQ(freed, 1);
+    SetLanguageTemplateTreeDeleter(old);
 }
 
 TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
@@ -325,12 +346,12 @@ TEST_F(LangDict, LookupsFromManyThreadsWhileLoading) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 200; ++i)
-                if (LookupLanguageKeywordN("while", 5, c, 0, nullptr, 0) != DICT_KEYWORD) ++bad;
+                if (LookupLanguageKeywordN("while", 5, c, 0, nullptr, 0) != TOKEN_KEYWORD) ++bad;
         });
     int p = Load(23);
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(bad.load(), 0);
-    EXPECT_EQ(LookupLanguageKeywordN("BEGIN", 5, p, 0, nullptr, 0), DICT_KEYWORD);
+    EXPECT_EQ(LookupLanguageKeywordN("BEGIN", 5, p, 0, nullptr, 0), TOKEN_KEYWORD);
 }
 
 }  // namespace
@@ -376,7 +397,7 @@ TEST_F(MasterDictionaries, CommonLanguagesColourKeywordsCommentsAndStrings) {
         if (k.keyword) {
             char word[32];
             strcpy(word, k.keyword);
-            EXPECT_NE(LookupLanguageKeyword(word, index, 0, nullptr, 0), DICT_NOT_FOUND);
+            EXPECT_NE(LookupLanguageKeyword(word, index, 0, nullptr, 0), TOKEN_NOT_FOUND);
         }
         int e = -1, column = -1, token = 0;
         ASSERT_NE(MatchLanguageDelimiter(index, 1, DELIM_SINGLE | DELIM_REGION, -1, k.comment, -1, 0, 1, &e), nullptr);

@@ -19,6 +19,7 @@
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "tests/editor/doc_test_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -29,6 +30,13 @@ const char* const kBaseNames[] = {
     "lang_non", "lang_par", "lang_pas",    "lang_prl", "lang_php", "lang_pl1", "lang_prs",
     "lang_pro", "lang_rex", "lang_ruby",   "lang_smt", "lang_sql", "lang_tex", "lang_vlg",
     "lang_hdl", "lang_win", "lang_qwk"};
+
+// The master dictionary shipped for language `id`.
+std::string MasterDictionary(int id) {
+    std::string root = QW_TEST_DATA_DIR;  // <root>/tests/data
+    root = root.substr(0, root.rfind("/tests/data"));
+    return qwtest::ReadFileBytes(root + "/config/" + kBaseNames[id] + ".xxx");
+}
 
 // Dictionary sources: the specification, then the word groups.
 const char kC[] =
@@ -257,6 +265,7 @@ TEST_F(Lexer, MatlabAndAda) {
     int a = Load(0, kAda);
     Check(a, {
         {"X'First 'a' 16#FF# 2#1010# 1_000", "[X]320 ['First]320 [ ]309 ['a']312 [ ]309 [16#FF#]316 [ ]309 [2#1010#]314 [ ]309 [1_000]313"},
+        {"2#1.1# 1__0 8#777#", "[2#1.1#]314 [ ]309 [1_]323 [_0]320 [ ]309 [8#777#]315"},
         {"for I in 1..5 loop -- c", "[for]320 [ ]309 [I]320 [ ]309 [in]320 [ ]309 [1..5]313 [ ]309 [loop]320 [ ]309 [-- c]302+"},
     });
 }
@@ -269,6 +278,7 @@ TEST_F(Lexer, RubyQuoteLikesAndHereDocs) {
          "[puts]319 [ ]309 [\"a\\\"b\"]311 [,]322 [ ]309 [$stdout]318 [,]322 [ ]309 [@x]318 [,]322 [ ]309 [@@y]318 [,]322 [ ]309 [$-w]318 [,]322 [ ]309 [x]320 [ ]309 [?]322 [ ]309 [1]313 [ ]309 [:]322 [ ]309 [2]313"},
         {"3.times { 65.chr } 1..2 0x1F 1_000 ?\\n", "[3]313 [.]322 [times]320 [ ]309 [{]322 [ ]309 [65]313 [.]322 [chr]320 [ ]309 [}]322 [ ]309 [1..2]313 [ ]309 [0x1F]316 [ ]309 [1_000]313 [ ]309 [?\\n]313"},
         {"empty? # note", "[empty?]320 [ ]309 [# note]302+"},
+        {"?\\C-\\M-a ?\\C-", "[?\\C-\\M-a]313 [ ]309 [?\\C-]323"},
     });
     // A here-document opens a construct that ends at its terminator line.
     EXPECT_EQ(Lex("x = <<EOS", r), "[x]320 [ ]309 [=]322 [ ]309 [<<EOS]311+");
@@ -338,7 +348,8 @@ TEST_F(Lexer, OtherFamilies) {
         {1, kSimple, {{"l1: mov 0FFh,101b", "[l1]321 [:]322 [ ]309 [mov]320 [ ]309 [0FFh]316 [,]322 [101b]314"},
                       {"db $1F, 17o, 12ab, 102b", "[db]320 [ ]309 [$1F]316 [,]322 [ ]309 [17o]315 [,]322 [ ]309 [12ab]323 [,]322 [ ]309 [102b]323"}}},
         {34, kSimple, {{"x = 4'b10x1 + 8'hFF + 'bz;", "[x]320 [ ]309 [=]322 [ ]309 [4]313 ['b10]323 [x1]320 [ ]309 [+]322 [ ]309 [8]313 ['hFF]316 [ ]309 [+]322 [ ]309 ['bz]314 [;]322"},
-                       {"\\bus+a $time", "[\\bus+a]320 [ ]309 [$]322 [time]320"}}},
+                       {"\\bus+a $time", "[\\bus+a]320 [ ]309 [$]322 [time]320"},
+                       {"8'b1010_0101 'd1__0", "[8]313 ['b1010_0101]314 [ ]309 ['d1_]323 [_0]320"}}},
         {31, kSimple, {{"x: \"note\" $a 16r1F 'str'.", "[x]321 [:]322 [ ]309 [\"note\"]300 [ ]309 [$a]312 [ ]309 [16r1F]316 [ ]309 ['str']311 [.]324"},
                        {"\"open", "[\"open]300+"}}},
         {29, kSimple, {{"x = 'FF'x 'a' '101'b", "[x]320 [ ]309 [=]322 [ ]309 ['FF'x]316 [ ]309 ['a']312 [ ]309 ['101'b]314"}}},
@@ -409,53 +420,100 @@ int IsKeyword(int lang, const char* word, int len) {
 const VmLangSource kSource = {BufferLanguage, BufferTab,  GetLanguageParserType, Flags,
                               Nesting,        MatchLanguageDelimiter, WordLength, IsKeyword};
 
-// A C-like line of random pieces: code, strings with escapes, character
-// literals, comments opening and closing, line comments, stray delimiters.
-std::string RandomCLine(std::mt19937& rng) {
-    static const char* const pieces[] = {
-        "int",  " ",    "x",     "=",      "1",     ";",     "/*",   "*/",  "//",  "\"",
-        "'",    "\\",   "\\\"",  "'\\''",  "\"/*\"", "a/b",   "*",    "/",   "\t",  "#include <a.h>",
-        "/**/", "x/*y", "*/*",   "'a'",    "0x1F",  "#",     "if",   "{",   "}",   "/*/",
-    };
+// A line of random pieces: code, strings with escapes, character literals,
+// comments opening, closing and nesting, line comments, stray delimiters.
+std::string RandomLine(std::mt19937& rng, const std::vector<const char*>& pieces) {
     std::uniform_int_distribution<int> count(0, 12);
-    std::uniform_int_distribution<int> pick(0, int(sizeof pieces / sizeof pieces[0]) - 1);
+    std::uniform_int_distribution<int> pick(0, int(pieces.size()) - 1);
     std::string line;
     for (int n = count(rng); n > 0; --n)
-        line += pieces[pick(rng)];
+        line += pieces[size_t(pick(rng))];
     return line;
 }
+const std::vector<const char*> kCPieces = {
+    "int",  " ",    "x",     "=",      "1",      ";",    "/*",   "*/",  "//",  "\"",
+    "'",    "\\",   "\\\"",  "'\\''",  "\"/*\"", "a/b",  "*",    "/",   "\t",  "#include <a.h>",
+    "/**/", "x/*y", "*/*",   "'a'",    "0x1F",   "#",    "if",   "{",   "}",   "/*/",
+};
+const std::vector<const char*> kPascalPieces = {
+    "begin", " ", "x", ":=", "1..5", ";", "(*", "*)", "{", "}", "//", "'", "''", "'a''b'",
+    "\"", "(*)", "*", "(", ")", "\t", "$FF", "end",
+};
+std::string RandomCLine(std::mt19937& rng) { return RandomLine(rng, kCPieces); }
 
+// For random files, the state the lexer ends a line in is the state the
+// engine's scan reports for the next line: open or not, nesting depth, entry.
 TEST_F(Lexer, EndStateAgreesWithEngineScan) {
-    g_c_lang = Load(4, kC);
+    struct Lang {
+        int id;
+        const char* source;
+        const std::vector<const char*>* pieces;
+    };
+    const std::string shipped_c = MasterDictionary(4);
+    const Lang langs[] = {{4, kC, &kCPieces},
+                          {23, kPascal, &kPascalPieces},
+                          {4, shipped_c.c_str(), &kCPieces}};
     const VmLangSource* before = vm_set_lang_source(&kSource);
     std::mt19937 rng(20);
-    for (int file = 0; file < 20; ++file) {
-        VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
-        ASSERT_NE(b, nullptr);
-        std::vector<std::string> lines;
-        for (int i = 0; i < 150; ++i) {
-            lines.push_back(RandomCLine(rng));
-            ASSERT_GT(vm_append_line(b, lines.back().c_str()), 0);
-        }
-        LexLineSetup s;
-        s.lang = g_c_lang;
-        for (int line = 1; line <= int(lines.size()); ++line) {
-            ASSERT_EQ(LexStartState(b, line, g_c_lang, false, &s), 0);
-            const std::string& text = lines[size_t(line - 1)];
-            LexLine(lx_, s, text.data(), int(text.size()), nullptr, 0);
-            LexLineSetup next;
-            next.lang = g_c_lang;
-            LexStartState(b, line + 1, g_c_lang, false, &next);
-            if (line == int(lines.size()))
-                break;
-            ASSERT_EQ(lx_.EndState() == LEX_END_CONSTRUCT, next.depth > 0)
-                << "file " << file << " line " << line << ": " << text;
-            if (next.depth > 0) {
-                ASSERT_EQ(lx_.Entry(), next.entry) << text;
+    for (const Lang& l : langs) {
+        ResetLanguageData(0x1);
+        std::remove((config() + "lang$c.JS").c_str());
+        g_c_lang = Load(l.id, l.source);
+        for (int file = 0; file < 20; ++file) {
+            VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+            ASSERT_NE(b, nullptr);
+            std::vector<std::string> lines;
+            for (int i = 0; i < 150; ++i) {
+                lines.push_back(RandomLine(rng, *l.pieces));
+                ASSERT_GT(vm_append_line(b, lines.back().c_str()), 0);
             }
+            LexLineSetup s;
+            s.lang = g_c_lang;
+            for (int line = 1; line < int(lines.size()); ++line) {
+                ASSERT_EQ(LexStartState(b, line, g_c_lang, false, &s), 0);
+                const std::string& text = lines[size_t(line - 1)];
+                LexLine(lx_, s, text.data(), int(text.size()), nullptr, 0);
+                LexLineSetup next;
+                next.lang = g_c_lang;
+                LexStartState(b, line + 1, g_c_lang, false, &next);
+                ASSERT_EQ(lx_.EndState() == LEX_END_CONSTRUCT, next.depth > 0)
+                    << "language " << l.id << " file " << file << " line " << line << ": " << text;
+                if (next.depth > 0) {
+                    ASSERT_EQ(lx_.Depth(), next.depth) << text;
+                    ASSERT_EQ(lx_.Entry(), next.entry) << text;
+                }
+            }
+            vmb_close(b, 0);
         }
-        vmb_close(b, 0);
     }
+    vm_set_lang_source(before);
+}
+
+// The start state comes from the engine, provisionally when a long stretch
+// of unknown lines is bridged; languages without regions start outside.
+TEST_F(Lexer, StartStateFromTheEngine) {
+    g_c_lang = Load(4, kC);
+    const int plain = Load(33, kPlain);
+    const VmLangSource* before = vm_set_lang_source(&kSource);
+    VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+    ASSERT_NE(b, nullptr);
+    ASSERT_GT(vm_append_line(b, "x; /* open"), 0);
+    for (int i = 0; i < 700; ++i)
+        ASSERT_GT(vm_append_line(b, "inside"), 0);
+    LexLineSetup s;
+    // The bounded backward search does not reach the opener: a provisional
+    // "outside", which the forward scan then corrects.
+    EXPECT_EQ(LexStartState(b, 650, g_c_lang, true, &s), 1);
+    EXPECT_EQ(s.depth, 0);
+    EXPECT_EQ(LexStartState(b, 650, g_c_lang, false, &s), 0);
+    EXPECT_EQ(s.depth, 1);
+    EXPECT_EQ(s.entry, 0);
+    EXPECT_EQ(LexStartState(b, 1, g_c_lang, false, &s), 0);
+    EXPECT_EQ(s.depth, 0);
+    EXPECT_EQ(LexStartState(b, 650, plain, false, &s), 0);
+    EXPECT_EQ(s.depth, 0);
+    EXPECT_EQ(s.entry, -1);
+    vmb_close(b, 0);
     vm_set_lang_source(before);
 }
 
@@ -486,6 +544,47 @@ TEST_F(Lexer, ScannersOnTwoThreadsAgree) {
     t2.join();
     EXPECT_EQ(a, alone);
     EXPECT_EQ(b, alone);
+}
+
+// ---- the shipped dictionaries ------------------------------------------------
+
+TEST_F(Lexer, ShippedCDictionary) {
+    const std::string source = MasterDictionary(4);
+    ASSERT_FALSE(source.empty());
+    int c = Load(4, source.c_str());
+    Check(c, {
+        {"#include <stdio.h>", "[#include]308 [ ]309 [<stdio.h>]308"},
+        {"  #  define N 1", "[  ]309 [#  define]308 [ ]309 [N]320 [ ]309 [1]313"},
+        {"int main(void) { return 0; } // c", "[int]318 [ ]309 [main]320 [(]322 [void]318 [)]322 [ ]309 [{]322 [ ]309 [return]319 [ ]309 [0]313 [;]322 [ ]309 [}]322 [ ]309 [// c]301+"},
+        {"s = \"a /* b\"; /* c", "[s]320 [ ]309 [=]322 [ ]309 [\"a /* b\"]311 [;]322 [ ]309 [/* c]301+"},
+    });
+}
+
+// Every shipped dictionary loads, and lines of every kind split into tokens
+// that cover them, whatever they hold.
+TEST_F(Lexer, ShippedDictionariesCoverEveryLine) {
+    const char* const lines[] = {
+        "#include <stdio.h> // x", "int x = 0x1F + 1.5e3; /* open", "end */ 'a' \"s\\\"\" 08",
+        "(* p *) { q } x := 1..5;", "C     FIXED COMMENT", "000100 DATA DIVISION.",
+        "puts <<EOS", "x = %q(a) + ?a / 2 # c", "$x =~ s/a/b/; q{y}", "<b>&amp; &#65;</b>",
+        "[section] ; c", ": sq dup * ; ( c )", "A' 'str' % c", "X'First -- c", "REM x",
+        "\t\tlabel: mov 0FFh, $1F", "`define X 4'b1010", "\"comment\" $a 16r1F", "",
+    };
+    for (int id = 0; id < LANG_COMMANDS; ++id) {
+        const std::string source = MasterDictionary(id);
+        ASSERT_FALSE(source.empty()) << id;
+        int index = Load(id, source.c_str());
+        for (const char* line : lines) {
+            LexLineSetup s;
+            s.lang = index;
+            s.fixed_columns = true;
+            Lex(line, s);
+            s.fixed_columns = false;
+            s.depth = 1;
+            s.entry = 0;
+            Lex(line, s);
+        }
+    }
 }
 
 // ---- hostile input ------------------------------------------------------------

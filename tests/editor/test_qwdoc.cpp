@@ -17,7 +17,10 @@
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "editor/stylesheet.h"
+#include "framework/fwapp.h"
+#include "framework/fwframe.h"
 #include "framework/fwmsgbox.h"
+#include "framework/fwview.h"
 #include "opsys/bufstream.h"
 #include "opsys/msgbox_backend.h"
 #include "opsys/shell_outlets.h"
@@ -59,6 +62,13 @@ void* RefusingOpen(const char* path, uint32_t access, int* error) {
     return buf_file_native_layer()->open(path, access, error);
 }
 
+// A view that keeps the hints its document sends.
+class HintView : public fw::View {
+public:
+    void OnUpdate(fw::View*, LPARAM hint, fw::Object*) override { hints.push_back(static_cast<int>(hint)); }
+    std::vector<int> hints;
+};
+
 class Documents : public doctest::LangTest {
 protected:
     void SetUp() override {
@@ -76,21 +86,40 @@ protected:
         g_answer = IDNO;
         CreateStyleSheetArray(dir.file("StyleSheets.JS").c_str());
         g_boxes.clear();
+        app = std::make_unique<fw::Application>();
+        text = new fw::MultiDocTemplate(DOC_TEMPLATE_TEXT, FW_RUNTIME_CLASS(CQWDoc),
+                                        FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(fw::View));
+        output = new fw::MultiDocTemplate(DOC_TEMPLATE_OUTPUT, FW_RUNTIME_CLASS(CQWDoc),
+                                          FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(fw::View));
+        app->AddDocTemplate(text);
+        app->AddDocTemplate(output);
     }
     void TearDown() override {
         docs.clear();
+        views.clear();
+        app.reset();
         DestroyStyleSheetArray();
         fw::SetMessageBoxHandler(nullptr);
         doctest::LangTest::TearDown();
     }
-    CQWDoc* NewDoc() {
+    CQWDoc* NewDoc(fw::MultiDocTemplate* tpl = nullptr) {
         docs.push_back(std::make_unique<CQWDoc>());
+        (tpl ? tpl : text)->AddDocument(docs.back().get());
         return docs.back().get();
+    }
+    HintView* AddView(CQWDoc* d) {
+        views.push_back(std::make_unique<HintView>());
+        d->AddView(views.back().get());
+        return views.back().get();
     }
     void Close(CQWDoc* d) {
         for (auto& p : docs)
             if (p.get() == d) p.reset();
     }
+    std::unique_ptr<fw::Application> app;
+    fw::MultiDocTemplate* text = nullptr;
+    fw::MultiDocTemplate* output = nullptr;
+    std::vector<std::unique_ptr<HintView>> views;
     std::vector<std::unique_ptr<CQWDoc>> docs;
 };
 
@@ -137,7 +166,7 @@ TEST_F(Documents, OpenModeMatrix) {
         g_answer = k.answer;
         CQWDoc* d = NewDoc();
         SetOpenMode(k.mode);
-        EXPECT_EQ(d->OnOpenDocument(k.path.c_str()), k.ok);
+        EXPECT_EQ(d->OnOpenDocument(k.path), k.ok != 0);
         EXPECT_EQ(GetOpenMode(), uint32_t{DOC_OPEN_RESTING});
         EXPECT_EQ(g_boxes.size(), k.boxes);
         EXPECT_EQ(g_fw_boxes.size(), k.fw_boxes);
@@ -168,13 +197,13 @@ TEST_F(Documents, OpenModeMatrix) {
 TEST_F(Documents, NamedBufferTwiceAndEngineBuffers) {
     CQWDoc* a = NewDoc();
     CQWDoc* b = NewDoc();
-    ASSERT_EQ(a->OnOpenDocument("Buffer q"), 1);
-    ASSERT_EQ(b->OnOpenDocument("C:\\x\\BUFFER q"), 1);
+    ASSERT_TRUE(a->OnOpenDocument("Buffer q"));
+    ASSERT_TRUE(b->OnOpenDocument("C:\\x\\BUFFER q"));
     EXPECT_EQ(a->GetBuffer(), b->GetBuffer());
     EXPECT_EQ(a->GetStyleSheet(), nullptr);
     EXPECT_EQ(a->GetPathName(), "Buffer q");
     vm_insert_line(a->GetBuffer(), 0, "edited", -1);
-    EXPECT_EQ(a->IsModified(), 0);
+    EXPECT_FALSE(a->IsModified());
     Close(a);
     VMB* q = vmb_find(VMB_T_TEMP, "Buffer q");
     ASSERT_NE(q, nullptr);
@@ -187,18 +216,18 @@ TEST_F(Documents, NamedBufferTwiceAndEngineBuffers) {
     VMB* list = vmb_open(VMB_T_TEMP, "Some list", VMB_O_FILE);
     CQWDoc* c = NewDoc();
     std::string name = "*VMB*" + std::to_string(reinterpret_cast<uintptr_t>(list));
-    EXPECT_EQ(c->OnOpenDocument(name.c_str()), 1);
+    EXPECT_TRUE(c->OnOpenDocument(name));
     EXPECT_EQ(c->GetBuffer(), list);
     EXPECT_EQ(vmb_get_client_data(list), c);
     CQWDoc* dead = NewDoc();
-    EXPECT_EQ(dead->OnOpenDocument("*VMB*12345"), 0);
+    EXPECT_FALSE(dead->OnOpenDocument("*VMB*12345"));
     EXPECT_TRUE(g_boxes.empty());
     // The output frame needs no buffer.
-    CQWDoc* out = NewDoc();
-    EXPECT_EQ(out->OnOpenDocument("C:\\<Output~Window~Frame>"), 1);
-    EXPECT_EQ(out->GetBuffer(), nullptr);
-    out->m_TemplateId = DOC_TEMPLATE_OUTPUT;
-    EXPECT_EQ(out->OnNewDocument(), 1);
+    CQWDoc* frame = NewDoc();
+    EXPECT_TRUE(frame->OnOpenDocument("C:\\<Output~Window~Frame>"));
+    EXPECT_EQ(frame->GetBuffer(), nullptr);
+    CQWDoc* out = NewDoc(output);
+    EXPECT_TRUE(out->OnNewDocument());
     EXPECT_EQ(out->GetBuffer(), nullptr);
 }
 
@@ -217,10 +246,10 @@ TEST_F(Documents, StyleSheetLanguageAndState) {
     EXPECT_EQ(p->GetPathName(), pas);
     EXPECT_EQ(p->IsNamedFile(), 1);
     p->SetModifiedFlag(1);
-    EXPECT_EQ(p->IsModified(), 1);
+    EXPECT_TRUE(p->IsModified());
     EXPECT_EQ(vm_state_flags(p->GetBuffer(), VM_OP_READ, 0x1), 0x1u);
     p->SetModifiedFlag(0);
-    EXPECT_EQ(p->IsModified(), 0);
+    EXPECT_FALSE(p->IsModified());
 
     CQWDoc* o = NewDoc();
     ASSERT_EQ(o->OpenWithMode(odd.c_str(), 0x22), 1);
@@ -228,7 +257,7 @@ TEST_F(Documents, StyleSheetLanguageAndState) {
 
     SetNewDocStyleSheetName("Perl");
     CQWDoc* n = NewDoc();
-    ASSERT_EQ(n->OnNewDocument(), 1);
+    ASSERT_TRUE(n->OnNewDocument());
     EXPECT_EQ(n->GetStyleSheet()->m_SSName, "Perl");
     EXPECT_EQ(GetLanguageParserType(n->GetLanguage()), 24);
     EXPECT_EQ(n->IsUnnamedFile(), 1);
@@ -248,28 +277,68 @@ TEST_F(Documents, StyleSheetLanguageAndState) {
     vm_set_lang_source(nullptr);
 }
 
+TEST_F(Documents, OpenFinishAndIdleDuties) {
+    static std::vector<CQWDoc*> info;
+    static int hidden_pointer = 0;
+    info.clear();
+    hidden_pointer = 0;
+    QWDocHooks hooks{};
+    hooks.queue_doc_info = [](CQWDoc* d) { info.push_back(d); };
+    hooks.hide_pointer = [](fw::View*) { ++hidden_pointer; };
+    SetQWDocHooks(&hooks);
+    std::string a = dir.file("a.c"), b = dir.file("b.c");
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "int v" + std::to_string(i) + ";\r\n";
+    qwtest::WriteFileBytes(a, text);
+    qwtest::WriteFileBytes(b, text);
+    HANDLE read_event = static_cast<HANDLE>(GetDocReadEvent());
+    WaitForSingleObject(read_event, 0);
+    CQWDoc* da = NewDoc();
+    ASSERT_EQ(da->OpenWithMode(a.c_str(), 0x22), 1);
+    // Not read to its end yet: the read thread is woken.
+    EXPECT_EQ(WaitForSingleObject(read_event, 0), WAIT_OBJECT_0);
+    CQWDoc* db = NewDoc();
+    ASSERT_EQ(db->OpenWithMode(b.c_str(), 0x22 | 0x100000), 1);
+    EXPECT_EQ(info, std::vector<CQWDoc*>{da});
+
+    vm_state_flags(da->GetBuffer(), VM_OP_SET, DOC_ST_TYPED);
+    da->OnIdle();
+    EXPECT_EQ(hidden_pointer, 1);
+    EXPECT_EQ(vm_state_flags(da->GetBuffer(), VM_OP_READ, DOC_ST_TYPED), 0u);
+    // With the engine's language source in place, idle passes extend the
+    // known lexical states and tell the views.
+    InstallDocumentLanguageSource();
+    HintView* va = AddView(da);
+    HintView* vb = AddView(db);
+    da->OnIdle();
+    db->OnIdle();
+    EXPECT_EQ(va->hints, std::vector<int>{DOC_HINT_LEXICAL});
+    EXPECT_TRUE(vb->hints.empty());  // a hidden document does not advance its states
+    vm_set_lang_source(nullptr);
+    SetQWDocHooks(nullptr);
+}
+
 TEST_F(Documents, WalkersFindVisibleDocuments) {
     std::string a = dir.file("a.c"), b = dir.file("b.txt");
     qwtest::WriteFileBytes(a, "x\r\n");
     qwtest::WriteFileBytes(b, "y\r\n");
-    int view1 = 0, view2 = 0;
     CQWDoc* da = NewDoc();
     ASSERT_EQ(da->OpenWithMode(a.c_str(), 0x22), 1);
-    da->m_Views.push_back(&view1);
+    fw::View* view1 = AddView(da);
     CQWDoc* db = NewDoc();
     ASSERT_EQ(db->OpenWithMode(b.c_str(), 0x22 | 0x100000), 1);
-    db->m_Views.push_back(&view2);
+    AddView(db);
     EXPECT_TRUE(db->IsHidden());
-    void* view = nullptr;
+    fw::View* view = nullptr;
     std::string upper = a;
     for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     EXPECT_EQ(FindDocumentByPath(upper.c_str(), &view), da);
-    EXPECT_EQ(view, &view1);
+    EXPECT_EQ(view, view1);
     EXPECT_EQ(FindDocumentByPath(b.c_str(), nullptr), nullptr);
     VMB* list = vmb_open(VMB_T_TEMP, "Open docs", VMB_O_FILE);
     EXPECT_EQ(ListOpenDocuments(list), 1);
     EXPECT_EQ(reutest::Lines(list), std::vector<std::string>{a});
-    da->SetComparisonView(&view1);
+    da->SetComparisonView(view1);
     EXPECT_EQ(FindOtherDocumentWithView(db), da);
     EXPECT_EQ(FindOtherDocumentWithView(da), nullptr);
 }
