@@ -291,12 +291,9 @@ bool CQWApp::InitInstance() {
     if (hooks.publish_main_window) hooks.publish_main_window(frame_->hwnd());
 
     InstallDocumentLanguageSource();
-    // The screen colours until the start-up program loads the user's scheme.
-    ApplyDefaultColourScheme();
-    StartViewDrawThread(1);
+    // The view side (drawing thread, default screen colours) and the style sheets.
+    InitEditorServices(frame_->hwnd(), GetConfigFilePathStr("StyleSheets", 1).c_str());
     services_started_ = true;
-
-    CreateStyleSheetArray(GetConfigFilePathStr("StyleSheets", 1).c_str());
     // The history lists and configuration buffers the user left last time.
     LoadConfigFiles();
     for (const char* name : {"QWHistory", "QWBuildSetup"}) {
@@ -396,12 +393,8 @@ int CQWApp::ExitInstance() {
             K_cmd_free_strings();
             if (VMB* disp = vmb_find(VMB_T_TEMP, "DispList")) vmb_close(disp, 0);
         }
-        if (services_started_) {
-            StartViewDrawThread(0);
-            DestroyStyleSheetArray();
-        }
-        // The language data lives in engine buffers that end with the engine.
-        if (vms_is_started()) ResetLanguageData(0x1);
+        if (services_started_) ShutdownEditorServices();
+        services_started_ = false;
     }
     int rc = fw::Application::ExitInstance();
     K_cmd_use_profile(nullptr);
@@ -409,6 +402,11 @@ int CQWApp::ExitInstance() {
     if (ole_) OleUninitialize();
     if (sockets_) WSACleanup();
     ole_ = sockets_ = false;
-    if (vms_is_started()) vms_stop();
+    // A start that ended before the editor side: the language data lives in
+    // engine buffers that end with the engine.
+    if (vms_is_started()) {
+        ResetLanguageData(0x1);
+        vms_stop();
+    }
     return rc;
 }
