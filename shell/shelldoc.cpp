@@ -10,6 +10,8 @@ bool CQWShellDoc::OnOpenDocument(const std::string& path) {
     if (!CQWDoc::OnOpenDocument(path)) return false;
     // The first screens now; the rest of the file in idle time.
     if (VMB* b = GetBuffer()) vm_read_lines(b, kFirstLines);
+    // The views were made before the buffer: they take it now.
+    UpdateAllViews(nullptr, QW_HINT_REPAINT);
     return true;
 }
 

@@ -35,6 +35,14 @@ size_t OpenDocuments() {
     return n;
 }
 
+BOOL CALLBACK FindTextView(HWND h, LPARAM lp) {
+    if (dynamic_cast<CQWTextView*>(fw::Window::FromHandlePermanent(h))) {
+        *reinterpret_cast<HWND*>(lp) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 std::string BoxTexts(const qwtest::MessageBoxRecorder& r) {
     std::string s;
     for (auto& b : r.boxes()) s += b.text + "\n---\n";
@@ -61,8 +69,13 @@ TEST_F(StartUp, FirstStartProvidesTheUsersFilesAndOpensTheFile) {
     EXPECT_TRUE(IsAppThread());
     EXPECT_EQ(QwGetShellOutlets().main_window(), reinterpret_cast<void*>(frame->hwnd()));
 
-    // The file is open in a document window and named in the caption.
+    // The file is open in a document window whose view shows its lines, and
+    // named in the caption.
     EXPECT_EQ(OpenDocuments(), 1u);
+    HWND view = nullptr;
+    EnumChildWindows(frame->hwnd(), FindTextView, reinterpret_cast<LPARAM>(&view));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(static_cast<CQWTextView*>(fw::Window::FromHandlePermanent(view))->GetLineCount(), 5);
     std::string caption = frame->GetText();
     EXPECT_NE(caption.find("sample.c - Quedra Ver 4.00.0.1"), std::string::npos) << caption;
     EXPECT_NE(GetMenu(frame->hwnd()), nullptr);
@@ -194,14 +207,6 @@ int RecordKey(UINT msg, WPARAM key, int, unsigned) {
     g_translated.push_back(msg);
     (void)key;
     return 1;
-}
-
-BOOL CALLBACK FindTextView(HWND h, LPARAM lp) {
-    if (dynamic_cast<CQWTextView*>(fw::Window::FromHandlePermanent(h))) {
-        *reinterpret_cast<HWND*>(lp) = h;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 } // namespace
