@@ -15,7 +15,7 @@
 namespace {
 
 const char kFrameClass[] = "QWMainFrame";
-const char kViewClass[] = "QWTextView";
+const char kViewClass[] = "QWFrameworkView";  // the document windows' views
 
 double Ms(const LARGE_INTEGER& a, const LARGE_INTEGER& b, const LARGE_INTEGER& freq) {
     return 1000.0 * double(b.QuadPart - a.QuadPart) / double(freq.QuadPart);
