@@ -4,5 +4,6 @@ add_library(qwstatus STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cmdline_block.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cmdline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dnaa.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/statusbar.cpp
 )
 target_link_libraries(qwstatus PUBLIC QWControls qwframework commands reu opsys QW::pugixml comctl32)
