@@ -7,3 +7,4 @@ add_library(qwstatus STATIC
   ${CMAKE_CURRENT_LIST_DIR}/statusbar.cpp
 )
 target_link_libraries(qwstatus PUBLIC QWControls qwframework commands reu opsys QW::pugixml comctl32)
+target_sources(qwstatus PRIVATE ${CMAKE_CURRENT_LIST_DIR}/outputpane.cpp)

@@ -1,3 +1,3 @@
 qw_test(test_shell_status
-  SOURCES test_cmdline.cpp test_dnaa.cpp test_nbmsgbox.cpp test_statusbar.cpp test_status.rc
+  SOURCES test_cmdline.cpp test_dnaa.cpp test_nbmsgbox.cpp test_outputpane.cpp test_statusbar.cpp test_status.rc
   LIBS qwstatus)
