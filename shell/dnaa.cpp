@@ -533,6 +533,11 @@ int DNAA_Ask(const char* name, const DnaaArg* args, int count) {
     return DNAA_MessageBoxByName(name, args, count);
 }
 
+int DNAA_AskNamedHook(const char* key, const char* caption, const char* text) {
+    if (key) return DNAA_MessageBoxByName(key, nullptr, 0);
+    return QwPlatformMessageBox(nullptr, text ? text : "", caption, MB_YESNO | MB_ICONQUESTION);
+}
+
 std::unique_ptr<CDNAA_MsgBox> DNAA_CreateStore(const char* user_path, const char* master_path) {
     if (GetFileAttributesA(user_path) == INVALID_FILE_ATTRIBUTES) {
         if (CopyFileA(master_path, user_path, TRUE))

@@ -93,6 +93,11 @@ int DNAA_MessageBoxByName(const char* name, const DnaaArg* args = nullptr, int c
 using QwDnaaAskFn = int (*)(const char* name, const DnaaArg* args, int count);
 int DNAA_Ask(const char* name, const DnaaArg* args, int count);
 
+// The named-question hook of the document side: with a key, the stored
+// question of that name (-2 no store, -3 no such message: the caller's
+// default then); without one, a Yes/No question of `caption` and `text`.
+int DNAA_AskNamedHook(const char* key, const char* caption, const char* text);
+
 // Entity expansion of a stored text (exposed for its tests): `entities` is
 // the DOCTYPE's internal subset. Bounded: at most 64 replacements and
 // `max_len` characters; beyond that the rest stays as written.

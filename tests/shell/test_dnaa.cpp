@@ -258,3 +258,25 @@ TEST_F(Dnaa, QuestionsFromTwoThreads) {
 }
 
 } // namespace
+
+namespace {
+
+// The shipped master: it parses, and every question the editor asks by name
+// is there with a text whose directives are all text or number arguments.
+TEST(DnaaMaster, HoldsEveryNamedQuestion) {
+    qwtest::TempDir dir;
+    std::string user = dir.file("QWDNAA.abc");
+    CDNAA_MsgBox s(user.c_str(), nullptr, nullptr, false, false, true);
+    ASSERT_TRUE(CopyFileA(QW_SOURCE_DIR "/config/QWDNAA.xxx", user.c_str(), FALSE));
+    ASSERT_TRUE(s.EnsureOpen());
+    const char* names[] = {"CmdLineFileNotFound", "FileAlreadyOpen", "Project_AlreadyOpen", "TraceSDBProgress",
+                           "TryEditMode", "OpenA_MAK_file", "SyncProjectItemFilenameCase", "SDBOpenFailed",
+                           "HowToBreakOutOfReplace", "FindMatchedZeroCharacters", "QWCompInThread"};
+    for (const char* n : names) {
+        std::string text;
+        EXPECT_EQ(s.GetMessageText(&text, n, nullptr, 0), 1) << n;
+        EXPECT_FALSE(text.empty()) << n;
+    }
+}
+
+} // namespace
