@@ -192,6 +192,9 @@ void* vmb_get_client_data(VMB* buffer);
 
 // ---- The lock --------------------------------------------------------------
 void vm_lock(int enter);
+// Nonzero when the calling thread holds the lock (code that must never wait
+// for another thread while holding it asserts on this).
+int vm_lock_held();
 void vm_guard_enter();
 void vm_guard_leave();
 // Scope form of vm_guard_enter / vm_guard_leave.

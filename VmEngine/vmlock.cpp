@@ -10,14 +10,21 @@ std::recursive_mutex& engine_lock() {
     static std::recursive_mutex m;
     return m;
 }
+// How deep the calling thread holds the lock (for vm_lock_held).
+thread_local int t_depth = 0;
 } // namespace
 
 void vm_lock(int enter) {
-    if (enter)
+    if (enter) {
         engine_lock().lock();
-    else
+        ++t_depth;
+    } else {
+        --t_depth;
         engine_lock().unlock();
+    }
 }
+
+int vm_lock_held() { return t_depth > 0; }
 
 void vm_guard_enter() { vm_lock(1); }
 void vm_guard_leave() { vm_lock(0); }

@@ -1,4 +1,4 @@
-set(_qw_cmd_tests test_cmdtable.cpp test_cmdvalues.cpp)
+set(_qw_cmd_tests test_cmdtable.cpp test_cmdvalues.cpp test_cmdseq.cpp)
 if(NOT QW_HOST)
   list(APPEND _qw_cmd_tests test_cmdprofile_win32.cpp ${CMAKE_SOURCE_DIR}/res/strings_commands.rc)
 endif()

@@ -1,0 +1,269 @@
+#pragma once
+// CQWTextView: the base editor view over one document's buffer. It owns no
+// text; it keeps the caret and the window geometry, paints rows through the
+// row painter (drawhelper.h), hands long repaints to the view-drawing
+// thread (viewdraw.h) and takes deferred requests of other threads as user
+// messages.
+//
+// The painting routines (WinDraw, PaintRow, DrawLine, RedrawLine, the
+// one-line scrolls and the waits) live in redraw.cpp; column mapping and
+// caret moves in textview.cpp over colmap.h.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "editor/colmap.h"
+#include "editor/drawhelper.h"
+#include "framework/fwwnd.h"
+
+struct VMB;
+
+// The view flag word (CQWTextView::ViewFlags).
+enum : uint32_t {
+    QW_VF_HIDDEN = 0x1,           // opened without display: never current, paints nothing
+    QW_VF_IMMEDIATE = 0x2,        // edits repaint at once
+    QW_VF_RESCAN = 0x4,           // painted before the lexical states were known
+    QW_VF_EDITABLE = 0x10,
+    QW_VF_WHOLE_LINE = 0x20,      // whole lines in kind 84, no tab expansion
+    QW_VF_LIST = 0x40,            // list of a temporary buffer: kind 82, marked line 76
+    QW_VF_LIST_MATCH_A = 0x80,
+    QW_VF_LIST_MATCH_B = 0x100,
+    QW_VF_FOCUS = 0x10000,
+    QW_VF_ACTIVE = 0x20000,
+    QW_VF_EAT_CLICK = 0x40000,
+    QW_VF_THREAD_PAINTING = 0x80000, // the view-drawing thread paints this view
+    QW_VF_CLOSING = 0x100000,
+};
+
+// User messages of the view.
+enum : UINT {
+    UWM_VIEW_ACTION = 0x478,        // posted by any thread; wParam the action
+    UWM_VIEW_THREAD_REQUEST = 0x479,
+    UWM_VIEW_THREAD_CALL = 0x47A,
+};
+
+// Update hints (OnUpdate).
+enum : uint32_t {
+    QW_HINT_REPAINT = 0x1,
+    QW_HINT_EMPTY = 0x4,
+};
+
+// Redraw-line flags.
+enum : uint32_t {
+    QW_RL_HIDE_CARET = 0x1000000,
+    QW_RL_PLACE_CARET = 0x2000000,
+};
+
+// The string of a refused caret move past the last column.
+enum : unsigned { QW_IDS_BEYOND_COLUMN = 64 };
+
+// What a view shows and how. It stands in for the view's document and its
+// style sheet until the document class is joined to the view: the buffer,
+// the tab width, the raw-tabs option, the syntax-colouring switch, the
+// document's language (coloured by the lexer) or a line colourer of its own.
+struct TextViewSource {
+    VMB* buffer = nullptr;
+    int tab_width = QW_DEFAULT_TAB;
+    bool raw_tabs = false;       // every character one column
+    bool colouring = false;      // syntax colouring in force
+    int lang = -1;               // language-specification index; -1: none
+    bool fixed_columns = false;  // the style sheet's fixed-column switch
+    LineColourer* colourer = nullptr; // used when there is no language
+};
+
+class CQWTextView : public fw::Window {
+public:
+    CQWTextView();
+    ~CQWTextView() override;
+
+    // Makes the view window as a child of `parent`.
+    bool CreateView(HWND parent, const RECT& rect, const TextViewSource& source,
+                    bool hidden = false);
+    void SetSource(const TextViewSource& source);
+    const TextViewSource& source() const { return source_; }
+
+    // ---- Accessors -------------------------------------------------------
+    VMB* GetBuffer() const { return source_.buffer; }
+    bool HasBuffer() const { return source_.buffer != nullptr; }
+    uint32_t GetCurLine() const { return caret_line_; }
+    uint32_t GetCurColumn() const { return caret_col_; }
+    uint32_t GetTopLine() const { return top_line_; }
+    uint32_t GetLinesInWindow() const { return rows_; }
+    uint32_t GetVisibleColumns() const { return cols_; }
+    uint32_t GetFirstVisibleColumn() const { return first_col_; }
+    int GetLineCount() const;
+    // op 1 sets the mask bits, 0 clears them, -1 only tests; flags AND mask.
+    uint32_t ViewFlags(int op, uint32_t mask);
+    void SetImmediateUpdate(bool on) { ViewFlags(on ? 1 : 0, QW_VF_IMMEDIATE); }
+    bool IsImmediateUpdate() { return ViewFlags(-1, QW_VF_IMMEDIATE) != 0; }
+    bool IsHiddenView() { return ViewFlags(-1, QW_VF_HIDDEN) != 0; }
+    bool IsClosing() const { return closing_; }
+    // top <= line <= top + rows - 1 and line <= line count.
+    bool IsLineVisible(uint32_t line) const;
+    // Window cell of a display column (display column - first visible - 1).
+    int WindowColumnOf(uint32_t display_col) const {
+        return int(display_col) - int(first_col_) - 1;
+    }
+    // Geometry (the scrolling code moves these).
+    void SetTopLine(uint32_t line) { top_line_ = line ? line : 1; }
+    void SetFirstVisibleColumn(uint32_t col) { first_col_ = col; }
+    int GetTextBarWidth() const { return text_bar_width_; }
+
+    // ---- Columns and the caret ---------------------------------------------
+    ColumnRules Rules() const;
+    // Display column of an offset in a line (-1: the caret line); 1 for
+    // offset 0 or line 0; past the end, one column per missing character.
+    uint32_t DisplayColumnOf(int line, int offset);
+    // Offset of a display column of a line (0: the caret line).
+    int OffsetOfDisplayColumn(int line, uint32_t col, uint32_t* actual, bool past_end);
+    uint32_t DisplayWidthOf(const char* text, int count) const;
+    // The caret's display column (kept inside a tab while the caret stays on it).
+    uint32_t GetDisplayColumn();
+    // op 1 sets (value -1: recompute), -1 returns (recomputed when 0), other: the cached value.
+    uint32_t CaretDisplayColumn(int op, int64_t value);
+    // Puts the caret at a display column (past the end allowed); the actual column.
+    uint32_t SetCaretToDisplayColumn(uint32_t col);
+    // Caret placement without painting (the positioning code calls these).
+    bool SetCaretLine(uint32_t line);
+    bool SetCaretColumn(int col);
+    // One character right (refused at display column 4096 with string 64)
+    // or left (at column 0 to the end of the line before when allowed).
+    bool CaretRight(bool past_end = true);
+    bool CaretLeft(bool wrap_to_previous_line = false);
+    virtual void TabRight();
+    virtual void TabLeft();
+    virtual int IsViewOnly() { return 1; }
+    // (Re)creates the caret when the view has the focus.
+    virtual void UpdateCaret(bool insert = true);
+
+    // ---- Painting (redraw.cpp) -------------------------------------------
+    // Paints count rows from first_row, starting with first_line: the caret
+    // row at once, the rest by the view-drawing thread.
+    void WinDraw(uint32_t first_line, uint32_t first_row, uint32_t count);
+    void RedrawWindowLines();
+    // Makes new_line the buffer's marked line (0: none) and repaints the
+    // old and the new line where they are visible.
+    void RefreshLineMark(uint32_t old_line, uint32_t new_line);
+    void RedrawLine(uint32_t line, uint32_t row, uint32_t count, uint32_t flags);
+    // Paints one row and advances the pending state; the rows left.
+    uint32_t PaintRow(CDrawHelper& helper, uint32_t line, uint32_t row, uint32_t count);
+    // Draws a line (text null: read from the buffer) into a row.
+    void DrawLine(CDrawHelper& helper, const char* text, uint32_t line, int first_col, int length,
+                  uint32_t row, unsigned flags);
+    // Waits for the view-drawing thread while this view has rows pending:
+    // mode 1 always, 2 only with a selection, 3 only without; others not.
+    void WaitForDrawThread(int mode);
+    void DropPendingRows();
+    // With line 0: nothing pending; else nothing pending or the next pending line lies beyond it.
+    bool RowsPendingAfter(uint32_t line);
+    bool HasPendingRows() const { return rows_left_ != 0; }
+    // Scrolls the rows from `row` down (or up) by one cell and paints the
+    // uncovered row.
+    void ScrollOneLine(uint32_t row, bool down, int wait_mode);
+    // The layout the row painter works with.
+    RowLayout Layout();
+    // Whether the view has a selection (the selection code overrides).
+    virtual bool HasSelection() const { return false; }
+
+    // The DC rows are copied to (default: the window's client DC).
+    virtual HDC GetPaintDC();
+    virtual void ReleasePaintDC(HDC dc);
+
+    // ---- Updates -----------------------------------------------------------
+    virtual void OnUpdate(void* sender, uint32_t hint, void* object);
+
+    // ---- Used by the view-drawing thread (drawing lock held) ----------------
+    // Paints the next pending row with the thread's painter; posts 0x478
+    // wParam 0 when the last one is done.
+    void PaintPendingRow(RowPainter& painter);
+    void AbandonPendingRows();
+
+    // Metrics of the editor font, measured on first paint.
+    static bool MeasureFont(HDC dc);
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    virtual LRESULT OnViewRequest(WPARAM code, LPARAM lp);
+    virtual void OnDraw(HDC dc, const RECT& clip);
+    void OnSize(int cx, int cy);
+    void OnDestroy();
+    // File-comparison marks of the view (the comparison code fills it in).
+    virtual void RefreshCompareMarks() {}
+
+private:
+    friend class ViewTestAccess;
+    void RecomputeGeometry();
+    void ReadLineForPaint(CDrawHelper& helper, uint32_t line, int length, const char** text,
+                          int* len, int* line_flags);
+
+    TextViewSource source_;
+    uint32_t top_line_ = 1;
+    uint32_t caret_line_ = 1;
+    uint32_t caret_col_ = 0;
+    uint32_t caret_dcol_ = 1;
+    uint32_t remembered_col_ = 1;
+    uint32_t cols_ = 0;
+    uint32_t rows_ = 0;
+    int text_bar_width_ = 0;
+    uint32_t first_col_ = 0;
+    uint32_t caret_cell_col_ = 0, caret_cell_row_ = 0;
+    std::atomic<uint32_t> flags_{0}; // also read and changed by the drawing thread
+    // Pending-row state, guarded by the drawing lock.
+    uint32_t skip_line_ = 0, next_line_ = 0, next_row_ = 0, rows_left_ = 0;
+    RECT paint_rect_{};
+    std::unique_ptr<RowPainter> painter_; // the UI thread's row bitmap and scratch
+    bool closing_ = false;
+    bool destroyed_ = false;
+    bool caret_made_ = false;
+};
+
+// ---- Process-wide view state --------------------------------------------------
+
+// The editor font (not owned) and its cell metrics (0 until measured).
+void SetEditorFont(HFONT font);
+HFONT GetEditorFont();
+int EditorCellWidth();
+int EditorCellHeight();
+// The window colours (read from the system when the first view is made).
+QwWindowColours ViewWindowColours();
+// The display option "show the end-of-buffer row" (on at start).
+void SetShowEofRow(bool on);
+bool GetShowEofRow();
+
+// The text-bar option word: op 1 sets, 0 clears, -1 tests; flags AND mask.
+// A change lays out every view again and repaints it.
+uint32_t TextBarFlags(int op, uint32_t mask);
+// The text bar's width in pixels: 0 for a view that is not editable; else 8,
+// plus (when the bar is shown, bit 0x1) the line numbers (0x2: char_w per
+// digit of the line count, 6 digits when line_count < 0), a mark column
+// of bar_w each for 0x4, 0x8 and 0x10, two for 0x20, one for 0x40, at least
+// one column, and a 3-pixel edge.
+int TextBarLayoutWidth(uint32_t bar_flags, bool editable, int line_count, int char_w, int bar_w);
+
+// Nonzero (and a "KV:" line in the debug log, an assertion in debug builds)
+// when the calling thread holds the buffer lock on its way into a repaint
+// or a wait for the drawing thread.
+int RepaintUnderBufferLock(const char* where);
+
+// ---- Two documents side by side (file comparison) -----------------------------
+
+// Places two MDI child frames in the two halves of the MDI client (what the
+// system's tiling of two windows gives): orientation 1 side by side,
+// 0 one above the other, -1 as they stand now (side by side when they share
+// top and bottom and one lies left of the other). Maximised or minimised
+// frames are restored first; with keep_order the first frame keeps the first
+// place. 1 when both were placed.
+int ArrangeTwoViews(HWND mdi_client, HWND first, HWND second, int orientation, bool keep_order);
+// The frame further left (orientation 1) or further up (0).
+HWND WhichViewIsFirst(HWND a, HWND b, int orientation);
+// 1 when the frames fill the MDI client side by side (a gap of at most one
+// pixel), 2 when one above the other, 0 otherwise or when one is minimised
+// or maximised.
+int AreSideBySide(HWND mdi_client, HWND a, HWND b);
+
+CQWTextView* GetCurrentTextView();
+void SelectCurrentTextView(CQWTextView* view);
+// Repaints every live view (flag 0x1); recompute first measures again.
+void RefreshViews(uint32_t flags, bool recompute);

@@ -1,0 +1,389 @@
+#include "shell/qwapp.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+#include "Reu/history.h"
+#include "VmEngine/create_vms.h"
+#include "VmEngine/vm.h"
+#include "commands/cmdprofile_win32.h"
+#include "commands/cmdtable.h"
+#include "commands/cmdvalues.h"
+#include "commands/interp.h"
+#include "editor/colortable.h"
+#include "editor/langdict.h"
+#include "editor/langspec.h"
+#include "editor/qwdoc.h"
+#include "editor/stylesheet.h"
+#include "editor/viewdraw.h"
+#include "opsys/crashrpt.h"
+#include "opsys/msgout.h"
+#include "opsys/paths.h"
+#include "opsys/shell_outlets.h"
+#include "res/resource.h"
+#include "shell/mainframe.h"
+#include "shell/qwfiletypes.h"
+#include "shell/qwfolders.h"
+#include "shell/qwversion.h"
+#include "shell/shelldoc.h"
+#include "shell/shellstrings.h"
+#include "widgets/newmenu.h"
+
+namespace {
+
+QwAppHooks g_app_hooks;
+std::mutex g_app_hooks_lock;
+CQWApp* g_app = nullptr;
+Stopwatch g_idle_watch;
+
+enum : int {
+    kSettingAutoSave = 641,
+    kSettingUndoQueue = 644,
+    kSettingBrowserDatabase = 520,
+    kMainFrameStyle = 0xCF8000,
+};
+
+QwAppHooks AppHooks() {
+    std::lock_guard<std::mutex> g(g_app_hooks_lock);
+    return g_app_hooks;
+}
+
+void* MainWindowOutlet() {
+    CQWApp* app = g_app;
+    return app ? reinterpret_cast<void*>(app->main_window()) : nullptr;
+}
+
+int CloseStateOutlet() {
+    CMainFrame* f = GetMainFrame();
+    return f ? f->GetCloseState() : 0;
+}
+
+void AppVersionOutlet(char* out, int size) {
+    if (!out || size <= 0) return;
+    std::string v = GetAppVersion(0);
+    std::snprintf(out, size_t(size), "Quedra %s", v.c_str());
+}
+
+// The command dictionary answers command names: class-c words of dictionary 37.
+int LookupCommandWord(const char* word, char* text, int size) {
+    int index = -1;
+    if (!FindOrLoadLanguageSpec(&index, LANG_COMMANDS, nullptr, nullptr)) return -1;
+    char copy[K_CMD_NAME_MAX + 1];
+    std::snprintf(copy, sizeof copy, "%s", word);
+    return LookupLanguageKeyword(copy, index, 0, text, size) == DICT_KEYWORD ? 1 : 0;
+}
+
+void InterpPathsHook(InterpPaths& out) {
+    std::string compiler, include, source;
+    GetMacroCompilerPaths(&compiler, &include, &source);
+    out.macro_folder = source;
+    out.compiler = compiler;
+    out.include_path = include;
+    out.working_folder = source;
+    // The programs are compiled for the editor's program file: one older
+    // than it is compiled again.
+    std::string editor = GetProgramFilePath("QW32.exe");
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    out.editor_file = GetFileAttributesA(editor.c_str()) != INVALID_FILE_ATTRIBUTES ? editor : std::string(self);
+}
+
+void AddRecentHook(const char* path) {
+    if (g_app && path) g_app->AddToRecentFileList(path);
+}
+
+void WriteStartupLog() {
+    char date[128] = "", time_text[64] = "";
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, nullptr, nullptr, date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time_text, sizeof time_text);
+    MsgOut(QW_MSG_LOG, "----------------  QW started on: %s at: %s  --------------", date, time_text);
+    MsgOut(QW_MSG_LOG, "%s", GetAppVersion(1).c_str());
+    MEMORYSTATUSEX ms;
+    ms.dwLength = sizeof ms;
+    GlobalMemoryStatusEx(&ms);
+    OSVERSIONINFOA osv{};
+    osv.dwOSVersionInfoSize = sizeof osv;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&osv);
+#pragma GCC diagnostic pop
+    MsgOut(QW_MSG_LOG, "Physical Memory: %u, OS Version: %u.%u, NT = %s",
+           unsigned(ms.ullTotalPhys > 0xFFFFFFFFull ? 0xFFFFFFFFull : ms.ullTotalPhys), unsigned(osv.dwMajorVersion),
+           unsigned(osv.dwMinorVersion), osv.dwPlatformId == VER_PLATFORM_WIN32_NT ? "Yes" : "No");
+    uint32_t max_buffers = 0, cache = 0, pages = 0, page_size = 0;
+    vms_get_limits(&max_buffers, &cache);
+    vms_page_info(&pages, &page_size);
+    MsgOut(QW_MSG_LOG, "VM Cache details: Max Memory: %u, Max Buffers: %u, Max Cache Pages: %d, Page Size: %d",
+           unsigned(cache), unsigned(max_buffers), int(pages), int(page_size));
+}
+
+// Keeps the process on one processor (the engine's locks were made for one).
+void PinToOneProcessor() {
+    using SetMaskFn = BOOL(WINAPI*)(HANDLE, DWORD_PTR);
+    HMODULE k = GetModuleHandleA("Kernel32.DLL");
+    auto set_mask = k ? reinterpret_cast<SetMaskFn>(reinterpret_cast<void*>(GetProcAddress(k, "SetProcessAffinityMask")))
+                      : nullptr;
+    if (!set_mask) return;
+    DWORD_PTR process_mask = 0, system_mask = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask)) {
+        MsgOut(QW_MSG_LOG, "KV: GetProcessAffinityMask() failed with error: %d", int(GetLastError()));
+        return;
+    }
+    if (process_mask == 1) {
+        MsgOut(QW_MSG_LOG, "Single Processor found.");
+        return;
+    }
+    MsgOut(QW_MSG_LOG, "Multiple Processors found. dwProcessAffinityMask: %x", unsigned(process_mask));
+    if (!set_mask(GetCurrentProcess(), 1))
+        MsgOut(QW_MSG_LOG, "KV: SetProcessAffinityMask() failed with error: %d", int(GetLastError()));
+}
+
+UINT ChooseMenuDrawMode(const fw::Application& app) {
+    // Display Setup's "New look Win XP menus" (dialog 2092, control 220).
+    int new_look = app.GetProfileInt("2092", "220", 1);
+    if (!new_look) return NEWMENU_CLASSIC;
+    OSVERSIONINFOA osv{};
+    osv.dwOSVersionInfoSize = sizeof osv;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&osv);
+#pragma GCC diagnostic pop
+    bool w2k_xp = osv.dwPlatformId == VER_PLATFORM_WIN32_NT && osv.dwMajorVersion == 5 && osv.dwMinorVersion <= 1;
+    return w2k_xp ? NEWMENU_XP : NEWMENU_XP2;
+}
+
+} // namespace
+
+void SetAppHooks(const QwAppHooks* hooks) {
+    std::lock_guard<std::mutex> g(g_app_hooks_lock);
+    g_app_hooks = hooks ? *hooks : QwAppHooks{};
+}
+
+CQWApp* GetQWApp() { return g_app; }
+Stopwatch* GetAppStopwatch() { return &g_idle_watch; }
+
+fw::MultiDocTemplate* GetDocTemplateById(unsigned id) {
+    if (!g_app) return nullptr;
+    for (auto& t : g_app->doc_manager()->templates())
+        if (t->resource_id() == id) return t.get();
+    return nullptr;
+}
+
+CQWApp::CQWApp() {
+    g_app = this;
+    run_watch_.Start();
+    std::srand(unsigned(std::time(nullptr)));
+    InstallFolderOutlets();
+    // The crash report: "<program name>.rpt" in the per-user log folder.
+    char self[MAX_PATH] = "", report[MAX_PATH + 1] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string name = PathFileNameNoExtStr(self) + ".rpt";
+    if (GetLogFilePath(report, name.c_str())) CrashReportInit(report);
+}
+
+CQWApp::~CQWApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+void CQWApp::InstallOutlets() {
+    QwAppHooks h = AppHooks();
+    QwShellOutlets o = QwGetShellOutlets();
+    o.main_window = MainWindowOutlet;
+    o.frame_close_state = CloseStateOutlet;
+    o.app_thread_id = GetCurrentThreadId();
+    o.app_version = AppVersionOutlet;
+    o.status_set_text = h.status_set_text;
+    o.status_reset = h.status_reset;
+    o.status_bar_window = h.status_bar_window;
+    o.output_print = h.output_print;
+    QwSetShellOutlets(&o);
+}
+
+bool CQWApp::InitInstance() {
+    fw::SetProfileCompany("Kelvora");
+    InstallOutlets();
+    std::vector<std::string> words =
+        use_process_command_line ? fw::SplitCommandLine(GetCommandLineA()) : fw::SplitCommandLine(("QW32 " + command_line).c_str());
+
+    QwAppHooks hooks = AppHooks();
+    if (hooks.hand_off) {
+        int r = hooks.hand_off(command_line);
+        if (r == 1) handed_off_ = true;
+        if (r != 0) return false;
+    }
+
+    if (!Create_VMS(profile_name().c_str())) return false;
+    WriteStartupLog();
+    PinToOneProcessor();
+
+    WSADATA wsa;
+    sockets_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+    if (FAILED(OleInitialize(nullptr))) {
+        if (sockets_) WSACleanup();
+        sockets_ = false;
+        MsgOut(QW_MSG_SERIOUS | QW_MSG_LOG | QW_MSG_BOX, "AfxOleInit() failed in CQWApp::InitInstance()");
+        return false;
+    }
+    ole_ = true;
+
+    LoadStdProfileSettings(4);
+    // The user's folders and, on a user's first start, their configuration files.
+    if (!SetupUserConfiguration()) return false;
+    K_cmd_use_profile(&profile());
+    K_cmd_set_dictionary_lookup(LookupCommandWord);
+    K_cmd_values_install();
+    InterpHooks ih;
+    ih.paths = InterpPathsHook;
+    Interp_SetHooks(&ih);
+
+    CNewMenu::SetMenuDrawMode(ChooseMenuDrawMode(*this));
+    RegisterFileTypeFromResource(IDS_QW_WORKSPACE_TYPE, -204, nullptr, 1, 1);
+    RegisterFileTypeFromResource(IDS_QW_PROJECT_TYPE, -205, nullptr, 1, 1);
+
+    // Until the document-lifecycle work brings its own document manager,
+    // files open through the framework's with the interim shell document.
+    AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_TEXT_TEMPLATE, FW_RUNTIME_CLASS(CQWShellDoc),
+                                            FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(CQWAppView)));
+    AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_OUTPUT_TEMPLATE, FW_RUNTIME_CLASS(CQWShellDoc),
+                                            FW_RUNTIME_CLASS(fw::FrameWindow), FW_RUNTIME_CLASS(CQWAppView)));
+
+    frame_ = new CMainFrame;
+    if (!frame_->LoadFrame(IDR_MAINFRAME, kMainFrameStyle)) {
+        delete frame_;
+        frame_ = nullptr;
+        return false;
+    }
+    set_main_window(frame_->hwnd());
+    if (hooks.publish_main_window) hooks.publish_main_window(frame_->hwnd());
+
+    QWDocHooks dh{};
+    dh.add_recent = AddRecentHook;
+    SetQWDocHooks(&dh);
+    InstallDocumentLanguageSource();
+    // The screen colours until the start-up program loads the user's scheme.
+    ApplyDefaultColourScheme();
+    StartViewDrawThread(1);
+    services_started_ = true;
+
+    CreateStyleSheetArray(GetConfigFilePathStr("StyleSheets", 1).c_str());
+    // The history lists and configuration buffers the user left last time.
+    LoadConfigFiles();
+    for (const char* name : {"QWHistory", "QWBuildSetup"}) {
+        char path[MAX_PATH + 1];
+        if (GetConfigFilePath(path, name, 0)) LoadConfigFile(path);
+    }
+    history_loaded_ = true;
+
+    char program[64] = "";
+    LoadAppString(IDS_QW_START_PROGRAM, program, sizeof program);
+    if (CExe_ExecuteByName(program, 1, 1, 0, nullptr, nullptr) != 1) return false;
+    int undo = cmd_get_value(kSettingUndoQueue);
+    (void)undo;  // applied by the undo layer once it reads the setting itself
+
+    if (!frame_->BuildFrameMenus()) return false;
+    MsgOut(QW_MSG_STATUS, nullptr);
+    DragAcceptFiles(frame_->hwnd(), TRUE);
+
+    bool ok = ProcessCommandLine(words);
+    startup_complete_ = true;
+    return ok;
+}
+
+bool CQWApp::ProcessCommandLine(const std::vector<std::string>& words) {
+    if (!main_window_shown_) {
+        ShowWindow(frame_->hwnd(), SW_SHOWDEFAULT);
+        UpdateWindow(frame_->hwnd());
+        main_window_shown_ = true;
+    }
+    for (const std::string& w : words) {
+        if (w.empty() || w[0] == '/' || w[0] == '-') continue;
+        char full[MAX_PATH + 1];
+        DWORD n = GetFullPathNameA(w.c_str(), sizeof full, full, nullptr);
+        OpenDocumentFile(n > 0 && n < sizeof full ? full : w);
+    }
+    frame_->OnUpdateFrameTitle(true);
+    return true;
+}
+
+void CQWApp::AddToRecentFileList(const std::string& path) {
+    if (path == "<Output~Window~Frame>") return;
+    fw::Application::AddToRecentFileList(path);
+}
+
+bool CQWApp::IsIdleMessage(const MSG* msg) {
+    if (!fw::Application::IsIdleMessage(msg)) return false;
+    UINT m = msg->message;
+    if (m >= 0x400 && m < 0x591) return false;
+    if ((m >= 0x100 && m <= 0x108) || (m >= 0x200 && m <= 0x209)) g_idle_watch.Reset();
+    return true;
+}
+
+bool CQWApp::OnIdle(long count) {
+    if (!g_idle_watch.IsRunning()) {
+        g_idle_watch.Start();
+    } else {
+        long long e = g_idle_watch.Elapsed();
+        QwAppHooks h = AppHooks();
+        if (!(h.find_dialog_open && h.find_dialog_open())) {
+            int autosave = cmd_get_value(kSettingAutoSave);
+            if (autosave > 0 && e > autosave) {
+                CMainFrame* f = GetMainFrame();
+                fw::Document* doc = nullptr;
+                if (f && f->GetActiveFrame() != f) doc = f->GetActiveFrame()->GetActiveDocument();
+                SaveFlaggedDocuments(dynamic_cast<CQWShellDoc*>(doc));
+            }
+        }
+    }
+    return fw::Application::OnIdle(count);
+}
+
+int SaveFlaggedDocuments(CQWShellDoc* only) {
+    if (!g_app) return 0;
+    int saved = 0;
+    for (auto& t : g_app->doc_manager()->templates()) {
+        if (t->resource_id() != DOC_TEMPLATE_TEXT) continue;
+        for (fw::Document* d : t->documents()) {
+            auto* sd = dynamic_cast<CQWShellDoc*>(d);
+            if (!sd || (only && sd != only)) continue;
+            CQWDoc& doc = sd->editor_doc();
+            // Only what changed since its last save: an unchanged save would
+            // rotate the backup copy for nothing.
+            if (!doc.IsNamedFile() || !doc.TestFlag8() || !doc.IsEdited()) continue;
+            if (sd->OnSaveDocument(d->GetPathName())) ++saved;
+        }
+    }
+    return saved;
+}
+
+int CQWApp::ExitInstance() {
+    if (!handed_off_) {
+        if (vms_is_started()) {
+            // Lists never read must not replace the user's files with empty ones.
+            if (history_loaded_) SaveHistoryFiles();
+            CInterpreterManager::Instance(0);
+            K_cmd_free_strings();
+            if (VMB* disp = vmb_find(VMB_T_TEMP, "DispList")) vmb_close(disp, 0);
+        }
+        if (services_started_) {
+            StartViewDrawThread(0);
+            DestroyStyleSheetArray();
+        }
+        // The language data lives in engine buffers that end with the engine.
+        if (vms_is_started()) ResetLanguageData(0x1);
+    }
+    int rc = fw::Application::ExitInstance();
+    K_cmd_use_profile(nullptr);
+    K_cmd_set_dictionary_lookup(nullptr);
+    if (ole_) OleUninitialize();
+    if (sockets_) WSACleanup();
+    ole_ = sockets_ = false;
+    if (vms_is_started()) vms_stop();
+    return rc;
+}

@@ -1,0 +1,111 @@
+// Tests of lexer-coloured rows: a view of a C buffer paints each token in
+// the colours of its kind, carries a block comment from the line before,
+// and paints the same when scrolled sideways.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "VmEngine/lexlang.h"
+#include "VmEngine/vm.h"
+#include "editor/colortable.h"
+#include "editor/textview.h"
+#include "tests/editor/doc_test_env.h"
+#include "tests/editor/view_lexer_lang.h"
+#include "tests/support/win_test.h"
+
+namespace {
+
+class CanvasView : public CQWTextView {
+public:
+    explicit CanvasView(HDC dc) : dc_(dc) {}
+    HDC GetPaintDC() override { return dc_; }
+    void ReleasePaintDC(HDC) override {}
+
+private:
+    HDC dc_;
+};
+
+COLORREF Back(int kind) { return RGB(100 + kind, 255 - kind, 60 + 2 * kind); }
+
+class LexedRows : public doctest::LangTest {
+protected:
+    void SetUp() override {
+        doctest::LangTest::SetUp();
+        lang_ = LoadTestCLanguage(config());
+        ASSERT_GE(lang_, 0);
+        previous_ = vm_set_lang_source(TestLangSource());
+        ClearColourTable();
+        for (int kind = 0; kind <= 48; kind += 2)
+            ColourTableEntry(1, kind + 1, std::to_string(Back(kind)).c_str(), QW_CSW_BACK,
+                             nullptr);
+    }
+    void TearDown() override {
+        view_.reset();
+        canvas_.reset();
+        ClearColourTable();
+        vm_set_lang_source(previous_);
+        doctest::LangTest::TearDown();
+    }
+    void Show(const std::vector<std::string>& lines, uint32_t first_col = 0) {
+        VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+        for (size_t i = 0; i < lines.size(); ++i)
+            vm_insert_line(b, int(i), lines[i].data(), int(lines[i].size()));
+        qwtest::DibCanvas probe(8, 8);
+        ASSERT_TRUE(CQWTextView::MeasureFont(probe.dc()));
+        cw_ = EditorCellWidth();
+        ch_ = EditorCellHeight();
+        canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, 6 * ch_);
+        view_ = std::make_unique<CanvasView>(canvas_->dc());
+        TextViewSource src;
+        src.buffer = b;
+        src.colouring = true;
+        src.lang = lang_;
+        RECT rc{0, 0, 40 * cw_ + 8, 5 * ch_};
+        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, rc, src));
+        SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+        view_->SetFirstVisibleColumn(first_col);
+        view_->RedrawWindowLines();
+    }
+    // Whether the window cell shows the background of `kind`.
+    bool CellIs(int row, int cell, int kind) const {
+        int x0 = view_->GetTextBarWidth() + cell * cw_;
+        int n = 0;
+        for (int y = row * ch_; y < (row + 1) * ch_; ++y)
+            for (int x = x0; x < x0 + cw_; ++x)
+                n += canvas_->pixel(x, y) == Back(kind);
+        return n > cw_ * ch_ / 3;
+    }
+    const VmLangSource* previous_ = nullptr;
+    int lang_ = -1;
+    int cw_ = 0, ch_ = 0;
+    std::unique_ptr<qwtest::DibCanvas> canvas_;
+    std::unique_ptr<CanvasView> view_;
+};
+
+TEST_F(LexedRows, TokensPaintInTheColoursOfTheirKinds) {
+    Show({"int x = 42; /* open", "still */ return \"s\";", "x"});
+    struct Cell {
+        int row, cell, kind;
+    } cells[] = {
+        {0, 0, 36},  {0, 3, 18}, {0, 4, 40}, {0, 6, 44}, {0, 8, 26}, {0, 12, 2}, {0, 18, 2},
+        {0, 25, 20},                          // the fill after the text, colouring on
+        {1, 0, 2},   {1, 7, 2},               // the comment carried from line 1
+        {1, 9, 38},  {1, 16, 22}, {1, 19, 44},
+    };
+    for (const Cell& c : cells)
+        EXPECT_TRUE(CellIs(c.row, c.cell, c.kind))
+            << "row " << c.row << " cell " << c.cell << " kind " << c.kind;
+}
+
+TEST_F(LexedRows, AScrolledRowShowsTheTokensAtTheirColumns) {
+    Show({"int x = 42; /* open", "still */ return \"s\";"}, 6);
+    // Column 9 ("42") is window cell 2; column 18 ("return") of line 2 is cell 11.
+    EXPECT_TRUE(CellIs(0, 2, 26));
+    EXPECT_TRUE(CellIs(0, 6, 2));
+    EXPECT_TRUE(CellIs(1, 0, 2));
+    EXPECT_TRUE(CellIs(1, 3, 38));
+}
+
+} // namespace
