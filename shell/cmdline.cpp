@@ -300,7 +300,10 @@ QwCmdLineActions g_actions;
 } // namespace
 
 int QwCmdLineHandOff(const std::string& command_line) {
-    std::vector<std::string> words = fw::SplitCommandLine(("QW32 " + command_line).c_str());
+    // The program's own start passes no text: its words are the process's.
+    std::vector<std::string> words = command_line.empty()
+                                         ? fw::SplitCommandLine(GetCommandLineA())
+                                         : fw::SplitCommandLine(("QW32 " + command_line).c_str());
     CQWCmdLineInfo info;
     ParseCmdLineWords(&info, words);
     g_checker = std::make_unique<CInstanceChecker>();

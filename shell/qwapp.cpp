@@ -77,7 +77,7 @@ int LookupCommandWord(const char* word, char* text, int size) {
     if (!FindOrLoadLanguageSpec(&index, LANG_COMMANDS, nullptr, nullptr)) return -1;
     char copy[K_CMD_NAME_MAX + 1];
     std::snprintf(copy, sizeof copy, "%s", word);
-    return LookupLanguageKeyword(copy, index, 0, text, size) == DICT_KEYWORD ? 1 : 0;
+    return LookupLanguageKeyword(copy, index, 0, text, size) == TOKEN_KEYWORD ? 1 : 0;
 }
 
 void InterpPathsHook(InterpPaths& out) {
@@ -93,10 +93,6 @@ void InterpPathsHook(InterpPaths& out) {
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, sizeof self);
     out.editor_file = GetFileAttributesA(editor.c_str()) != INVALID_FILE_ATTRIBUTES ? editor : std::string(self);
-}
-
-void AddRecentHook(const char* path) {
-    if (g_app && path) g_app->AddToRecentFileList(path);
 }
 
 void WriteStartupLog() {
@@ -263,9 +259,7 @@ bool CQWApp::InitInstance() {
     set_main_window(frame_->hwnd());
     if (hooks.publish_main_window) hooks.publish_main_window(frame_->hwnd());
 
-    QWDocHooks dh{};
-    dh.add_recent = AddRecentHook;
-    SetQWDocHooks(&dh);
+    // Opened documents reach the recent-file list through the framework.
     InstallDocumentLanguageSource();
     // The screen colours until the start-up program loads the user's scheme.
     ApplyDefaultColourScheme();

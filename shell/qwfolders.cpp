@@ -311,7 +311,7 @@ int Open_QW_KCmds_Dictionary() {
         // A damaged file may still load, as a dictionary without the command
         // words; the menu head's word tells a usable one.
         char word[] = "K_M_HEAD", text[32] = "";
-        if (LookupLanguageKeyword(word, index, 0, text, sizeof text) == DICT_KEYWORD && std::atoi(text) == 300)
+        if (LookupLanguageKeyword(word, index, 0, text, sizeof text) == TOKEN_KEYWORD && std::atoi(text) == 300)
             return 1;
         MsgOutId(QW_MSG_BOX | QW_MSG_ID, IDS_QW_NO_COMMAND_FILE, user);
         return 0;

@@ -5,6 +5,9 @@ add_library(qwstatus STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cmdline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dnaa.cpp
   ${CMAKE_CURRENT_LIST_DIR}/statusbar.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/statusbar_install.cpp
 )
 target_link_libraries(qwstatus PUBLIC QWControls qwframework commands reu opsys QW::pugixml comctl32)
 target_sources(qwstatus PRIVATE ${CMAKE_CURRENT_LIST_DIR}/outputpane.cpp)
+target_link_libraries(qwstatus PUBLIC qwshell)
+target_link_libraries(QW32 PRIVATE qwstatus)
