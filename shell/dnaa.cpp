@@ -2,6 +2,7 @@
 #include "shell/dnaa.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -500,6 +501,123 @@ int CDNAA_MsgBox::GetMessageText(std::string* out, const char* name, const DnaaA
     return 1;
 }
 
+std::vector<CDNAA_MsgBox::SetupRow> CDNAA_MsgBox::GetSetupRows() {
+    std::vector<SetupRow> rows;
+    if (!EnsureOpen()) return rows;
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!impl_->boxes) return rows;
+    for (pugi::xml_node box = impl_->boxes.child("MsgBox"); box; box = box.next_sibling("MsgBox")) {
+        pugi::xml_node prompt = FindFirst(box, "Prompt");
+        pugi::xml_node aamsg = FindFirst(box, "AAMsg");
+        std::string text = prompt ? impl_->Text(prompt) : std::string();
+        if (text.empty() || ReadBool(prompt.attribute("hide"), false) ||
+            (aamsg && ReadBool(aamsg.attribute("hide"), false)))
+            continue;
+        unsigned style = impl_->GetMsgBoxFlags(box);
+        int image = (style & 0x70) ? int((style & 0x70) / 16) - 1 : 2;
+        pugi::xml_node state = FindFirst(box, "State");
+        rows.push_back({box.attribute("id").value(), text, image,
+                        state ? ReadBool(state.attribute("askagain"), true) : true});
+    }
+    return rows;
+}
+
+void CDNAA_MsgBox::ApplySetupRows(const std::vector<SetupRow>& rows) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    if (!impl_->boxes) return;
+    for (const SetupRow& r : rows) {
+        pugi::xml_node box = FindMsgBox(impl_->boxes, r.id.c_str());
+        if (!box) continue;
+        pugi::xml_node state = FindFirst(box, "State");
+        bool current = state ? ReadBool(state.attribute("askagain"), true) : true;
+        if (current == r.checked) continue;
+        if (!state) state = box.append_child("State");
+        CDNAA_MsgBox_Impl::SetAttr(state, "askagain", r.checked ? "true" : "false");
+        changed_ = true;
+    }
+    if (changed_) Save();
+}
+
+namespace {
+
+struct SetupState {
+    CDNAA_MsgBox* store;
+    std::vector<CDNAA_MsgBox::SetupRow> rows;
+};
+
+INT_PTR CALLBACK SetupProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* st = reinterpret_cast<SetupState*>(GetWindowLongPtrA(dlg, DWLP_USER));
+    HWND list = GetDlgItem(dlg, 280);
+    switch (msg) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrA(dlg, DWLP_USER, lp);
+        st = reinterpret_cast<SetupState*>(lp);
+        ListView_SetExtendedListViewStyle(list, 0x4004);
+        RECT rc;
+        GetClientRect(list, &rc);
+        LVCOLUMNA col{};
+        col.mask = LVCF_WIDTH | LVCF_TEXT;
+        col.cx = rc.right;
+        col.pszText = const_cast<char*>("");
+        ListView_InsertColumn(list, 0, &col);
+        HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 5, 0);
+        for (LPCSTR icon : {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK, IDI_APPLICATION})
+            ImageList_AddIcon(images, LoadIconA(nullptr, icon));
+        ListView_SetImageList(list, images, LVSIL_SMALL);
+        for (size_t i = 0; i < st->rows.size(); ++i) {
+            LVITEMA item{};
+            item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+            item.iItem = int(i);
+            item.pszText = &st->rows[i].prompt[0];
+            item.iImage = st->rows[i].image;
+            item.lParam = LPARAM(i);
+            int at = int(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+            ListView_SetCheckState(list, at, st->rows[i].checked);
+        }
+        ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE_USEHEADER);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wp)) {
+        case 262:
+        case 263:
+            for (int i = 0, n = ListView_GetItemCount(list); i < n; ++i)
+                ListView_SetCheckState(list, i, LOWORD(wp) == 262);
+            return TRUE;
+        case IDOK:
+            for (int i = 0, n = ListView_GetItemCount(list); i < n; ++i) {
+                LVITEMA item{};
+                item.mask = LVIF_PARAM;
+                item.iItem = i;
+                SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+                if (size_t(item.lParam) < st->rows.size())
+                    st->rows[size_t(item.lParam)].checked = ListView_GetCheckState(list, i) != 0;
+            }
+            st->store->ApplySetupRows(st->rows);
+            EndDialog(dlg, IDOK);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dlg, IDCANCEL);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+int CDNAA_MsgBox::ShowSetupDialog(HWND parent) {
+    if (!EnsureOpen()) return 0;
+    bool reopen = reopen_;
+    reopen_ = false;
+    SetupState st{this, GetSetupRows()};
+    INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(2100), parent, SetupProc,
+                                reinterpret_cast<LPARAM>(&st));
+    reopen_ = reopen;
+    return r == IDOK ? 1 : 0;
+}
+
 // --- front end ---------------------------------------------------------------
 
 namespace {
@@ -525,7 +643,7 @@ CDNAA_MsgBox* DNAA_GetStore() { return g_store; }
 int DNAA_MessageBoxByName(const char* name, const DnaaArg* args, int count) {
     CDNAA_MsgBox* s = g_store;
     if (!s) return -2;
-    if (!name) return -3;
+    if (!name) return s->ShowSetupDialog(nullptr);
     return s->MessageBox(name, args, count);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // One argument of a question's text: its format is read from the user's
 // file, so arguments are typed and checked against the directives.
@@ -61,6 +62,19 @@ public:
     // -2 not open, -3 missing; 1 with the formatted text.
     int GetMessageText(std::string* out, const char* name, const DnaaArg* args, int count);
     int Save();
+    // The setup dialog (template 2100): 1 when closed with OK.
+    int ShowSetupDialog(HWND parent);
+
+    // The setup dialog's rows: every message with a prompt shown and a
+    // check box, in document order; `checked` is "ask again".
+    struct SetupRow {
+        std::string id, prompt;
+        int image;  // 0 stop, 1 question, 2 exclamation, 3 information
+        bool checked;
+    };
+    std::vector<SetupRow> GetSetupRows();
+    // Applies the rows' check states; saves when anything changed.
+    void ApplySetupRows(const std::vector<SetupRow>& rows);
 
     int open_status() const { return open_status_; }
     int save_status() const { return save_status_; }

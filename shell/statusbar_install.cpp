@@ -8,6 +8,7 @@
 #include "controls/nbmsgbox.h"
 #include "framework/fwapp.h"
 #include "opsys/msgout.h"
+#include "commands/interp.h"
 #include "shell/cmdline.h"
 #include "shell/dnaa.h"
 #include "shell/mainframe.h"
@@ -55,8 +56,13 @@ LRESULT CALLBACK FrameSubclass(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
     return r;
 }
 
+void PaneClick(int id, bool right);
+
 bool CreateStatusBarHook(CMainFrame* frame) {
     if (!QwCreateStatusBar(frame->hwnd())) return false;
+    QwStatusHooks sh;
+    sh.pane_click = PaneClick;
+    QwSetStatusHooks(sh);
     SetWindowSubclass(frame->hwnd(), FrameSubclass, 1, 0);
     // The store belongs with the frame: created with it, written and freed
     // when it goes.
@@ -68,6 +74,27 @@ bool CreateStatusBarHook(CMainFrame* frame) {
     DNAA_SetStore(g_store.get());
     LayoutBars(frame->hwnd());
     return true;
+}
+
+// A click on a pane runs its command through the frame, as a menu does.
+void PaneClick(int id, bool right) {
+    fw::Application* app = fw::Application::Current();
+    HWND frame = app ? app->main_window() : nullptr;
+    if (!frame) return;
+    if (right) {
+        if (id == kPanePath) CExe_ExecuteByName("locate", 1, 1, 0, nullptr, nullptr);
+        return;
+    }
+    int command = 0;
+    switch (id) {
+    case kPaneMode: command = 449; break;      // insert/overtype (edit mode for a view-only file)
+    case kPaneFlags: command = 604; break;     // word wrap
+    case kPaneLine: command = 389; break;      // go to line
+    case kPaneColumn: command = 430; break;    // go to column
+    case kPaneModified: command = 322; break;  // save
+    case kPanePath: command = 316; break;      // open
+    }
+    if (command) PostMessageA(frame, WM_COMMAND, WPARAM(command), 0);
 }
 
 bool CreateOutputPaneHook(CMainFrame*) {

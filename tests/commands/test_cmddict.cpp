@@ -20,7 +20,7 @@ int lookup_command_word(const char* word, char* text, int size) {
     if (!FindOrLoadLanguageSpec(&index, LANG_COMMANDS, nullptr, nullptr)) return -1;
     char copy[K_CMD_NAME_MAX + 1];
     std::snprintf(copy, sizeof copy, "%s", word);
-    return LookupLanguageKeyword(copy, index, 0, text, size) == DICT_KEYWORD ? 1 : 0;
+    return LookupLanguageKeyword(copy, index, 0, text, size) == TOKEN_KEYWORD ? 1 : 0;
 }
 
 class CommandDictionary : public doctest::LangTest {

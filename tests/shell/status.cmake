@@ -2,3 +2,7 @@ qw_test(test_shell_status
   SOURCES test_cmdline.cpp test_dnaa.cpp test_nbmsgbox.cpp test_outputpane.cpp test_statusbar.cpp test_status.rc
   LIBS qwstatus)
 target_compile_definitions(test_shell_status PRIVATE QW_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+add_executable(handoff_peer handoff_peer.cpp)
+target_link_libraries(handoff_peer PRIVATE qwstatus)
+target_sources(test_shell_status PRIVATE test_handoff_processes.cpp)
+add_dependencies(test_shell_status handoff_peer)

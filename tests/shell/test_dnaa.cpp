@@ -280,3 +280,35 @@ TEST(DnaaMaster, HoldsEveryNamedQuestion) {
 }
 
 } // namespace
+
+namespace {
+
+// The setup dialog: its rows leave out hidden prompts and check boxes;
+// "Disable All" then OK turns every listed message off and saves.
+class DnaaSetup : public Dnaa {};
+
+void CALLBACK PressDisableAllThenOk(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dlg = FindWindowA("#32770", "\"Do not ask again\" message box setup");
+    if (!dlg) return;
+    KillTimer(nullptr, id);
+    SendMessageA(dlg, WM_COMMAND, 263, 0);
+    PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(DnaaSetup, RowsAndDisableAll) {
+    CDNAA_MsgBox s(path.c_str(), nullptr, nullptr, true, false, true);
+    std::vector<CDNAA_MsgBox::SetupRow> rows = s.GetSetupRows();
+    ASSERT_EQ(rows.size(), 2u);  // Plain and Bar; Hidden, Startup (empty prompt), Empty, Ents are not listed
+    EXPECT_EQ(rows[0].id, "Plain");
+    EXPECT_EQ(rows[0].image, 0);  // stop icon
+    EXPECT_TRUE(rows[0].checked);
+    EXPECT_FALSE(rows[1].checked);
+
+    SetTimer(nullptr, 0, 10, PressDisableAllThenOk);
+    EXPECT_EQ(s.ShowSetupDialog(nullptr), 1);
+    for (auto& r : s.GetSetupRows()) EXPECT_FALSE(r.checked) << r.id;
+    CDNAA_MsgBox reread(path.c_str(), nullptr, nullptr, true, false, true);
+    for (auto& r : reread.GetSetupRows()) EXPECT_FALSE(r.checked) << r.id;
+}
+
+} // namespace

@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "controls/nbmsgbox.h"
 #include "framework/fwmsgbox.h"
@@ -20,29 +18,33 @@ struct Seen {
     bool found = false;
 };
 
-// Plays the user on another thread: finds the box by its caption, reads its
-// check box, ticks it `clicks` times and presses `button`.
-std::thread User(const char* caption, int clicks, int button, Seen* seen) {
-    return std::thread([=] {
-        HWND box = nullptr;
-        for (int i = 0; i < 2000 && !box; ++i) {
-            box = FindWindowA("#32770", caption);
-            if (!box) Sleep(5);
-        }
-        if (!box) return;
-        HWND check = nullptr;
-        for (int i = 0; i < 2000 && !check; ++i) {
-            check = GetDlgItem(box, CnbMessageBox::kCheckId);
-            if (!check) Sleep(5);
-        }
-        seen->found = true;
-        seen->had_separator = GetDlgItem(box, CnbMessageBox::kSeparatorId) != nullptr;
-        char text[128] = "";
-        if (check) GetWindowTextA(check, text, sizeof text);
-        seen->check_text = text;
-        for (int i = 0; i < clicks; ++i) PostMessageA(box, WM_COMMAND, CnbMessageBox::kCheckId, 0);
-        PostMessageA(box, WM_COMMAND, button, 0);
-    });
+// Plays the user from a timer of this thread, which the box's own modal
+// loop dispatches: finds the box by its caption, reads its check box, ticks
+// it `clicks` times and presses `button`.
+struct Play {
+    const char* caption;
+    int clicks, button;
+    Seen* seen;
+} g_play;
+
+void CALLBACK PlayUser(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowA("#32770", g_play.caption);
+    HWND check = box ? GetDlgItem(box, CnbMessageBox::kCheckId) : nullptr;
+    if (!check) return;  // not up yet: the next tick
+    KillTimer(nullptr, id);
+    Seen* seen = g_play.seen;
+    seen->found = true;
+    seen->had_separator = GetDlgItem(box, CnbMessageBox::kSeparatorId) != nullptr;
+    char text[128] = "";
+    GetWindowTextA(check, text, sizeof text);
+    seen->check_text = text;
+    for (int i = 0; i < g_play.clicks; ++i) PostMessageA(box, WM_COMMAND, CnbMessageBox::kCheckId, 0);
+    PostMessageA(box, WM_COMMAND, g_play.button, 0);
+}
+
+void User(const char* caption, int clicks, int button, Seen* seen) {
+    g_play = {caption, clicks, button, seen};
+    SetTimer(nullptr, 0, 10, PlayUser);
 }
 
 TEST(CnbMessageBox, CheckBoxCaptionStateAndButton) {
@@ -61,11 +63,10 @@ TEST(CnbMessageBox, CheckBoxCaptionStateAndButton) {
     for (auto& c : cases) {
         CnbMessageBox::ResetDoNotAgainStrings();
         Seen seen;
-        std::thread user = User("QwBoxTest - Q", c.clicks, c.button, &seen);
+        User("QwBoxTest - Q", c.clicks, c.button, &seen);
         CnbMessageBox box(nullptr);
         box.SetChecked(c.initial);
         int r = box.MessageBoxA("Q", "Question?", c.type, 0);
-        user.join();
         ASSERT_TRUE(seen.found);
         EXPECT_EQ(r, c.button);
         EXPECT_EQ(seen.check_text, c.caption_text);
@@ -74,10 +75,9 @@ TEST(CnbMessageBox, CheckBoxCaptionStateAndButton) {
     }
     // The store's entry: its own caption for the check box.
     Seen seen;
-    std::thread user = User("QwBoxTest - S", 1, IDYES, &seen);
+    User("QwBoxTest - S", 1, IDYES, &seen);
     int checked = 0;
     EXPECT_EQ(QwCtlCheckMessageBox("S", "text", MB_YESNO, "Never again", &checked), IDYES);
-    user.join();
     EXPECT_EQ(seen.check_text, "Never again");
     EXPECT_EQ(checked, 1);
 }
