@@ -2,6 +2,7 @@
 // appends nodes to a doubly linked program, wraps repetitions and
 // alternations around what it has built, and finishes the program with an
 // accept node and its flat form for the matchers.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -266,12 +267,20 @@ int CloseGroup(Parser& p, bool tagged) {
 
 int ParseLevel(Parser& p, RE_NODE* open) {
     RE_NODE* alt_end = nullptr; // end marker of this level's last `|`
+    // Each alternative numbers its tagged groups from where this level
+    // began, so that a group inside an alternative never shares a number
+    // with the group around it or with one before it; after the level the
+    // numbering goes on past the most any alternative used.
+    const int base = p.groups;
+    int most = p.groups;
     for (;;) {
         Token t = p.lx.Next(RF_OUT, 0);
         uint16_t kind = 0xFFFF;
         int ch = -1;
         switch (t.type) {
-        case TK_END: return 0;
+        case TK_END:
+            p.groups = std::max(p.groups, most);
+            return 0;
         case TK_BOL: kind = RE_K_BOL; break;
         case TK_EOL: kind = RE_K_EOL; break;
         case TK_BOW: kind = RE_K_BOW; break;
@@ -328,7 +337,8 @@ int ParseLevel(Parser& p, RE_NODE* open) {
             if (!end) return RE_E_MEMORY;
             c->arg.link = end;
             alt_end = end;
-            p.groups = 0;
+            most = std::max(most, p.groups);
+            p.groups = base;
             p.sel = -1;
             p.has_alt = true;
             continue;
@@ -342,6 +352,7 @@ int ParseLevel(Parser& p, RE_NODE* open) {
             int err = CloseGroup(p, t.type == TK_TCLOSE);
             if (err) return err;
             if (!open) return RE_E_NO_OPEN;
+            p.groups = std::max(p.groups, most);
             return 0;
         }
         default: return RE_E_SYNTAX;

@@ -2,6 +2,8 @@
 // Shared between the compiler, the matchers and the template expansion;
 // not part of the engine's public interface.
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "RegExp/regexp.h"
@@ -151,11 +153,19 @@ struct Memo {
     int cap = 0;      // positions covered
     int per_pos = 1;  // bits per position
     int touched = -1; // highest offset marked since the last reset
+    // Changes with every Reset (the text under the memo may have changed),
+    // not when the window only slides over the same text.
+    uint32_t epoch = 0;
     void Reset(int new_base);
+    // Forgets everything and covers positions from new_base on.
+    void Slide(int new_base);
     // Keeps the memo across tries while the window slides forward.
     void BeginTry(int start);
     // 1 when already visited, 0 when newly marked, -1 when out of bounds.
     int Visit(int pos, int index);
+    // Tests and sets one bit without growing (false / nothing outside).
+    bool Has(int pos, int index) const;
+    void Set(int pos, int index);
 };
 
 struct Result {
@@ -179,9 +189,31 @@ struct Walker {
     };
     std::vector<Frame> stack;
     int depth = 0;
+    // The walker of the `~(...)` checks one level down, kept from one check
+    // to the next so that what one learned serves the others; `synced` is
+    // the epoch of this walker's memo that its memo was last matched to.
+    std::unique_ptr<Walker> sub;
+    uint32_t synced = 0;
+    bool looped = false; // this check refused a state on its own path
     int Try(int start, int line, int mode, Result& out);
     // The same from node `node` (a nested `~` check).
     int TryFrom(int node, int start, int line, int mode, Result& out);
+    // 1 when the group opening at `node` with the rest of the program can
+    // match at `pos`, 0 when not, -1 too complex.
+    int GroupMatches(int node, int pos, int line, int mode);
+};
+
+// Lends a text and its walker (and a line window) the storage the last
+// search on this thread left, emptied, and keeps theirs for the next one
+// when it ends: searches made one after another allocate nothing each.
+struct LentStorage {
+    Text& t;
+    Walker& w;
+    std::string* win;
+    LentStorage(Text& text, Walker& walker, std::string* window = nullptr);
+    ~LentStorage();
+    LentStorage(const LentStorage&) = delete;
+    LentStorage& operator=(const LentStorage&) = delete;
 };
 
 // Sizes the walker's memo for its program.

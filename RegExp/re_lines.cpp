@@ -103,6 +103,9 @@ struct LineSearch {
                 walker.memo.BeginTry(s);
                 int r = attempt(s);
                 if (r) return r;
+                // A try that ran through the line end appended lines to
+                // the window, whose storage may have moved.
+                sc.buf = text.buf;
             }
         } else {
             for (int s = col; s >= 0; --s) {
@@ -173,6 +176,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
                   {}, {}};
     ls.walker.flat = ls.flat;
     ls.walker.text = &ls.text;
+    LentStorage lent(ls.text, ls.walker, &ls.win.flat);
     InitMemo(ls.walker);
 
     int len = vm_line_length(buffer, line);
@@ -208,8 +212,38 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         return ln <= vm_last_ln(buffer) || vm_map_line(buffer, ln) != 0;
     };
 
+    // Lines in which no match can begin are passed over where they stand in
+    // their pages, a page at a time, without copying them into the window:
+    // the number of such lines from `ln` on (at most `limit`; `from` is the
+    // column where the first one is searched from).
+    // Where possible starts are frequent, the batches stay short, so that
+    // each line is not looked at once per line before it.
+    const bool quick = !ls.flat->anchored && ls.flat->first_ok[ls.mode];
+    constexpr int kBatch = 256;
+    int batch = 8;
+    auto lines_without_start = [&](int ln, int from, int limit) {
+        VmGuard guard; // the texts stay where they are while they are read
+        const char* texts[kBatch];
+        int lengths[kBatch];
+        int n = quick ? vm_line_texts(buffer, ln, std::min(limit, batch), texts, lengths) : 0;
+        Scanner sc;
+        int k = 0;
+        for (; k < n; ++k, from = 0) {
+            if (from > lengths[k]) break;
+            sc.Init(*ls.flat, ls.mode, texts[k], lengths[k]);
+            if (sc.Find(from) < lengths[k]) break;
+        }
+        batch = k == n ? std::min(kBatch, batch * 2) : std::max(4, 2 * k);
+        return k;
+    };
+    const int max_lines = 0x7FFFFFFF;
     if (forward) {
         for (int ln = start_line; exists(ln); ++ln) {
+            int limit = to_end ? max_lines : last_line - ln + 1;
+            if (int skip = lines_without_start(ln, ln == start_line ? col : 0, limit)) {
+                ln += skip - 1;
+                continue;
+            }
             int r = ls.Line(ln, ln == start_line ? col : 0, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return ln == start_line && (flags & RE_S_SKIP) == 0 ? -1 : 0;
@@ -227,6 +261,10 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     match->wrapped = 1;
     if (forward) {
         for (int ln = first_line; ln <= start_line && exists(ln); ++ln) {
+            if (int skip = lines_without_start(ln, ln == first_line ? first_col : 0, start_line - ln + 1)) {
+                ln += skip - 1;
+                continue;
+            }
             int r = ls.Line(ln, ln == first_line ? first_col : 0, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return 0;

@@ -19,6 +19,7 @@ constexpr size_t kMaxFrames = size_t(1) << 22;          // backtracking entries
 constexpr size_t kMaxMemoBytes = size_t(64) << 20;       // failure memo
 constexpr int kMaxNotDepth = 8;                          // nested `~(...)`
 constexpr int kSelFrame = -100;
+constexpr int kPathFrame = -101; // a `~` check's choice state on the current path
 
 bool ElementAccepts(unsigned kind, int c) {
     bool digit = c >= '0' && c <= '9';
@@ -304,6 +305,11 @@ Flat* BuildFlat(const RE_NODE* first) {
 void FreeFlat(void* flat) { delete static_cast<Flat*>(flat); }
 
 void Memo::Reset(int new_base) {
+    Slide(new_base);
+    ++epoch;
+}
+
+void Memo::Slide(int new_base) {
     base = new_base;
     if (touched >= 0) {
         size_t words = std::min(bits.size(), (size_t(touched + 1) * per_pos + 63) / 64);
@@ -313,7 +319,22 @@ void Memo::Reset(int new_base) {
 }
 
 void Memo::BeginTry(int start) {
-    if (cap == 0 || start < base || start - base >= cap / 2) Reset(start);
+    if (cap == 0 || start < base || start - base >= cap / 2) Slide(start);
+}
+
+bool Memo::Has(int pos, int index) const {
+    int off = pos - base;
+    if (off < 0 || off >= cap) return false;
+    size_t bit = size_t(off) * per_pos + index;
+    return (bits[bit >> 6] >> (bit & 63)) & 1;
+}
+
+void Memo::Set(int pos, int index) {
+    int off = pos - base;
+    if (off < 0 || off >= cap) return;
+    if (off > touched) touched = off;
+    size_t bit = size_t(off) * per_pos + index;
+    bits[bit >> 6] |= uint64_t(1) << (bit & 63);
 }
 
 int Memo::Visit(int pos, int index) {
@@ -392,9 +413,23 @@ int Walker::TryFrom(int node, int start, int line, int mode0, Result& out) {
         }
         if (k & RE_K_CHOICE) {
             int idx = (op.memo * casef + (casef > 1 ? mode : 0)) * notm + (notm > 1 ? notf : 0);
-            int v = memo.Visit(p, idx);
-            if (v < 0) return -1;
-            if (v) goto fail;
+            if (depth) {
+                // A `~` check keeps three bits per state: visited, known to
+                // reach accept, known to fail (see GroupMatches).
+                const int vb = idx * 3;
+                if (memo.Has(p, vb + 1)) goto success;
+                int v = memo.Visit(p, vb);
+                if (v < 0) return -1;
+                if (v) {
+                    if (!memo.Has(p, vb + 2)) looped = true;
+                    goto fail;
+                }
+                if (!push(kPathFrame, p, vb)) return -1;
+            } else {
+                int v = memo.Visit(p, idx);
+                if (v < 0) return -1;
+                if (v) goto fail;
+            }
             int aux = li | (mode << 30) | (notf << 29);
             if (k & RE_K_GREEDY) {
                 if (!push(op.link, p, aux)) return -1;
@@ -410,13 +445,7 @@ int Walker::TryFrom(int node, int start, int line, int mode0, Result& out) {
                 // `~(...)`: the try succeeds here, consuming nothing, exactly
                 // when the group with the rest of the program cannot match.
                 notf = 0;
-                if (depth >= kMaxNotDepth) return -1;
-                Walker sub(flat, text);
-                sub.depth = depth + 1;
-                sub.memo.per_pos = memo.per_pos;
-                sub.memo.Reset(p);
-                Result r;
-                int res = sub.TryFrom(i, p, li, mode, r);
+                int res = GroupMatches(i, p, li, mode);
                 if (res < 0) return -1;
                 if (res > 0) goto fail;
                 goto success;
@@ -504,16 +533,59 @@ int Walker::TryFrom(int node, int start, int line, int mode0, Result& out) {
                 notf = (f.aux >> 29) & 1;
                 break;
             }
-            if (f.op == kSelFrame) sel = f.pos;
+            if (f.op == kPathFrame) memo.Set(f.pos, f.aux + 2);
+            else if (f.op == kSelFrame) sel = f.pos;
             else cap[-1 - f.op] = f.pos;
         }
     }
 success:
+    if (depth) {
+        // Every choice state on the path that got here reaches accept. The
+        // states that failed stay known as failed, unless one of them
+        // failed only because it led back onto this path: then what failed
+        // is not known for certain, and the memo starts afresh.
+        if (looped) {
+            memo.Reset(memo.base);
+        } else {
+            for (const Frame& f : stack)
+                if (f.op == kPathFrame) memo.Set(f.pos, f.aux + 1);
+        }
+    }
     out.end = p;
     out.end_line = li;
     memcpy(out.cap, cap, sizeof cap);
     out.sel = sel;
     return 1;
+}
+
+int Walker::GroupMatches(int node, int pos, int line, int mode) {
+    // Whether a group with the rest of the program can match at a position
+    // depends on nothing but the state (node, position, case mode), so one
+    // walker per level answers every check of that level and keeps its memo
+    // from one check to the next, as long as the text under it stays the
+    // same. Besides the failures it remembers the states known to reach
+    // accept: checks at neighbouring positions mostly pass through the same
+    // states, and without both kinds each check would walk the rest of the
+    // text again, making the search quadratic.
+    if (depth >= kMaxNotDepth) return -1;
+    if (!sub) {
+        sub.reset(new (std::nothrow) Walker(flat, text));
+        if (!sub) return -1;
+        sub->depth = depth + 1;
+        sub->memo.per_pos = depth ? memo.per_pos : memo.per_pos * 3;
+        sub->synced = memo.epoch + 1;
+    }
+    Memo& m = sub->memo;
+    if (sub->synced != memo.epoch || pos < m.base ||
+        (pos - m.base >= m.cap / 2 && memo.base > m.base)) {
+        m.Reset(memo.base);
+        sub->synced = memo.epoch;
+    }
+    sub->looped = false;
+    Result r;
+    int res = sub->TryFrom(node, pos, line, mode, r);
+    if (res < 0) sub->synced = memo.epoch + 1; // half-done marks: start afresh
+    return res;
 }
 
 int Scanner::FirstChar(int s) {
@@ -586,6 +658,53 @@ void InitMemo(Walker& w) {
 
 using namespace re;
 
+namespace {
+
+// The storage of the last search on this thread: a caller that searches
+// line after line makes no allocation per call.
+struct SearchStorage {
+    std::vector<int> starts, ends;
+    std::vector<uint64_t> memo;
+    std::vector<Walker::Frame> stack;
+    std::string window;
+};
+thread_local SearchStorage g_search_storage;
+
+void swap_storage(Text& t, Walker& w, std::string* window) {
+    SearchStorage& s = g_search_storage;
+    t.starts.swap(s.starts);
+    t.ends.swap(s.ends);
+    w.memo.bits.swap(s.memo);
+    w.stack.swap(s.stack);
+    if (window) window->swap(s.window);
+}
+
+} // namespace
+
+LentStorage::LentStorage(Text& text, Walker& walker, std::string* window)
+    : t(text), w(walker), win(window) {
+    swap_storage(t, w, win);
+    t.starts.clear();
+    t.ends.clear();
+    w.memo.bits.clear();
+    w.stack.clear();
+    if (win) win->clear();
+}
+
+LentStorage::~LentStorage() {
+    swap_storage(t, w, win);
+    // What one large search grew is not kept for all later ones.
+    constexpr size_t kKeepBytes = size_t(1) << 20;
+    SearchStorage& s = g_search_storage;
+    if (s.window.capacity() > kKeepBytes) std::string().swap(s.window);
+    if (s.memo.capacity() * sizeof(uint64_t) > kKeepBytes) std::vector<uint64_t>().swap(s.memo);
+    if (s.stack.capacity() * sizeof(Walker::Frame) > kKeepBytes) std::vector<Walker::Frame>().swap(s.stack);
+    if (s.starts.capacity() * sizeof(int) > kKeepBytes) {
+        std::vector<int>().swap(s.starts);
+        std::vector<int>().swap(s.ends);
+    }
+}
+
 int RegexMatchRange(const RE_NODE* program, const char* text, int length, int scan_start,
                     int* groups, int flags) {
     if (!program || !text || length < 1) return 0;
@@ -593,10 +712,11 @@ int RegexMatchRange(const RE_NODE* program, const char* text, int length, int sc
     if (!f || scan_start < 0 || scan_start > length) return 0;
     int mode = (flags & RE_S_CASE) ? 1 : 0;
     Text t;
+    Walker w(f, &t);
+    LentStorage lent(t, w);
     t.buf = text;
     t.starts.push_back(0);
     t.ends.push_back(length);
-    Walker w(f, &t);
     InitMemo(w);
     Result r;
     int found = 0, s = scan_start;

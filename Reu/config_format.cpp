@@ -56,19 +56,27 @@ std::string ConfigHeaderLine(std::string_view name, int reference_line) {
     return s;
 }
 
+// A buffer name ends at a NUL byte; a name that is empty up to there would
+// make a buffer that no name can reach.
+bool TakeName(std::string_view n, std::string& name) {
+    n = n.substr(0, n.find('\0'));
+    if (n.empty()) return false;
+    name.assign(n);
+    return true;
+}
+
 ConfigLineKind ConfigParseLine(std::string_view line, std::string& name, int& reference_line) {
     if (StartsWith(line, kConfigHeaderV4)) {
         std::string_view rest = line.substr(sizeof kConfigHeaderV4 - 1);
         size_t tab = rest.rfind('\t');
         std::string_view n = tab == std::string_view::npos ? rest : rest.substr(0, tab);
-        if (n.empty()) return kConfigLineDamaged;
-        name.assign(n);
+        if (!TakeName(n, name)) return kConfigLineDamaged;
         reference_line = tab == std::string_view::npos ? 1 : ParseReferenceLine(rest.substr(tab + 1));
         return kConfigLineSection;
     }
     if (StartsWith(line, kConfigHeaderOld)) {
         std::string_view rest = line.substr(sizeof kConfigHeaderOld - 1);
-        if (rest.empty()) return kConfigLineDamaged;
+        if (rest.empty() || rest[0] == '\0') return kConfigLineDamaged;
         if (!OldCodeName(static_cast<unsigned char>(rest[0]), name)) return kConfigLineSkipped;
         reference_line = ParseReferenceLine(rest.substr(1));
         return kConfigLineSection;

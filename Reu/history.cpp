@@ -271,6 +271,7 @@ int LoadConfigFile(const char* path) {
     std::string name;
     int reference_line = 1;
     int line_no = 0;
+    int damaged = 0, first_damaged = 0;
     for (std::string_view line : ConfigSplitLines(bytes)) {
         ++line_no;
         switch (ConfigParseLine(line, name, reference_line)) {
@@ -289,8 +290,7 @@ int LoadConfigFile(const char* path) {
             break;
         case kConfigLineDamaged:
             end_section();
-            MsgOut(QW_MSG_LOG, "KV: In LoadConfigFile() damaged section header in line %d of '%s'; "
-                               "its section is skipped.", line_no, path);
+            if (damaged++ == 0) first_damaged = line_no;
             break;
         case kConfigLineData:
             if (!current) break; // lines before the first header, or of a skipped section
@@ -306,6 +306,11 @@ int LoadConfigFile(const char* path) {
         }
     }
     end_section();
+    // One line for the whole file: a damaged file may hold thousands.
+    if (damaged) {
+        MsgOut(QW_MSG_LOG, "KV: In LoadConfigFile() %d damaged section header(s) in '%s', the first "
+                           "in line %d; their sections are skipped.", damaged, path, first_damaged);
+    }
     return 1;
 }
 

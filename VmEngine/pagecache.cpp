@@ -80,6 +80,7 @@ struct PageCache {
     uint32_t free_frames = 0;   // frames that hold no page
     bool write_failure_reported = false;
     std::unique_ptr<uint8_t[]> run_buf; // PC_RUN_MAX pages; null: one at a time
+    uint8_t* block = nullptr; // the memory of every frame, when one allocation gave it
     uint32_t run_stamp = 0;
     int memo[PC_MEMO] = {}; // frame + 1 where a page was last found; checked before use
 };
@@ -184,11 +185,19 @@ bool write_run(int victim) {
     while (count < PC_RUN_MAX && first + count > first && run_member(first + count) >= 0) ++count;
     if (count < 2) return false;
 
-    uint8_t* buf = g_pc.run_buf.get();
+    // Pages made one after another often sit in frames that follow one
+    // another in the one block of frame memory: those are written from
+    // where they are, others are gathered into the run buffer.
+    int frames[PC_RUN_MAX];
+    bool adjacent = true;
     for (uint32_t i = 0; i < count; ++i) {
-        int f = first + i == vid ? victim : run_member(first + i);
-        std::memcpy(buf + size_t(i) * 4096, g_pc.frames[f].mem, 4096);
+        frames[i] = first + i == vid ? victim : run_member(first + i);
+        if (g_pc.frames[frames[i]].mem != g_pc.frames[frames[0]].mem + size_t(i) * 4096) adjacent = false;
     }
+    uint8_t* buf = adjacent ? g_pc.frames[frames[0]].mem : g_pc.run_buf.get();
+    if (!adjacent)
+        for (uint32_t i = 0; i < count; ++i)
+            std::memcpy(buf + size_t(i) * 4096, g_pc.frames[frames[i]].mem, 4096);
     if (!swap_write_pages(&g_pc.swap, first, count, buf)) return false;
     for (uint32_t i = 0; i < count; ++i) {
         int f = first + i == vid ? victim : run_member(first + i);
@@ -286,14 +295,24 @@ std::string own_swap_name() {
 
 } // namespace
 
+static void free_frames_memory() {
+    if (g_pc.block) std::free(g_pc.block);
+    else for (Frame& fr : g_pc.frames) std::free(fr.mem);
+    g_pc.block = nullptr;
+}
+
 int pc_start(uint32_t cache_bytes, const char* swap_path) {
     if (g_pc.started) pc_stop();
     uint32_t want = cache_bytes / 4096;
     if (want < 60) want = 60;
     g_pc.frames.reserve(want);
     g_pc.run_buf.reset(new (std::nothrow) uint8_t[size_t(PC_RUN_MAX) * 4096]);
+    // One allocation for every frame: thousands of small ones cost a start
+    // that only wants to show the first lines of a file. Where the block
+    // cannot be had, frames are allocated one by one as far as they go.
+    g_pc.block = static_cast<uint8_t*>(std::malloc(size_t(want) * 4096));
     for (uint32_t i = 0; i < want; ++i) {
-        auto* mem = static_cast<uint8_t*>(std::malloc(4096));
+        auto* mem = g_pc.block ? g_pc.block + size_t(i) * 4096 : static_cast<uint8_t*>(std::malloc(4096));
         if (!mem) break; // a smaller cache: the count is what really exists
         Frame fr;
         fr.mem = mem;
@@ -318,7 +337,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
         MsgOut(QW_MSG_SERIOUS | QW_MSG_BOX | QW_MSG_LOG,
                "Unable to open QW Swap File: %s, Cause: %d, OsError: %d",
                swap_path ? swap_path : "", cause, os_error);
-        for (Frame& fr : g_pc.frames) std::free(fr.mem);
+        free_frames_memory();
         g_pc = PageCache();
         return 0;
     }
@@ -328,7 +347,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
 
 void pc_stop() {
     if (!g_pc.started) return;
-    for (Frame& fr : g_pc.frames) std::free(fr.mem);
+    free_frames_memory();
     swap_close(&g_pc.swap);
     g_pc = PageCache();
 }

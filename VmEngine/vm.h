@@ -235,6 +235,12 @@ int vm_col_past_end(VMB* buffer, int line, int column);
 int vm_line_span(VMB* buffer, int mode);
 // mode 0/1: address only; 2: also pins the page; 3: unpins it.
 char* vm_line_ptr(VMB* buffer, int line, int mode);
+// The texts of up to `max` lines from `line` on that follow one another in
+// one page, each whole in its record, where they stand in the cached page
+// (valid until the next engine call): addresses in texts[], lengths in
+// lengths[]. Returns how many; 0 when the line does not exist or continues
+// in another page (read it with vm_read_text then).
+int vm_line_texts(VMB* buffer, int line, int max, const char** texts, int* lengths);
 int vm_line_equals(VMB* buffer, int line, const char* text);
 int vm_last_ln(VMB* buffer);
 int vm_line_count(VMB* buffer);

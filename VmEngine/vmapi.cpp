@@ -102,9 +102,11 @@ void vms_stop() {
     VMS* s = g_vms;
     if (!s)
         return;
+    vmi::set_stopping(true);
     for (uint32_t i = 0; i < s->table_size; ++i)
         if (s->table[i].type)
             vmb_close(&s->table[i], 0);
+    vmi::set_stopping(false);
     pc_stop();
     std::free(s->table);
     delete s;

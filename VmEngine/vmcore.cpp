@@ -99,11 +99,18 @@ bool find_entry(VMB* b, uint32_t page, Loc* out) {
         uintptr_t base = uintptr_t(d + VM_DIR_HDR);
         uintptr_t e = uintptr_t(b->dir_entry);
         uint32_t n = d_count(d);
-        if (b->dir_entry && e >= base && e < base + VM_DIR_ENTRY * n && (e - base) % VM_DIR_ENTRY == 0 &&
-            rd32(b->dir_entry) == page) {
-            out->dir = b->dir_cur;
-            out->idx = int((e - base) / VM_DIR_ENTRY);
-            return true;
+        if (b->dir_entry && e >= base && e < base + VM_DIR_ENTRY * n && (e - base) % VM_DIR_ENTRY == 0) {
+            // The remembered entry, or (a reader moving on page by page)
+            // one of its neighbours.
+            int idx = int((e - base) / VM_DIR_ENTRY);
+            for (int k : {idx, idx + 1, idx - 1})
+                if (k >= 0 && k < int(n) && rd32(d_ent(d, k)) == page) {
+                    out->dir = b->dir_cur;
+                    out->idx = k;
+                    if (k != idx)
+                        remember(b, *out);
+                    return true;
+                }
         }
         uint32_t prev = d_prev(d), next = d_next(d);
         if (scan_dir(b->dir_cur, page, out) || scan_dir(next, page, out) || scan_dir(prev, page, out)) {
@@ -665,6 +672,76 @@ bool next_line_start(VMB* b, uint32_t page, uint32_t* pid, uint32_t* off) {
 
 } // namespace
 
+namespace {
+
+// Lines that begin in the pages of one directory page.
+uint32_t dir_lines(const uint8_t* d) {
+    uint32_t total = 0;
+    const uint8_t* e = d + VM_DIR_HDR;
+    for (uint32_t i = 0, n = d_count(d); i < n; ++i, e += VM_DIR_ENTRY)
+        total += rd16(e + 4);
+    return total;
+}
+
+// The directory page of the current data page and the number of lines that
+// begin before its first entry, from the current line. Leaves *dir and
+// *before alone when a page cannot be fetched.
+void dir_base_of_current(VMB* b, uint32_t* dir, uint32_t* before) {
+    uint8_t* p = cur_page(b);
+    Loc l;
+    if (!p || !find_entry(b, b->page_id, &l))
+        return;
+    p = cur_page(b); // finding the entry may have fetched pages
+    uint8_t* d = p ? pg(l.dir) : nullptr;
+    if (!d || !(p = cur_page(b)))
+        return;
+    // Lines that begin in this page before the current record.
+    uint32_t starts = 0;
+    for (uint32_t o = VM_PAGE_HDR; o < b->rec_off; o += kHdr + len_of(p, o))
+        starts += (p[o] & 1) ? 0 : 1;
+    // A continuation record belongs to a line that began in an earlier page.
+    uint32_t page_before = (p[b->rec_off] & 1) ? b->cur_line : b->cur_line - 1 - starts;
+    const uint8_t* e = d + VM_DIR_HDR;
+    for (int i = 0; i < l.idx; ++i, e += VM_DIR_ENTRY)
+        page_before -= rd16(e + 4);
+    *dir = l.dir;
+    *before = page_before;
+}
+
+// The record of a line that begins in the current page (p, its memory):
+// a reader that goes back a few lines, or skips ahead within the page,
+// needs no directory.
+bool in_current_page(const VMB* b, const uint8_t* p, uint32_t line, uint32_t* off) {
+    const uint32_t used = used_of(p);
+    if (line > b->cur_line) {
+        uint32_t o = b->rec_off, ln = b->cur_line;
+        while (ln < line) {
+            o += kHdr + len_of(p, o);
+            if (o >= used)
+                return false;
+            ++ln; // only the first record of a page can be a continuation
+        }
+        *off = o;
+        return true;
+    }
+    if (p[b->rec_off] & 1)
+        return false; // the current line began in an earlier page
+    uint32_t starts = 0;
+    for (uint32_t o = VM_PAGE_HDR; o < b->rec_off; o += kHdr + len_of(p, o))
+        starts += (p[o] & 1) ? 0 : 1;
+    if (b->cur_line - line > starts)
+        return false;
+    uint32_t o = VM_PAGE_HDR;
+    if (p[o] & 1)
+        o += kHdr + len_of(p, o);
+    for (uint32_t k = starts - (b->cur_line - line); k; --k)
+        o += kHdr + len_of(p, o);
+    *off = o;
+    return true;
+}
+
+} // namespace
+
 bool seek(VMB* b, uint32_t line, int64_t column) {
     if (line == 0 || !b->dir_first || line > b->line_count)
         return false;
@@ -681,6 +758,13 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
                 pid = b->page_id;
                 off = b->rec_off;
                 startcol = rs;
+            } else if (!line_head(b, &pid, &off)) {
+                return false;
+            } else {
+                // An earlier column of this line: from its first record.
+                p = pg(pid);
+                if (!p)
+                    return false;
             }
         } else if (line == b->cur_line + 1) {
             // Reading on: the next record of this page, or the first line
@@ -699,13 +783,42 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
             }
         }
     }
+    if (!pid && b->page_id && b->cur_line) {
+        p = cur_page(b); // looking for the next line may have fetched pages
+        if (!p)
+            return false;
+        if (in_current_page(b, p, line, &off))
+            pid = b->page_id;
+    }
     if (!pid) {
-        uint32_t before = 0;
+        // The directory is summed from the current directory page when the
+        // line is nearer to the current line than to line 1: a reader that
+        // comes back after the loader appended at the end, or a search that
+        // moves on by a few lines, then touches one or two directory pages
+        // instead of every one before the line.
+        uint32_t dir = b->dir_first, before = 0;
+        if (b->page_id && b->cur_line && (line >= b->cur_line || line > b->cur_line - line))
+            dir_base_of_current(b, &dir, &before);
+        while (line <= before) {
+            uint8_t* d = pg(dir);
+            uint32_t prev = d ? d_prev(d) : 0;
+            uint8_t* pd = prev ? pg(prev) : nullptr;
+            if (!pd)
+                return false;
+            before -= dir_lines(pd);
+            dir = prev;
+        }
         Loc found;
-        for (uint32_t dir = b->dir_first; dir && !found.dir;) {
+        while (dir && !found.dir) {
             uint8_t* d = pg(dir);
             if (!d)
                 return false;
+            uint32_t total = dir_lines(d);
+            if (before + total < line) {
+                before += total;
+                dir = d_next(d);
+                continue;
+            }
             int n = int(d_count(d));
             const uint8_t* e = d + VM_DIR_HDR;
             for (int i = 0; i < n; ++i, e += VM_DIR_ENTRY) {
@@ -718,7 +831,8 @@ bool seek(VMB* b, uint32_t line, int64_t column) {
                 }
                 before += c;
             }
-            dir = d_next(d);
+            if (!found.dir)
+                return false; // the counts say otherwise: never guess
         }
         if (!pid)
             return false;
@@ -1114,11 +1228,19 @@ bool del_line(VMB* b, uint32_t line) {
     return true;
 }
 
+namespace {
+bool g_stopping = false;
+} // namespace
+
+void set_stopping(bool stopping) { g_stopping = stopping; }
+
 void free_all(VMB* b) {
     // A directory page that cannot be fetched keeps its pages in the swap
-    // file until the engine stops; the buffer is empty all the same.
+    // file until the engine stops; the buffer is empty all the same. While
+    // the engine stops, the swap file and every frame go anyway: releasing
+    // page by page would only record each id in a file about to be deleted.
     std::vector<uint32_t> pages;
-    for (uint32_t dir = b->dir_first; dir;) {
+    for (uint32_t dir = g_stopping ? 0 : b->dir_first; dir;) {
         uint8_t* d = pg(dir);
         if (!d)
             break;
@@ -1274,7 +1396,85 @@ bool new_line(VMB* b, uint32_t after, uint32_t room) {
     return true;
 }
 
-bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag) {
+namespace {
+
+// The lexical bytes of the current line (from its first record).
+bool head_lex(VMB* b, uint8_t* lex_a, uint8_t* lex_b) {
+    uint32_t hp = 0, ho = 0;
+    const uint8_t* h = line_head(b, &hp, &ho) ? pg(hp) : nullptr;
+    if (!h)
+        return false;
+    *lex_a = h[ho + 7];
+    *lex_b = h[ho + 8];
+    return true;
+}
+
+} // namespace
+
+bool append_line_spill(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag) {
+    if (!b->page_id || b->cur_line != b->line_count)
+        return false;
+    uint8_t* p = cur_page(b);
+    if (!p)
+        return false;
+    const uint32_t used = used_of(p), rec = b->rec_off, page = b->page_id;
+    if (b->char_off != used || rec + kHdr + len_of(p, rec) != used)
+        return false;
+    // A header is started here only while the page has room for one; the
+    // text this page cannot take goes on in a continuation record.
+    const bool head_here = used < VM_HDR_LIMIT;
+    const uint32_t room = head_here ? VM_PAGE_SIZE - used - kHdr : 0;
+    const uint32_t rest = n - std::min(n, room);
+    if ((head_here && n <= room) || kHdr + rest > VM_PAGE_SIZE - VM_PAGE_HDR)
+        return false;
+    uint8_t lex_a = p[rec + 7], lex_b = p[rec + 8];
+    Loc cl;
+    if (((p[rec] & 1) && !head_lex(b, &lex_a, &lex_b)) || !find_entry(b, page, &cl) || !(p = cur_page(b)))
+        return false;
+    // The part in this page first, while its directory entry is the one
+    // remembered (taken back when no page can be made); the new page's
+    // entry is remembered once it is made.
+    if (head_here) {
+        wr_hdr(p + used, VM_LINE{0, room, 0, lex_a, lex_b, tag});
+        std::memcpy(p + used + kHdr, text, room);
+        set_used(b, page, p, VM_PAGE_SIZE);
+        ent_add_lines(b, page, 1);
+    }
+    pc_pin(page);
+    const uint32_t nid = new_page_after(b, &cl);
+    pc_unpin(page);
+    uint8_t* np = nid ? pg(nid) : nullptr;
+    if (!np) {
+        if (nid)
+            drop_page(b, nid);
+        if (head_here && (p = pg(page)) != nullptr) {
+            set_used(b, page, p, used);
+            ent_add_lines(b, page, -1);
+        }
+        return false;
+    }
+    if (head_here) {
+        wr_hdr(np + VM_PAGE_HDR, VM_LINE{1, rest, 0, 0, 0, 0});
+        std::memcpy(np + VM_PAGE_HDR + kHdr, text + room, rest);
+    } else {
+        wr_hdr(np + VM_PAGE_HDR, VM_LINE{0, n, 0, lex_a, lex_b, tag});
+        std::memcpy(np + VM_PAGE_HDR + kHdr, text, n);
+        ent_add_lines(b, nid, 1);
+    }
+    set_used(b, nid, np, VM_PAGE_HDR + kHdr + rest);
+    b->line_count += 1;
+    b->char_count += n;
+    b->cur_line += 1;
+    b->cur_col = n;
+    b->page_id = nid;
+    b->page_addr = np;
+    b->rec_off = VM_PAGE_HDR;
+    b->char_off = VM_PAGE_HDR + kHdr + rest;
+    return true;
+}
+
+bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag,
+                      const VM_LINE* hdr) {
     if (!b->page_id || b->cur_line != b->line_count) {
         run->clear();
         return false;
@@ -1294,12 +1494,17 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
             return false;
     }
     uint32_t used = used_of(p), rec = b->rec_off;
-    if (b->char_off != used || (p[rec] & 1) || used >= VM_HDR_LIMIT || used + kHdr + n > VM_PAGE_SIZE ||
+    if (b->char_off != used || used >= VM_HDR_LIMIT || used + kHdr + n > VM_PAGE_SIZE ||
         rec + kHdr + len_of(p, rec) != used) {
         run->clear();
         return false;
     }
+    uint8_t lex_a = p[rec + 7], lex_b = p[rec + 8];
     if (!e) {
+        // After a line that ran on into this page, its lexical bytes are in
+        // its first record, in an earlier page.
+        if ((p[rec] & 1) && !head_lex(b, &lex_a, &lex_b))
+            return false;
         uint32_t dir = 0;
         e = entry_of(b, b->page_id, &dir);
         // entry_of may have fetched the directory page and pushed the data
@@ -1315,7 +1520,9 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
     }
     // The header a line break at the end of the line would make, with the
     // loader's flags and tag: lexical bytes of the line before.
-    VM_LINE h{0, n, 0, p[rec + 7], p[rec + 8], tag};
+    VM_LINE h{0, n, 0, lex_a, lex_b, tag};
+    if (hdr)
+        h = VM_LINE{0, n, hdr->flags, hdr->lex_a, hdr->lex_b, hdr->tag};
     wr_hdr(p + used, h);
     std::memcpy(p + used + kHdr, text, n);
     uint32_t nused = used + kHdr + n;
@@ -1331,7 +1538,57 @@ bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, u
     return true;
 }
 
+bool append_line(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, const VM_LINE& hdr) {
+    if (append_line_fast(b, run, text, n, hdr.tag, &hdr))
+        return true;
+    if (!new_line(b, b->line_count, 0) || (n && !ins_bytes(b, text, n)))
+        return false;
+    uint32_t page = 0, off = 0;
+    uint8_t* p = line_head(b, &page, &off) ? pg(page) : nullptr;
+    if (!p)
+        return false;
+    VM_LINE h = rd_hdr(p + off);
+    h.flags = hdr.flags;
+    h.lex_a = hdr.lex_a;
+    h.lex_b = hdr.lex_b;
+    h.tag = hdr.tag;
+    wr_hdr(p + off, h);
+    pc_mark_dirty(page);
+    return true;
+}
+
+void swap_text(VMB* a, VMB* b) {
+    std::swap(a->dir_first, b->dir_first);
+    std::swap(a->line_count, b->line_count);
+    std::swap(a->char_count, b->char_count);
+    PosSave pa = save_pos(a), pb = save_pos(b);
+    restore_pos(a, pb);
+    restore_pos(b, pa);
+}
+
+bool continued(VMB* b, uint32_t page, bool* yes) {
+    uint32_t next = 0;
+    pc_pin(page);
+    bool ok = continuation_after(b, page, &next);
+    pc_unpin(page);
+    *yes = next != 0;
+    return ok;
+}
+
 bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {
+    struct Into {
+        char* at;
+        static bool put(void* ctx, const uint8_t* text, uint32_t n) {
+            char*& at = static_cast<Into*>(ctx)->at;
+            std::memcpy(at, text, n);
+            at += n;
+            return true;
+        }
+    } into{out};
+    return text_out(b, max, &Into::put, &into, got);
+}
+
+bool text_out(VMB* b, uint32_t max, TextSink sink, void* ctx, uint32_t* got) {
     uint32_t done = 0;
     *got = 0;
     uint8_t* p = cur_page(b);
@@ -1340,7 +1597,8 @@ bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got) {
     for (;;) {
         uint32_t rec = b->rec_off, rend = rec + kHdr + len_of(p, rec);
         uint32_t k = std::min(max - done, rend - b->char_off);
-        std::memcpy(out + done, p + b->char_off, k);
+        if (k && !sink(ctx, p + b->char_off, k))
+            return false;
         done += k;
         b->char_off += k;
         b->cur_col += k;

@@ -53,6 +53,9 @@ bool join_next(VMB* b);                  // position must be at the line end
 bool del_line(VMB* b, uint32_t line);    // text and line break; position at the line after
 bool truncate_from(VMB* b, uint32_t line); // deletes line..last
 void free_all(VMB* b);                   // releases every page, no lines left
+// While set (only by the engine's stop), free_all forgets pages instead of
+// releasing them one by one.
+void set_stopping(bool stopping);
 // A new line after `after` (0: before line 1) reserving room for `room`
 // bytes in one record; the position is at its (empty) text. False when no
 // page could be made.
@@ -77,7 +80,36 @@ struct AppendRun {
 // 0 and the given tag, as new_line and ins_bytes would (the lexical bytes
 // of the line before). False, with nothing changed and the run cleared,
 // when the slow way must be taken.
-bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag);
+bool append_line_fast(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, uint32_t tag,
+                      const VM_LINE* hdr = nullptr);
+
+// The loader's quick way for a line that does not fit in the rest of the
+// last page (and whose rest fits in one new page): as new_line and
+// ins_bytes would, the line begins in the last page when a header still
+// fits there and runs on in a continuation record at the start of a new
+// page behind it (or begins there). False, with nothing changed, when the
+// slow way must be taken.
+bool append_line_spill(VMB* b, const uint8_t* text, uint32_t n, uint32_t tag);
+
+// Appends a line after the last one with the flags, lexical bytes and tag of
+// `hdr` (its kind and length are ignored), the quick way when it can. The
+// position is left at the end of the new line. False when no page could be
+// made (the buffer may then end with a shorter last line; callers that must
+// not change a buffer on failure append to a buffer of their own).
+bool append_line(VMB* b, AppendRun* run, const uint8_t* text, uint32_t n, const VM_LINE& hdr);
+
+// Exchanges the text (every page, the counts and the position) of two
+// buffers; names, state and streams stay with their handles.
+void swap_text(VMB* a, VMB* b);
+
+// Orders two sort keys (already cut as the compare options say) the way the
+// sorted-list search orders a key against a line: the sign orders a.
+int compare_keys(const char* a, size_t na, const char* b, size_t nb, uint32_t options);
+
+// Whether the last record of a data page of the buffer goes on in the next
+// page (*yes). The page stays in memory meanwhile. False when a page cannot
+// be fetched.
+bool continued(VMB* b, uint32_t page, bool* yes);
 
 // The first record of the current line: page id and offset. False when a
 // page cannot be fetched.
@@ -88,6 +120,11 @@ bool line_head(VMB* b, uint32_t* page, uint32_t* off);
 // False when a page of the line cannot be fetched (*got then says how much
 // was copied).
 bool copy_out(VMB* b, char* out, uint32_t max, uint32_t* got);
+// The same, handing the text to `sink` piece by piece straight from the
+// pages (the sink must make no engine or page-cache call). False also when
+// the sink returns false.
+using TextSink = bool (*)(void* ctx, const uint8_t* text, uint32_t n);
+bool text_out(VMB* b, uint32_t max, TextSink sink, void* ctx, uint32_t* got);
 
 // Checks the page structure of a buffer; empty string when sound, else what
 // is wrong.

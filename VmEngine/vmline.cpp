@@ -165,6 +165,10 @@ bool insert_line(VMB* b, int after, const char* text, int length, bool do_mark) 
 }
 
 bool ensure_line(VMB* b, uint32_t line) {
+    // The file's own lines come first: an empty line appended in front of
+    // lines still to be read would push them all down.
+    if (!fully_read(b) && line > b->line_count)
+        vm_map_line(b, int(line));
     while (b->line_count < line)
         if (!insert_line(b, int(b->line_count), "", 0, true))
             return false;
@@ -334,6 +338,43 @@ char* vm_line_ptr(VMB* b, int line, int mode) {
     else if (mode == 3)
         pc_unpin(page);
     return reinterpret_cast<char*>(h + VM_LINE_HDR);
+}
+
+int vm_line_texts(VMB* b, int line, int max, const char** texts, int* lengths) {
+    Lock lk;
+    if (!vmb_in_use(b) || !texts || !lengths || max < 1 || !position(b, line, 0))
+        return 0;
+    const uint8_t* p = pg(b->page_id);
+    uint32_t rec = b->rec_off;
+    if (!p || (p[rec] & 1))
+        return 0;
+    const uint32_t used = rd16(p + 4);
+    int n = 0;
+    uint32_t last = rec;
+    while (n < max && rec < used) {
+        const uint32_t len = rd32(p + rec + 1), end = rec + VM_LINE_HDR + len;
+        // A record that ends its page may go on in the next one.
+        bool more = false;
+        if (end >= used && (!continued(b, b->page_id, &more) || more))
+            break;
+        texts[n] = reinterpret_cast<const char*>(p + rec + VM_LINE_HDR);
+        lengths[n] = int(len);
+        ++n;
+        last = rec;
+        rec = end;
+    }
+    // A batch that took the page's last line leaves the position at the
+    // start of that line, so that asking for the lines after it goes on into
+    // the next page from here; one that stopped short stays at its first
+    // line, from which both its lines and the ones after are a walk within
+    // the page.
+    if (n > 0 && rec >= used) {
+        b->cur_line += uint32_t(n - 1);
+        b->cur_col = 0;
+        b->rec_off = last;
+        b->char_off = last + VM_LINE_HDR;
+    }
+    return n;
 }
 
 int vm_line_equals(VMB* b, int line, const char* text) {
@@ -798,6 +839,13 @@ int fold(int c, bool nocase) { return nocase ? std::tolower(c & 0xFF) : (c & 0xF
 
 int cmp_text(const char* a, size_t na, const char* b, size_t nb, bool nocase) {
     size_t n = std::min(na, nb);
+    if (!nocase) {
+        // Bytes compare unsigned, as memcmp does.
+        int d = n ? std::memcmp(a, b, n) : 0;
+        if (d)
+            return d;
+        return na < nb ? -1 : na > nb ? 1 : 0;
+    }
     for (size_t i = 0; i < n; ++i) {
         int d = fold(a[i], nocase) - fold(b[i], nocase);
         if (d)
@@ -810,6 +858,28 @@ size_t dir_part(const std::string& s) {
     size_t p = s.find_last_of("\\/");
     return p == std::string::npos ? 0 : p;
 }
+
+} // namespace
+
+int vmi::compare_keys(const char* a, size_t na, const char* b, size_t nb, uint32_t options) {
+    const bool nocase = options & VM_CMP_NOCASE;
+    if (options & VM_CMP_PATH) {
+        auto dir_len = [](const char* t, size_t n) {
+            while (n && t[n - 1] != '\\' && t[n - 1] != '/')
+                --n;
+            return n ? n - 1 : 0;
+        };
+        size_t da = dir_len(a, na), db = dir_len(b, nb);
+        if (da != db)
+            return da < db ? -1 : 1;
+        int c = cmp_text(a, da, b, db, nocase);
+        if (c)
+            return c;
+    }
+    return cmp_text(a, na, b, nb, nocase);
+}
+
+namespace {
 
 // Key against a line's compared text; the sign orders the key.
 int compare(const std::string& key, const std::string& line, uint32_t options) {

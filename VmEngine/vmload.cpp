@@ -94,7 +94,9 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
     // The quick way appends at the end of the last line.
     if (b->line_count) vmi::seek(b, b->line_count, -1);
     // Consecutive quick appends make no other engine call, so they can share
-    // one fetch of the page and its entry; anything else clears the run.
+    // one fetch of the page and its entry; anything else clears the run. A
+    // line that does not fit in the last page runs on into a new one, also
+    // the quick way when it can.
     vmi::AppendRun run;
     while (b->line_count < up_to) {
         // A whole line in the stream's buffer that fits in the last page
@@ -106,7 +108,8 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
                 uint32_t n = static_cast<uint32_t>(lf - s->cur);
                 bool cr = n > 0 && lf[-1] == '\r';
                 uint32_t text = cr ? n - 1 : n;
-                if (vmi::append_line_fast(b, &run, s->cur, text, b->line_count + 1)) {
+                if (vmi::append_line_fast(b, &run, s->cur, text, b->line_count + 1) ||
+                    (run.clear(), vmi::append_line_spill(b, s->cur, text, b->line_count + 1))) {
                     s->cur = lf + 1;
                     ++lines;
                     ++terminated_lines;

@@ -23,8 +23,6 @@
 
 namespace {
 
-enum { kChunk = 65536 };
-
 void copy_name(char* out, const char* text) {
     if (!out) return;
     size_t n = text ? std::strlen(text) : 0;
@@ -110,14 +108,22 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
 
     const char* eol = (b->state & VM_ST_LF) ? "\n" : "\r\n";
     const uint32_t eol_len = (b->state & VM_ST_LF) ? 1 : 2;
-    // The last line keeps its break only when the file had one there (and
-    // the write is not forced), or when the unread rest of the file follows.
-    const bool last_break =
-        rest_follows || ((b->state & VM_ST_FINAL_EOL) && !(flags & VMB_SAVE_FORCE));
+    // The last line keeps its break only when the file had one there, or
+    // when the unread rest of the file follows. A forced write is the same
+    // text: it must not cut the file's final line break.
+    const bool last_break = rest_follows || (b->state & VM_ST_FINAL_EOL);
 
     uint32_t result = 0;
-    char* chunk = static_cast<char*>(std::malloc(kChunk));
-    if (!chunk) result = VMB_SR_WRITE;
+    // The text goes from the pages straight into the output stream.
+    struct Sink {
+        buf_stream* out;
+        bool failed = false;
+        static bool put(void* ctx, const uint8_t* text, uint32_t n) {
+            Sink* s = static_cast<Sink*>(ctx);
+            s->failed = !put_bytes(s->out, text, n);
+            return !s->failed;
+        }
+    } sink{out};
     vmi::PosSave saved = vmi::save_pos(b);
     for (uint32_t line = from; !result && line <= to; ++line) {
         int col = line == from && from_col > 0 ? from_col : 0;
@@ -125,27 +131,16 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
             result = VMB_SR_LINE;
             break;
         }
-        int64_t left = -1; // to the end of the line
-        if (line == to && to_col >= 0) left = to_col > col ? to_col - col : 0;
-        while (left != 0) {
-            uint32_t want = kChunk;
-            if (left > 0 && left < want) want = static_cast<uint32_t>(left);
-            uint32_t got = 0;
-            if (!vmi::copy_out(b, chunk, want, &got)) {
-                result = VMB_SR_LINE;
-                break;
-            }
-            if (got == 0) break;
-            if (!put_bytes(out, chunk, got)) {
-                result = VMB_SR_WRITE;
-                break;
-            }
-            if (left > 0) left -= got;
+        uint32_t want = 0xFFFFFFFFu; // to the end of the line
+        if (line == to && to_col >= 0) want = to_col > col ? static_cast<uint32_t>(to_col - col) : 0;
+        uint32_t got = 0;
+        if (want && !vmi::text_out(b, want, &Sink::put, &sink, &got)) {
+            result = sink.failed ? VMB_SR_WRITE : VMB_SR_LINE;
+            break;
         }
-        if (!result && (line < to || last_break) && !put_bytes(out, eol, eol_len))
+        if ((line < to || last_break) && !put_bytes(out, eol, eol_len))
             result = VMB_SR_WRITE;
     }
-    std::free(chunk);
     if (saved.line != 0 && saved.line <= b->line_count) vmi::restore_pos(b, saved);
     else vmi::clear_pos(b);
 

@@ -6,6 +6,12 @@ if(QW_SANITIZE)
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# The fuzz build (scripts/fuzz.sh, clang only) instruments every library
+# for libFuzzer's coverage feedback; tests/fuzz links the targets.
+option(QW_FUZZ "Build the fuzz targets of tests/fuzz (clang, libFuzzer)" OFF)
+if(QW_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 add_compile_definitions(QW_HOST_BUILD=1)
 find_package(Threads REQUIRED)
 link_libraries(Threads::Threads)

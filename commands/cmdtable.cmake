@@ -12,7 +12,7 @@ add_custom_command(OUTPUT ${_qw_cmd_inc}
   COMMENT "Generating the command table"
   VERBATIM)
 target_sources(commands PRIVATE
-  cmdtable.cpp cmdvalues.cpp cmdstylesheet.cpp progtitles.cpp cmdseq.cpp ${_qw_cmd_inc})
+  cmdtable.cpp cmdvalues.cpp cmdstylesheet.cpp progtitles.cpp ${_qw_cmd_inc})
 target_include_directories(commands PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 if(NOT QW_HOST)
   target_sources(commands PRIVATE cmdprofile_win32.cpp)

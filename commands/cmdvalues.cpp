@@ -1,6 +1,7 @@
 // Command values: table, profile and live values; the on/off toggle and the
 // other handlers of the command layer.
 #include "commands/cmdvalues.h"
+#include "commands/keytrans.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -426,6 +427,7 @@ int K_cmd_set_repeat_count(int, K_cmd_params*) {
     int count = 0;
     if (!f.prompt_value(caption, text, range, &count)) return 0;
     if (f.push_repeat_count) f.push_repeat_count(count);
+    else K_cmd_push_repeat_count(count);
     return 1;
 }
 

@@ -42,8 +42,10 @@ bool iequal(const char* a, const char* b, size_t n) {
     return true;
 }
 
-// One key of a text (without blanks): the bytes it becomes, or 0.
-int one_key(const char* k, size_t n, uint8_t* out) {
+// One key of a text (without blanks): the bytes it becomes, or 0. `later`
+// is set for the keys after the first of a sequence, which the matcher sees
+// as typed characters where the keyboard gives one.
+int one_key(const char* k, size_t n, uint8_t* out, bool later) {
     int state = 0;
     for (;;) {
         static const struct {
@@ -65,8 +67,24 @@ int one_key(const char* k, size_t n, uint8_t* out) {
     }
     if (n == 0)
         return 0;
-    if (n == 1 && state == 0 && std::isprint(static_cast<unsigned char>(*k)) && *k != ' ') {
-        out[0] = uint8_t(*k);
+    unsigned char c1 = static_cast<unsigned char>(*k);
+    if (n == 1 && state == 0 && std::isprint(c1) && *k != ' ') {
+        out[0] = uint8_t(later && std::isalpha(c1) ? std::tolower(c1) : c1);
+        return 1;
+    }
+    if (n == 1 && std::isalpha(c1) && !(state & 4) && (state & 1)) {
+        // Ctrl and a letter reaches the editor as its control character
+        // (Shift makes no difference); later in a sequence, as the letter.
+        if (later) {
+            out[0] = uint8_t(std::tolower(c1));
+            return 1;
+        }
+        out[0] = 16;
+        out[1] = uint8_t(std::toupper(c1) - 64);
+        return 2;
+    }
+    if (n == 1 && later && std::isalnum(c1) && (state == 2 || (state == 1 && std::isdigit(c1)))) {
+        out[0] = uint8_t(state == 2 ? std::toupper(c1) : c1);
         return 1;
     }
     for (const KeyName& e : kNames)
@@ -115,7 +133,7 @@ int Key_TextToBytes(const char* text, uint8_t* out, int max) {
         while (*e && *e != ' ' && *e != '\t')
             ++e;
         uint8_t k[2];
-        int n = one_key(p, size_t(e - p), k);
+        int n = one_key(p, size_t(e - p), k, p != text && count > 0);
         if (!n)
             return -1;
         for (int i = 0; i < n; ++i, ++count)
@@ -133,7 +151,15 @@ bool Key_BytesToText(const uint8_t* keys, int count, std::string& out) {
         if (!out.empty())
             out += ' ';
         uint8_t b = keys[i];
+        if (b == 16 && i + 1 < count && keys[i + 1] >= 1 && keys[i + 1] <= 26) {
+            out += "Ctrl+";
+            out += char(keys[i + 1] + 64);
+            i += 2;
+            continue;
+        }
         if (b >= 16) {
+            if (i > 0 && b >= 'A' && b <= 'Z')
+                out += "Shift+";  // a later key reads back as typed
             out += char(b);
             ++i;
             continue;

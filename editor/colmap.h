@@ -21,7 +21,8 @@ enum : int {
 
 // The rules a text is laid out with.
 struct ColumnRules {
-    int tab_width = QW_DEFAULT_TAB; // normalised by ColumnRulesTab: below 1 -> 8, above 4096 -> 4096
+    // Normalised by ColumnRulesTab: below 1 counts as 8, above 4096 as 4096.
+    int tab_width = QW_DEFAULT_TAB;
     bool raw = false;               // raw-tabs option or whole-line kind: one column per character
     // Multi-byte code page: true for a lead byte; null on single-byte pages.
     bool (*is_lead_byte)(unsigned char c) = nullptr;

@@ -54,6 +54,12 @@ void CQWTextView::DrawLine(CDrawHelper& helper, const char* text, uint32_t line,
             vm_set_position(b, cur, col); // painting leaves the buffer's position alone
         if (n < 0)
             return;
+        if (text_filter_) {
+            int m = text_filter_(p->line, n, p->draw, QW_MAX_COLUMNS, 1);
+            n = std::clamp(m, 0, int(QW_MAX_COLUMNS));
+            std::copy(p->draw, p->draw + n, p->line);
+            p->line[n] = 0;
+        }
         t = p->line;
         len = n;
         if (length >= 0 && length <= len)
@@ -143,6 +149,8 @@ void CQWTextView::WinDraw(uint32_t first_line, uint32_t first_row, uint32_t coun
         RecomputeGeometry();
     if (!rows_)
         return;
+    // Rows past the partial one are never painted: a larger count only costs time.
+    count = std::min(count, rows_ + 1);
     HDC dc = GetPaintDC();
     if (!dc)
         return;
@@ -231,6 +239,11 @@ void CQWTextView::RefreshLineMark(uint32_t old_line, uint32_t new_line) {
 void CQWTextView::DropPendingRows() {
     DrawingLockGuard g;
     rows_left_ = 0;
+}
+
+bool CQWTextView::IsRowPending(uint32_t row) {
+    DrawingLockGuard g;
+    return rows_left_ != 0 && row >= next_row_;
 }
 
 bool CQWTextView::RowsPendingAfter(uint32_t line) {

@@ -6,12 +6,15 @@
 #include <cassert>
 
 #include "VmEngine/vm.h"
+#include "editor/langdict.h"
+#include "editor/qwdoc.h"
+#include "editor/stylesheet.h"
 #include "editor/viewdraw.h"
 #include "opsys/msgout.h"
 
 namespace {
 
-constexpr const char* kViewClass = "QWTextView";
+constexpr UINT kPaneFirst = 59648; // the frame's first pane
 
 std::atomic<HFONT> g_font{nullptr};
 std::atomic<int> g_cell_w{0}, g_cell_h{0};
@@ -58,6 +61,41 @@ void SetEditorFont(HFONT font) {
     RefreshViews(0x1, true);
 }
 HFONT GetEditorFont() { return g_font.load(); }
+
+void DeleteEditorFont() {
+    HFONT f = g_font.exchange(nullptr);
+    g_cell_w.store(0);
+    g_cell_h.store(0);
+    if (f)
+        DeleteObject(f);
+}
+
+namespace {
+HWND g_main_frame = nullptr;
+} // namespace
+
+HWND EditorMainFrame() { return g_main_frame; }
+
+int InitEditorServices(HWND main_frame, const char* style_sheet_path) {
+    g_main_frame = main_frame;
+    SetViewDrawReportWindow(main_frame);
+    StartViewDrawThread(1);
+    // The screen colours until a colour scheme of the user's is loaded.
+    ApplyDefaultColourScheme();
+    if (!style_sheet_path || !*style_sheet_path)
+        return 1;
+    return CreateStyleSheetArray(style_sheet_path);
+}
+
+void ShutdownEditorServices() {
+    DestroyStyleSheetArray();
+    ResetLanguageData(0x1);
+    DeleteEditorFont();
+    StartViewDrawThread(0);
+    SetViewDrawReportWindow(nullptr);
+    g_main_frame = nullptr;
+    vms_stop();
+}
 int EditorCellWidth() { return g_cell_w.load(); }
 int EditorCellHeight() { return g_cell_h.load(); }
 QwWindowColours ViewWindowColours() {
@@ -144,6 +182,9 @@ void SelectCurrentTextView(CQWTextView* view) {
     if (view && view->IsHiddenView())
         return; // a hidden view never becomes current
     g_current = view;
+    // The document's context lists follow the current view.
+    void* doc = view && view->GetBuffer() ? vmb_get_client_data(view->GetBuffer()) : nullptr;
+    FillViewContextList(100, doc, view ? view->ViewFlags(-1, ~0u) : 16u, false, 0);
 }
 
 void RefreshViews(uint32_t flags, bool recompute) {
@@ -168,6 +209,8 @@ void RefreshViews(uint32_t flags, bool recompute) {
 
 // ---- Construction and window -----------------------------------------------------
 
+FW_IMPLEMENT_DYNCREATE(CQWTextView, fw::View)
+
 CQWTextView::CQWTextView() {
     ReadWindowColours();
     if (g_multibyte < 0) {
@@ -182,27 +225,22 @@ CQWTextView::~CQWTextView() {
     ViewDrawUnregister(this);
     if (g_current == this)
         g_current = nullptr;
-    if (hwnd())
-        DestroyWindow();
-    DrawingLockGuard g;
-    painter_.reset();
+    {
+        DrawingLockGuard g;
+        painter_.reset();
+    }
+    // Deleted before its window: the window goes without the object.
+    if (HWND h = Detach())
+        ::DestroyWindow(h);
 }
 
-bool CQWTextView::CreateView(HWND parent, const RECT& rect, const TextViewSource& source,
-                             bool hidden) {
-    static const bool registered =
-        fw::Window::RegisterClass(kViewClass, CS_DBLCLKS, nullptr, nullptr,
-                                  LoadCursor(nullptr, IDC_IBEAM));
-    if (!registered)
-        return false;
+bool CQWTextView::CreateTextView(HWND parent, const RECT& rect, const TextViewSource& source,
+                                 bool hidden) {
     source_ = source;
     if (hidden)
         flags_ |= QW_VF_HIDDEN;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (hidden ? 0 : WS_VISIBLE);
-    if (!parent)
-        style = WS_POPUP | (hidden ? 0 : WS_VISIBLE);
-    return Create(kViewClass, "", style, 0, rect.left, rect.top, rect.right - rect.left,
-                  rect.bottom - rect.top, parent, nullptr);
+    return CreateView(parent, kPaneFirst, nullptr, rect,
+                      WS_CHILD | WS_CLIPSIBLINGS | (hidden ? 0 : WS_VISIBLE));
 }
 
 void CQWTextView::SetSource(const TextViewSource& source) {
@@ -211,6 +249,24 @@ void CQWTextView::SetSource(const TextViewSource& source) {
         DrawingLockGuard g;
         source_ = source;
         rows_left_ = 0;
+    }
+}
+
+void CQWTextView::SyncSourceWithDocument() {
+    auto* doc = fw::DynamicDowncast<CQWDoc>(GetDocument());
+    if (!doc)
+        return;
+    TextViewSource s = source_;
+    s.buffer = doc->GetBuffer();
+    s.tab_width = doc->GetTabWidth();
+    int lang = doc->GetLanguage();
+    s.lang = lang >= 0 ? lang : -1;
+    CStyleSheet* sheet = doc->GetStyleSheet();
+    s.colouring = sheet && sheet->m_SyntaxColouring != 0;
+    SetSource(s);
+    if (doc->IsTempBufferWithPath()) {
+        flags_ |= QW_VF_LIST;
+        flags_ &= ~QW_VF_EDITABLE;
     }
 }
 
@@ -234,10 +290,11 @@ bool CQWTextView::IsLineVisible(uint32_t line) const {
 LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CREATE: {
-        LRESULT r = DefaultProc(msg, wp, lp);
+        LRESULT r = fw::View::WindowProc(msg, wp, lp);
         if (r == -1)
             return -1;
-        if (source_.buffer) {
+        SyncSourceWithDocument();
+        if (source_.buffer && !(flags_ & QW_VF_LIST)) {
             uint32_t type = vmb_type(source_.buffer);
             bool temp_with_path = (type & VMB_T_TEMP) && vmb_get_name(source_.buffer, nullptr);
             flags_ |= temp_with_path ? QW_VF_LIST : QW_VF_EDITABLE;
@@ -250,16 +307,9 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ERASEBKGND:
         return 1; // every row is painted whole
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd(), &ps);
-        if (dc)
-            OnDraw(dc, ps.rcPaint);
-        EndPaint(hwnd(), &ps);
-        return 0;
-    }
     case WM_SETFOCUS:
-        if (!IsHiddenView() && !closing_ && source_.buffer) {
+        if (GetFocus() == hwnd() && !IsHiddenView() && !closing_ && source_.buffer) {
+            fw::View::WindowProc(msg, wp, lp);
             flags_ |= QW_VF_FOCUS | QW_VF_ACTIVE;
             flags_ &= ~QW_VF_CLOSING;
             SelectCurrentTextView(this);
@@ -272,7 +322,7 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
             DestroyCaret();
             caret_made_ = false;
         }
-        return 0;
+        return fw::View::WindowProc(msg, wp, lp);
     case WM_SYSCOLORCHANGE:
         InvalidateRect(hwnd(), nullptr, TRUE);
         return 0;
@@ -280,11 +330,11 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(GetEditorFont());
     case WM_DESTROY:
         OnDestroy();
-        return DefaultProc(msg, wp, lp);
+        return fw::View::WindowProc(msg, wp, lp);
     case UWM_VIEW_ACTION:
         return OnViewRequest(wp, lp);
     default:
-        return DefaultProc(msg, wp, lp);
+        return fw::View::WindowProc(msg, wp, lp); // paint, activation, the framework's own
     }
 }
 
@@ -337,7 +387,10 @@ void CQWTextView::OnDestroy() {
     painter_.reset();
 }
 
-void CQWTextView::OnDraw(HDC /*dc*/, const RECT& clip) {
+void CQWTextView::OnDraw(fw::DC& dc) {
+    if (dc.is_printing())
+        return; // printing has its own draw helper
+    RECT clip = dc.GetClipBox();
     if (IsRectEmpty(&clip))
         return;
     WaitForDrawThread(1);
@@ -364,7 +417,7 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
         UpdateCaret();
         break;
     case 1:
-        OnUpdate(nullptr, uint32_t(lp), nullptr);
+        OnUpdate(nullptr, lp, nullptr);
         break;
     default:
         // 2, 3, 5 and 6 belong to the scrolling and pane code; 4 and any
@@ -374,8 +427,13 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
     return 1;
 }
 
-void CQWTextView::OnUpdate(void* /*sender*/, uint32_t hint, void* /*object*/) {
-    if (IsHiddenView() || !source_.buffer || closing_)
+void CQWTextView::OnUpdate(fw::View* /*sender*/, LPARAM lparam_hint, fw::Object* /*object*/) {
+    const uint32_t hint = uint32_t(lparam_hint);
+    if (IsHiddenView() || closing_)
+        return;
+    if (hint & QW_HINT_REPAINT)
+        SyncSourceWithDocument(); // the style sheet or the buffer may have changed
+    if (!source_.buffer)
         return;
     bool repaint = (hint & QW_HINT_REPAINT) != 0;
     if (!repaint && (hint & ~0x7Fu) && (flags_ & QW_VF_RESCAN) &&
@@ -393,6 +451,14 @@ void CQWTextView::OnUpdate(void* /*sender*/, uint32_t hint, void* /*object*/) {
     }
     if (repaint)
         RedrawWindowLines();
+}
+
+void CQWTextView::OnActivateView(bool activate, fw::View* activated, fw::View* deactivated) {
+    if (activate)
+        flags_ |= QW_VF_ACTIVE;
+    else
+        flags_ &= ~QW_VF_ACTIVE;
+    fw::View::OnActivateView(activate, activated, deactivated);
 }
 
 void CQWTextView::UpdateCaret(bool insert) {
@@ -624,7 +690,8 @@ int ArrangeTwoViews(HWND client, HWND first, HWND second, int orientation, bool 
             int mid = (c.left + c.right) / 2;
             (i == 0 ? r.right : r.left) = mid;
         }
-        placed += MoveWindow(kids[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE) ? 1 : 0;
+        if (MoveWindow(kids[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE))
+            ++placed;
     }
     for (HWND f : kids) {
         BringWindowToTop(f);

@@ -16,7 +16,7 @@
 
 #include "editor/colmap.h"
 #include "editor/drawhelper.h"
-#include "framework/fwwnd.h"
+#include "framework/fwview.h"
 
 struct VMB;
 
@@ -73,15 +73,23 @@ struct TextViewSource {
     LineColourer* colourer = nullptr; // used when there is no language
 };
 
-class CQWTextView : public fw::Window {
+// A view goes with its window: DestroyWindow ends it (the framework deletes
+// the object after WM_NCDESTROY).
+class CQWTextView : public fw::View {
+    FW_DECLARE_DYNCREATE(CQWTextView)
 public:
     CQWTextView();
     ~CQWTextView() override;
 
-    // Makes the view window as a child of `parent`.
-    bool CreateView(HWND parent, const RECT& rect, const TextViewSource& source,
-                    bool hidden = false);
+    // Makes the view window (pane id 59648) as a child of `parent`, showing
+    // `source`; a hidden view is made invisible and paints nothing.
+    bool CreateTextView(HWND parent, const RECT& rect, const TextViewSource& source,
+                        bool hidden = false);
+    using fw::View::CreateView;
     void SetSource(const TextViewSource& source);
+    // Takes buffer, tab width, language and colouring switch from the view's
+    // document (a CQWDoc); a view without one keeps the source it was given.
+    void SyncSourceWithDocument();
     const TextViewSource& source() const { return source_; }
 
     // ---- Accessors -------------------------------------------------------
@@ -106,6 +114,11 @@ public:
     int WindowColumnOf(uint32_t display_col) const {
         return int(display_col) - int(first_col_) - 1;
     }
+    // A filter every line read for painting passes through (mode 1): the
+    // text in, the filtered text out (at most `size` characters), its
+    // length returned. Null: none.
+    using TextFilter = int (*)(const char* in, int len, char* out, int size, int mode);
+    void SetTextFilter(TextFilter filter) { text_filter_ = filter; }
     // Geometry (the scrolling code moves these).
     void SetTopLine(uint32_t line) { top_line_ = line ? line : 1; }
     void SetFirstVisibleColumn(uint32_t col) { first_col_ = col; }
@@ -119,6 +132,10 @@ public:
     // Offset of a display column of a line (0: the caret line).
     int OffsetOfDisplayColumn(int line, uint32_t col, uint32_t* actual, bool past_end);
     uint32_t DisplayWidthOf(const char* text, int count) const;
+    // Whether `offset` of `line` stands at display column `col`.
+    bool IsDisplayColumn(int line, int offset, uint32_t col) {
+        return DisplayColumnOf(line, offset) == col;
+    }
     // The caret's display column (kept inside a tab while the caret stays on it).
     uint32_t GetDisplayColumn();
     // op 1 sets (value -1: recompute), -1 returns (recomputed when 0), other: the cached value.
@@ -159,6 +176,8 @@ public:
     // With line 0: nothing pending; else nothing pending or the next pending line lies beyond it.
     bool RowsPendingAfter(uint32_t line);
     bool HasPendingRows() const { return rows_left_ != 0; }
+    // Whether a row is still to be painted by the thread.
+    bool IsRowPending(uint32_t row);
     // Scrolls the rows from `row` down (or up) by one cell and paints the
     // uncovered row.
     void ScrollOneLine(uint32_t row, bool down, int wait_mode);
@@ -172,7 +191,9 @@ public:
     virtual void ReleasePaintDC(HDC dc);
 
     // ---- Updates -----------------------------------------------------------
-    virtual void OnUpdate(void* sender, uint32_t hint, void* object);
+    void OnUpdate(fw::View* sender, LPARAM hint, fw::Object* object) override;
+    // Activation in the frame sets the active flag (0x20000), deactivation clears it.
+    void OnActivateView(bool activate, fw::View* activated, fw::View* deactivated) override;
 
     // ---- Used by the view-drawing thread (drawing lock held) ----------------
     // Paints the next pending row with the thread's painter; posts 0x478
@@ -186,7 +207,7 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     virtual LRESULT OnViewRequest(WPARAM code, LPARAM lp);
-    virtual void OnDraw(HDC dc, const RECT& clip);
+    void OnDraw(fw::DC& dc) override;
     void OnSize(int cx, int cy);
     void OnDestroy();
     // File-comparison marks of the view (the comparison code fills it in).
@@ -199,6 +220,7 @@ private:
                           int* len, int* line_flags);
 
     TextViewSource source_;
+    TextFilter text_filter_ = nullptr;
     uint32_t top_line_ = 1;
     uint32_t caret_line_ = 1;
     uint32_t caret_col_ = 0;
@@ -221,8 +243,21 @@ private:
 
 // ---- Process-wide view state --------------------------------------------------
 
-// The editor font (not owned) and its cell metrics (0 until measured).
+// The editor side of start-up and exit. Start: keeps the main frame (where
+// the drawing thread reports), starts the view-drawing thread, sets the
+// default screen colours and, with a path, loads the style sheets (their
+// result; 1 without a path). Exit: frees the style sheets and the language
+// data, deletes the editor font, stops the drawing thread and the buffer
+// engine. The document read thread, the text bar's resources and the jump
+// list join these two as their parts arrive.
+int InitEditorServices(HWND main_frame, const char* style_sheet_path);
+void ShutdownEditorServices();
+HWND EditorMainFrame();
+
+// The editor font and its cell metrics (0 until measured). The font set
+// last is owned: DeleteEditorFont deletes it.
 void SetEditorFont(HFONT font);
+void DeleteEditorFont();
 HFONT GetEditorFont();
 int EditorCellWidth();
 int EditorCellHeight();

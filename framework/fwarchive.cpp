@@ -12,19 +12,21 @@ namespace {
 constexpr size_t kStringPiece = 65536;
 } // namespace
 
-// ---- ArchiveException ----
+// ---- Exception ----
 
-ArchiveException::ArchiveException(int c, std::string name) : cause(c), file_name(std::move(name)) {}
-
-const char* ArchiveException::what() const noexcept {
+const char* Exception::what() const noexcept {
     try {
         what_ = ErrorMessage();
-        if (what_.empty()) what_ = "archive error";
+        if (what_.empty()) what_ = "framework error";
     } catch (...) {
-        return "archive error";
+        return "framework error";
     }
     return what_.c_str();
 }
+
+// ---- ArchiveException ----
+
+ArchiveException::ArchiveException(int c, std::string name) : cause(c), file_name(std::move(name)) {}
 
 // ---- Archive ----
 

@@ -25,7 +25,6 @@
 // swallows failures, so callers that care call Close.
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -34,7 +33,7 @@
 
 namespace fw {
 
-class QWFW_API ArchiveException : public std::exception {
+class QWFW_API ArchiveException : public Exception {
 public:
     // Causes (fixed numbers: callers show them).
     enum Cause : int {
@@ -52,13 +51,8 @@ public:
     int cause;
     std::string file_name;
 
-    std::string ErrorMessage() const;
-    // As FileException::ReportError.
-    int ReportError(unsigned type = 0, unsigned prompt_id = 0) const;
-    const char* what() const noexcept override;
-
-private:
-    mutable std::string what_;
+    std::string ErrorMessage() const override;
+    int ReportError(unsigned type = 0, unsigned prompt_id = 0) const override;
 };
 
 class QWFW_API Archive {

@@ -29,6 +29,20 @@ std::string ExtensionOf(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
+// Runs the document's Serialize through an archive on `file`; a failure is
+// reported with `prompt` when it has no text of its own.
+bool SerializeThrough(Document& doc, File& file, Archive::Mode mode, unsigned prompt) {
+    try {
+        Archive ar(file, mode);
+        doc.Serialize(ar);
+        ar.Close();
+        return true;
+    } catch (const Exception& e) {
+        e.ReportError(0, prompt);
+        return false;
+    }
+}
+
 MDIFrameWindow* MainMDIFrame() {
     Thread* t = Thread::Current();
     Application* app = Application::Current();
@@ -124,16 +138,7 @@ bool Document::OnOpenDocument(const std::string& path) {
         return false;
     }
     DeleteContents();
-    try {
-        Archive ar(file, Archive::kLoad);
-        Serialize(ar);
-        ar.Close();
-    } catch (const FileException& e) {
-        e.ReportError(0, kIdsFailedToOpenDocument);
-        DeleteContents();
-        return false;
-    } catch (const ArchiveException& e) {
-        e.ReportError(0, kIdsFailedToOpenDocument);
+    if (!SerializeThrough(*this, file, Archive::kLoad, kIdsFailedToOpenDocument)) {
         DeleteContents();
         return false;
     }
@@ -143,17 +148,7 @@ bool Document::OnOpenDocument(const std::string& path) {
 
 bool Document::OnSaveDocument(const std::string& path) {
     MemFile mem(65536);
-    try {
-        Archive ar(mem, Archive::kStore);
-        Serialize(ar);
-        ar.Close();
-    } catch (const ArchiveException& e) {
-        e.ReportError(0, kIdsFailedToSaveDocument);
-        return false;
-    } catch (const FileException& e) {
-        e.ReportError(0, kIdsFailedToSaveDocument);
-        return false;
-    }
+    if (!SerializeThrough(*this, mem, Archive::kStore, kIdsFailedToSaveDocument)) return false;
     // The new contents go to a file beside the target, which replaces the
     // target only when it is complete: a failed save leaves the old file.
     std::string temp = path + ".~qw";
@@ -436,10 +431,7 @@ bool MultiDocTemplate::SaveAllModified() {
 
 void MultiDocTemplate::CloseAllDocuments(bool) {
     std::vector<Document*> copy = docs_;
-    for (Document* d : copy) {
-        d->auto_delete = true;
-        d->OnCloseDocument();
-    }
+    for (Document* d : copy) d->OnCloseDocument();
 }
 
 void MultiDocTemplate::OnIdle() {

@@ -81,16 +81,6 @@ int FileException::CauseFromOsError(long err) {
     }
 }
 
-const char* FileException::what() const noexcept {
-    try {
-        what_ = ErrorMessage();
-        if (what_.empty()) what_ = "file error";
-    } catch (...) {
-        return "file error";
-    }
-    return what_.c_str();
-}
-
 // ---- File ----
 
 File::File() = default;

@@ -30,7 +30,23 @@ enum : unsigned {
     kIdsFailedToSaveDocument = 61700,
 };
 
-class QWFW_API FileException : public std::exception {
+// The base of the framework's exceptions: a text and its standard report.
+class QWFW_API Exception : public std::exception {
+public:
+    // The text that describes this failure; empty when there is no
+    // cause-specific text.
+    virtual std::string ErrorMessage() const = 0;
+    // Shows the failure through the replaceable message-box handler: the
+    // cause's text, or the prompt string `prompt_id` when the cause has none.
+    // Returns the box's answer.
+    virtual int ReportError(unsigned type = 0, unsigned prompt_id = 0) const = 0;
+    const char* what() const noexcept override;
+
+private:
+    mutable std::string what_;
+};
+
+class QWFW_API FileException : public Exception {
 public:
     // Causes (fixed numbers: callers show and store them).
     enum Cause : int {
@@ -60,18 +76,9 @@ public:
 
     // The cause of a system error number (ERROR_FILE_NOT_FOUND -> kFileNotFound ...).
     static int CauseFromOsError(long os_error);
-    // The text that describes this failure, naming the file; empty when
-    // there is no cause-specific text (kNone, kGeneric).
-    std::string ErrorMessage() const;
-    // Shows the failure through the replaceable message-box back end: the
-    // cause's text, or the prompt string `prompt_id` when the cause has none.
-    // Returns the box's answer.
-    int ReportError(unsigned type = 0, unsigned prompt_id = 0) const;
-
-    const char* what() const noexcept override;
-
-private:
-    mutable std::string what_;
+    // Names the file; no text for kNone and kGeneric.
+    std::string ErrorMessage() const override;
+    int ReportError(unsigned type = 0, unsigned prompt_id = 0) const override;
 };
 
 class QWFW_API File {

@@ -139,27 +139,25 @@ private:
     PAINTSTRUCT ps_{};
 };
 
-// GetDC / GetWindowDC ... ReleaseDC.
-class QWFW_API ClientDC : public DC {
+// GetWindowDC (the whole window) ... ReleaseDC.
+class QWFW_API WindowDC : public DC {
 public:
-    explicit ClientDC(HWND hwnd) : DC(::GetDC(hwnd)), hwnd_(hwnd) {}
-    ~ClientDC() override {
+    explicit WindowDC(HWND hwnd) : WindowDC(hwnd, true) {}
+    ~WindowDC() override {
         if (h_) ::ReleaseDC(hwnd_, h_);
     }
+
+protected:
+    WindowDC(HWND hwnd, bool whole) : DC(whole ? ::GetWindowDC(hwnd) : ::GetDC(hwnd)), hwnd_(hwnd) {}
 
 private:
     HWND hwnd_;
 };
 
-class QWFW_API WindowDC : public DC {
+// GetDC (the client area) ... ReleaseDC.
+class QWFW_API ClientDC : public WindowDC {
 public:
-    explicit WindowDC(HWND hwnd) : DC(::GetWindowDC(hwnd)), hwnd_(hwnd) {}
-    ~WindowDC() override {
-        if (h_) ::ReleaseDC(hwnd_, h_);
-    }
-
-private:
-    HWND hwnd_;
+    explicit ClientDC(HWND hwnd) : WindowDC(hwnd, false) {}
 };
 
 // A memory DC compatible with `like`, with a bitmap of the given size

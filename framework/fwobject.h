@@ -15,7 +15,9 @@
 //   auto* doc = fw::DynamicDowncast<CQWDoc>(o);
 //
 // FW_DECLARE_DYNAMIC gives the class record without creation; classes whose
-// objects are made by class need a default constructor and DYNCREATE.
+// objects are made by class need a default constructor and DYNCREATE. The
+// declaration macros leave the class in private access: write an access
+// specifier after them.
 // Class records are found by name too (RuntimeClass::FromName).
 #include <string>
 

@@ -232,16 +232,25 @@ bool SplitterWindow::CreateSplitPane(int row, int col, int like_row, int like_co
     return true;
 }
 
-bool SplitterWindow::SplitRow(int y) {
-    if (!dynamic_ || GetRowCount() >= max_rows_) return false;
+Window* SplitterWindow::PaneAt(bool rows, int along, int across) const {
+    return rows ? GetPane(along, across) : GetPane(across, along);
+}
+
+bool SplitterWindow::Split(bool rows, int pos) {
+    std::vector<Track>& tracks = rows ? rows_ : cols_;
+    if (!dynamic_ || static_cast<int>(tracks.size()) >= (rows ? max_rows_ : max_cols_)) return false;
     Rect in = Inside();
-    int top = y - in.top;
-    if (top < min_pane_.cy || in.Height() - top - bar_ < min_pane_.cy) return false;
-    rows_[0].ideal = top;
-    rows_.push_back(Track{0, min_pane_.cy, 0});
-    for (int c = 0; c < GetColumnCount(); ++c) {
-        if (!CreateSplitPane(1, c, 0, c)) {
-            DeleteRow(1);
+    int first = pos - (rows ? in.top : in.left);
+    int extent = rows ? in.Height() : in.Width();
+    int min = rows ? min_pane_.cy : min_pane_.cx;
+    if (first < min || extent - first - bar_ < min) return false;
+    tracks[0].ideal = first;
+    tracks.push_back(Track{0, min, 0});
+    int across = rows ? GetColumnCount() : GetRowCount();
+    for (int i = 0; i < across; ++i) {
+        bool made = rows ? CreateSplitPane(1, i, 0, i) : CreateSplitPane(i, 1, i, 0);
+        if (!made) {
+            Remove(rows, 1);
             return false;
         }
     }
@@ -249,55 +258,39 @@ bool SplitterWindow::SplitRow(int y) {
     return true;
 }
 
-bool SplitterWindow::SplitColumn(int x) {
-    if (!dynamic_ || GetColumnCount() >= max_cols_) return false;
-    Rect in = Inside();
-    int left = x - in.left;
-    if (left < min_pane_.cx || in.Width() - left - bar_ < min_pane_.cx) return false;
-    cols_[0].ideal = left;
-    cols_.push_back(Track{0, min_pane_.cx, 0});
-    for (int r = 0; r < GetRowCount(); ++r) {
-        if (!CreateSplitPane(r, 1, r, 0)) {
-            DeleteColumn(1);
-            return false;
+void SplitterWindow::Remove(bool rows, int index) {
+    std::vector<Track>& tracks = rows ? rows_ : cols_;
+    if (index < 0 || index >= static_cast<int>(tracks.size()) || tracks.size() < 2) return;
+    int other = index == 0 ? 1 : 0;
+    Window* active = GetActivePane();
+    int across = rows ? GetColumnCount() : GetRowCount();
+    for (int i = 0; i < across; ++i) {
+        Window* gone = PaneAt(rows, index, i);
+        Window* keep = PaneAt(rows, other, i);
+        if (active && active == gone) {
+            if (rows) SetActivePane(other, i);
+            else SetActivePane(i, other);
         }
-    }
-    RecalcLayout();
-    return true;
-}
-
-void SplitterWindow::DeleteRow(int row) {
-    if (row < 0 || row >= GetRowCount() || GetRowCount() < 2) return;
-    int other = row == 0 ? 1 : 0;
-    Window* active = GetActivePane();
-    for (int c = 0; c < GetColumnCount(); ++c) {
-        Window* gone = GetPane(row, c);
-        Window* keep = GetPane(other, c);
-        if (active == gone) SetActivePane(other, c);
         if (gone) gone->DestroyWindow();
-        if (keep && other == 1) SetWindowLongPtrA(keep->hwnd(), GWLP_ID, IdFromRowCol(0, c));
+        // The panes that stay take the ids of the first row or column.
+        if (keep && other == 1)
+            SetWindowLongPtrA(keep->hwnd(), GWLP_ID, rows ? IdFromRowCol(0, i) : IdFromRowCol(i, 0));
     }
-    int keep_min = rows_[static_cast<size_t>(other)].min;
-    rows_.resize(1);
-    rows_[0] = Track{0, keep_min, 0};
+    int keep_min = tracks[static_cast<size_t>(other)].min;
+    tracks.resize(1);
+    tracks[0] = Track{0, keep_min, 0};
     RecalcLayout();
 }
 
-void SplitterWindow::DeleteColumn(int col) {
-    if (col < 0 || col >= GetColumnCount() || GetColumnCount() < 2) return;
-    int other = col == 0 ? 1 : 0;
-    Window* active = GetActivePane();
-    for (int r = 0; r < GetRowCount(); ++r) {
-        Window* gone = GetPane(r, col);
-        Window* keep = GetPane(r, other);
-        if (active == gone) SetActivePane(r, other);
-        if (gone) gone->DestroyWindow();
-        if (keep && other == 1) SetWindowLongPtrA(keep->hwnd(), GWLP_ID, IdFromRowCol(r, 0));
-    }
-    int keep_min = cols_[static_cast<size_t>(other)].min;
-    cols_.resize(1);
-    cols_[0] = Track{0, keep_min, 0};
-    RecalcLayout();
+void SplitterWindow::ApplyTrack(bool rows, int pos) {
+    std::vector<Track>& tracks = rows ? rows_ : cols_;
+    Rect in = Inside();
+    int first = pos - (rows ? in.top : in.left);
+    int second = (rows ? in.Height() : in.Width()) - first - bar_;
+    if (tracks.size() == 1) Split(rows, pos);
+    else if (first < std::max(1, tracks[0].min)) Remove(rows, 0);  // dragged to an edge: that pane goes
+    else if (second < std::max(1, tracks[1].min)) Remove(rows, 1);
+    else tracks[0].ideal = first;
 }
 
 bool SplitterWindow::DoKeyboardSplit() {
@@ -319,38 +312,12 @@ void SplitterWindow::EndTracking(bool accept) {
     if (!tracking_) return;
     tracking_ = false;
     if (::GetCapture() == hwnd()) ::ReleaseCapture();
-    Window* active = nullptr;
     if (accept) {
-        Rect in = Inside();
-        if (track_row_) {
-            int top = track_pos_.y - in.top;
-            int bottom = in.Height() - top - bar_;
-            if (GetRowCount() == 1) {
-                SplitRow(track_pos_.y);
-            } else if (top < std::max(1, rows_[0].min)) {
-                DeleteRow(0);  // dragged to an edge: that pane goes
-            } else if (bottom < std::max(1, rows_[1].min)) {
-                DeleteRow(1);
-            } else {
-                rows_[0].ideal = top;
-            }
-        }
-        if (track_col_) {
-            int left = track_pos_.x - in.left;
-            int right = in.Width() - left - bar_;
-            if (GetColumnCount() == 1) {
-                SplitColumn(track_pos_.x);
-            } else if (left < std::max(1, cols_[0].min)) {
-                DeleteColumn(0);
-            } else if (right < std::max(1, cols_[1].min)) {
-                DeleteColumn(1);
-            } else {
-                cols_[0].ideal = left;
-            }
-        }
+        if (track_row_) ApplyTrack(true, track_pos_.y);
+        if (track_col_) ApplyTrack(false, track_pos_.x);
         RecalcLayout();
     }
-    active = GetActivePane();
+    Window* active = GetActivePane();
     if (!active) active = GetPane(0, 0);
     if (active) ::SetFocus(active->hwnd());
 }

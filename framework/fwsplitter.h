@@ -73,11 +73,11 @@ public:
     void ActivateNext(bool previous = false);
 
     // Splits at a position inside the splitter; false when it cannot.
-    bool SplitRow(int y);
-    bool SplitColumn(int x);
+    bool SplitRow(int y) { return Split(true, y); }
+    bool SplitColumn(int x) { return Split(false, x); }
     // Removes a row or column (its panes are destroyed); the others move up.
-    void DeleteRow(int row);
-    void DeleteColumn(int col);
+    void DeleteRow(int row) { Remove(true, row); }
+    void DeleteColumn(int col) { Remove(false, col); }
     // Starts keyboard tracking of the split bars (both ways while unsplit).
     bool DoKeyboardSplit();
     bool tracking() const { return tracking_; }
@@ -105,6 +105,12 @@ private:
     LRESULT OnPaint(WPARAM, LPARAM);
     LRESULT OnSetCursor(WPARAM, LPARAM);
     void Layout(std::vector<Track>& tracks, int total);
+    // Rows (true) or columns: `along` indexes that way, `across` the other.
+    Window* PaneAt(bool rows, int along, int across) const;
+    bool Split(bool rows, int pos);
+    void Remove(bool rows, int index);
+    // Ends a track of the bar at `pos`: split, move, or remove at an edge.
+    void ApplyTrack(bool rows, int pos);
     void EndTracking(bool accept);
     Rect Inside() const;
     // The hit of a point: 1 the row bar, 2 the column bar, 3 both, 0 none.

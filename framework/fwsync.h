@@ -57,7 +57,8 @@ public:
     explicit Event(ResetMode reset = kAutoReset, bool initially_set = false, const char* name = nullptr);
     bool Set() { return SetEvent(handle_) != 0; }
     bool Reset() { return ResetEvent(handle_) != 0; }
-    bool Pulse() { return PulseEvent(handle_) != 0; }
+    // Tests the state without waiting. Like any wait, it consumes the
+    // signal of an auto-reset event.
     bool IsSet() const { return Wait(0) == WAIT_OBJECT_0; }
     bool Unlock() override { return true; }
 };

@@ -90,13 +90,25 @@ bool Thread::PreTranslateMessage(MSG* msg) {
     return false;
 }
 
+namespace {
+// Other visible framework windows of the thread (modeless dialogs, floating
+// bars) get the idle update too, without disabling what has no handler.
+BOOL CALLBACK UpdateTopLevel(HWND hwnd, LPARAM main) {
+    if (hwnd != reinterpret_cast<HWND>(main) && IsWindowVisible(hwnd) && Window::FromHandlePermanent(hwnd))
+        SendMessageA(hwnd, IdleUpdateMessage(), FALSE, 0);
+    return TRUE;
+}
+} // namespace
+
 bool Thread::OnIdle(long count) {
-    if (count == 0 && main_window_ && IsWindow(main_window_)) {
+    if (count != 0) return false;
+    if (main_window_ && IsWindow(main_window_)) {
         UINT msg = IdleUpdateMessage();
         SendMessageA(main_window_, msg, TRUE, 0);
         Window* main = Window::FromHandlePermanent(main_window_);
         if (main) main->SendMessageToDescendants(msg, TRUE, 0, true);
     }
+    EnumThreadWindows(GetCurrentThreadId(), &UpdateTopLevel, reinterpret_cast<LPARAM>(main_window_));
     return false;
 }
 

@@ -2,9 +2,14 @@
 
 #include <unordered_map>
 
+#include "framework/fwfile.h"
+#include "framework/fwmsgbox.h"
+
 namespace fw {
 
 namespace {
+
+constexpr unsigned kIdsCommandFailed = 61707;
 
 // Windows belong to the thread that created them; so does the map.
 thread_local std::unordered_map<HWND, Window*>* t_map = nullptr;
@@ -330,8 +335,19 @@ LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
         w = t_creating;
         w->Attach(hwnd);
     }
-    if (w) return w->Dispatch(msg, wp, lp);
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    if (!w) return DefWindowProcA(hwnd, msg, wp, lp);
+    // No exception may cross the system's call back into us: a handler's
+    // failure is reported and the message ends as failed.
+    try {
+        return w->Dispatch(msg, wp, lp);
+    } catch (const Exception& e) {
+        e.ReportError(MB_OK | MB_ICONSTOP, kIdsCommandFailed);
+    } catch (const std::exception& e) {
+        ShowMessageBox(e.what(), MB_OK | MB_ICONSTOP);
+    } catch (...) {
+        ShowMessageBox(LoadFrameworkString(kIdsCommandFailed), MB_OK | MB_ICONSTOP);
+    }
+    return msg == WM_CREATE ? -1 : 0;
 }
 
 } // namespace fw

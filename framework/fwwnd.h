@@ -61,6 +61,8 @@ public:
     // the previous procedure handles what the object passes on.
     bool SubclassWindow(HWND hwnd);
     HWND UnsubclassWindow();
+    // Subclasses the control `id` of a dialog or other parent.
+    bool SubclassDlgItem(int id, HWND parent) { return SubclassWindow(::GetDlgItem(parent, id)); }
 
     // The object bound to a window on this thread, or null.
     static Window* FromHandlePermanent(HWND hwnd);

@@ -29,6 +29,7 @@ as_root() {
 PACKAGES=(
   cmake ninja-build ccache m4 pkg-config dpkg-dev xz-utils python3 procps
   g++ googletest libgtest-dev libbenchmark-dev libpugixml-dev libpcre2-dev
+  clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine32:i386 wine64 fonts-wine xvfb xauth

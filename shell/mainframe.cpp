@@ -5,10 +5,12 @@
 #include <mutex>
 
 #include "Reu/thread.h"
+#include "commands/cmdexec.h"
 #include "commands/cmdseq.h"
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
 #include "commands/interp_thread.h"
+#include "commands/keytrans.h"
 #include "editor/qwdoc.h"
 #include "editor/textview.h"
 #include "framework/fwapp.h"
@@ -32,27 +34,6 @@ CMainFrame* g_frame = nullptr;
 
 enum : int { kSettingTextMenusShort = 656 };
 
-// Runs a sequence the way a key binding does: each command id through its
-// handler with a record of kind 1 (menus), its parameter text taken from the
-// sequence. Interim runner until the key bindings provide theirs.
-int RunSequence(const int32_t* seq) {
-    int ran = 0;
-    for (const int32_t* p = seq; p && *p != K_SEQ_END; ++p) {
-        if (!is_setting_id(*p)) continue;
-        K_cmd_record* rec = K_cmd_lookup(*p);
-        if (!rec) continue;
-        K_cmd_params params;
-        K_cmd_params_init(&params, 1, *p, nullptr, 0, 0);
-        params.seq = p + 1;
-        if (rec->attr & (K_ATTR_VIEW_METHOD | K_ATTR_VIEW_NOARGS | K_ATTR_TITLE | K_ATTR_TITLE_FLAG0)) continue;
-        if (!rec->handler.fn) continue;
-        rec->handler.fn(*p, &params);
-        ++ran;
-        if (params.seq_cursor) p = params.seq_cursor - 1;
-    }
-    return ran;
-}
-
 } // namespace
 
 void SetFrameHooks(const QwFrameHooks* hooks) {
@@ -66,6 +47,16 @@ QwFrameHooks GetFrameHooks() {
 }
 
 CMainFrame* GetMainFrame() { return g_frame; }
+
+const char kMainFrameClass[] = "QWMainFrame";
+
+bool CMainFrame::CreateFrameWindow(const char*, DWORD style, HWND parent, HMENU menu) {
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    if (!RegisterClass(kMainFrameClass, CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
+                       LoadIconA(inst, MAKEINTRESOURCEA(130))))
+        return false;
+    return fw::MDIFrameWindow::CreateFrameWindow(kMainFrameClass, style, parent, menu);
+}
 
 bool QwPostOpenFile(const char* path, uint32_t open_flags) {
     CMainFrame* f = g_frame;
@@ -183,7 +174,10 @@ bool CMainFrame::OnCommandRange(UINT id) {
     if (!seq) return false;
     QwFrameHooks h = GetFrameHooks();
     if (h.run_sequence) return h.run_sequence(seq) != 0;
-    return RunSequence(seq) != 0;
+    K_cmd_sequence state{seq, seq};
+    K_cmd_params params;
+    K_cmd_params_init(&params, 1, seq[0], nullptr, 0, 0);
+    return K_cmd_run_sequence(&state, nullptr, &params) != 0;
 }
 
 bool CMainFrame::OnCmdMsg(fw::CommandCall& call) {
@@ -194,13 +188,16 @@ bool CMainFrame::OnCmdMsg(fw::CommandCall& call) {
     if (!ours) return false;
     if (call.code == fw::kCodeUpdateUI && call.ui) {
         if (call.probe) return true;
+        bool enable = true;
         if (is_setting_id(int(id))) {
             if (K_cmd_is_checkable(int(id))) {
                 int v = cmd_get_value(int(id));
                 if (v != -1) call.ui->SetCheck(v ? 1 : 0);
             }
+            int available = cmd_available(int(id));
+            if (available != -1) enable = available != 0;
         }
-        call.ui->Enable(true);
+        call.ui->Enable(enable);
         return true;
     }
     if (call.code != fw::kCodeCommand) return false;
@@ -241,14 +238,14 @@ std::string CMainFrame::BuildCaption() {
     if (doc) {
         auto* sdoc = dynamic_cast<CQWShellDoc*>(doc);
         std::string name;
-        if (sdoc && sdoc->editor_doc().IsNamedFile()) {
+        if (sdoc && sdoc->IsNamedFile()) {
             name = doc->GetPathName();
             name = CompactPathForCaption(hwnd(), name);
         } else {
             name = doc->GetTitle();
         }
         bool modified = doc->IsModified();
-        bool view_only = sdoc && sdoc->editor_doc().IsViewMode();
+        bool view_only = sdoc && sdoc->IsViewMode();
         parts.document = DocumentCaptionPart(name, active->window_number(), modified, view_only, QW_COMPARE_NONE, "");
     }
     uint32_t high = 0, low = 0;
@@ -305,8 +302,6 @@ void CMainFrame::OnClose() {
     close_state_ = 1;
     QwFrameHooks h = GetFrameHooks();
     if (h.close_project) {
-        fw::Application* app = fw::Application::Current();
-        (void)app;
         if (!h.close_project(0)) {
             close_state_ = 0;
             return;

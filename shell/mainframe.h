@@ -51,7 +51,7 @@ struct QwFrameHooks {
     // The status bar's message filter; true when it took the message.
     bool (*status_filter)(MSG* msg) = nullptr;
     // The key translator: (message, key, repeat count, key flags); nonzero
-    // when it consumed the key.
+    // when it consumed the key. Start-up installs the key bindings' one.
     int (*translate_key)(UINT msg, WPARAM key, int repeat, unsigned flags) = nullptr;
     // Opens a file in an editor window: (path, open flags, mode); the view or null.
     void* (*open_file)(const char* path, uint32_t flags, int mode) = nullptr;
@@ -67,7 +67,7 @@ struct QwFrameHooks {
     // Asks the project manager to close the project; false: cancelled.
     bool (*close_project)(int flag) = nullptr;
     // Runs a command sequence from a menu or button (kind 1 record); null:
-    // the frame's own runner.
+    // the command layer's sequence runner.
     int (*run_sequence)(const int32_t* sequence) = nullptr;
 };
 void SetFrameHooks(const QwFrameHooks* hooks);
@@ -115,6 +115,9 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnClose() override;
+    // The frame has a window class of its own, so that other programs (a
+    // second instance, tools) find the editor's main window by its class.
+    bool CreateFrameWindow(const char* cls, DWORD style, HWND parent, HMENU menu) override;
 
 private:
     int OnCreateSteps();
@@ -131,3 +134,6 @@ private:
 };
 
 CMainFrame* GetMainFrame();
+
+// The main frame's window class.
+extern const char kMainFrameClass[];

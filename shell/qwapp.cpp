@@ -17,11 +17,16 @@
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
 #include "commands/interp.h"
+#include "commands/interp_keys.h"
+#include "commands/kbmacro.h"
+#include "commands/keybind.h"
+#include "commands/keytrans.h"
 #include "editor/colortable.h"
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
+#include "editor/textview.h"
 #include "editor/viewdraw.h"
 #include "opsys/crashrpt.h"
 #include "opsys/msgout.h"
@@ -31,6 +36,7 @@
 #include "shell/mainframe.h"
 #include "shell/qwfiletypes.h"
 #include "shell/qwfolders.h"
+#include "shell/qwmenus.h"
 #include "shell/qwversion.h"
 #include "shell/shelldoc.h"
 #include "shell/shellstrings.h"
@@ -94,6 +100,19 @@ void InterpPathsHook(InterpPaths& out) {
     GetModuleFileNameA(nullptr, self, sizeof self);
     out.editor_file = GetFileAttributesA(editor.c_str()) != INVALID_FILE_ATTRIBUTES ? editor : std::string(self);
 }
+
+// The user's keyboard definition, or its master while the user has none.
+std::string KeyboardFile() {
+    std::string user = GetConfigFilePathStr("Keyboard", 1);
+    if (GetFileAttributesA(user.c_str()) != INVALID_FILE_ATTRIBUTES) return user;
+    return GetMasterFilePath("Keyboard", 1);
+}
+
+std::string MenuKeyText(int id) {
+    char text[128] = "";
+    return KeyBindingText(text, sizeof text, id, false) ? std::string(text) : std::string();
+}
+
 
 void WriteStartupLog() {
     char date[128] = "", time_text[64] = "";
@@ -235,6 +254,18 @@ bool CQWApp::InitInstance() {
     K_cmd_use_profile(&profile());
     K_cmd_set_dictionary_lookup(LookupCommandWord);
     K_cmd_values_install();
+    K_cmd_keys_install();
+    InterpKeyHooks kh = Interp_GetKeyHooks();
+    kh.keyboard_file = KeyboardFile;
+    Interp_SetKeyHooks(&kh);
+    SetMenuKeyTextSource(MenuKeyText);
+    QwFrameHooks fh = GetFrameHooks();
+    if (!fh.translate_key) {
+        fh.translate_key = [](UINT msg, WPARAM key, int repeat, unsigned flags) {
+            return TranslateKeyMessage(msg, uintptr_t(key), repeat, flags);
+        };
+        SetFrameHooks(&fh);
+    }
     InterpHooks ih;
     ih.paths = InterpPathsHook;
     Interp_SetHooks(&ih);
@@ -246,9 +277,9 @@ bool CQWApp::InitInstance() {
     // Until the document-lifecycle work brings its own document manager,
     // files open through the framework's with the interim shell document.
     AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_TEXT_TEMPLATE, FW_RUNTIME_CLASS(CQWShellDoc),
-                                            FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(CQWAppView)));
+                                            FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(CQWTextView)));
     AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_OUTPUT_TEMPLATE, FW_RUNTIME_CLASS(CQWShellDoc),
-                                            FW_RUNTIME_CLASS(fw::FrameWindow), FW_RUNTIME_CLASS(CQWAppView)));
+                                            FW_RUNTIME_CLASS(fw::FrameWindow), FW_RUNTIME_CLASS(CQWTextView)));
 
     frame_ = new CMainFrame;
     if (!frame_->LoadFrame(IDR_MAINFRAME, kMainFrameStyle)) {
@@ -259,7 +290,6 @@ bool CQWApp::InitInstance() {
     set_main_window(frame_->hwnd());
     if (hooks.publish_main_window) hooks.publish_main_window(frame_->hwnd());
 
-    // Opened documents reach the recent-file list through the framework.
     InstallDocumentLanguageSource();
     // The screen colours until the start-up program loads the user's scheme.
     ApplyDefaultColourScheme();
@@ -362,6 +392,7 @@ int CQWApp::ExitInstance() {
             // Lists never read must not replace the user's files with empty ones.
             if (history_loaded_) SaveHistoryFiles();
             CInterpreterManager::Instance(0);
+            KeyTable_Pop(1);
             K_cmd_free_strings();
             if (VMB* disp = vmb_find(VMB_T_TEMP, "DispList")) vmb_close(disp, 0);
         }

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char kFrameClass[] = "QWFrameworkFrame";
+const char kFrameClass[] = "QWMainFrame";
 const char kViewClass[] = "QWTextView";
 
 double Ms(const LARGE_INTEGER& a, const LARGE_INTEGER& b, const LARGE_INTEGER& freq) {

@@ -3,6 +3,7 @@
 // that is too complex failing alone.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ const LineCase kLineCases[] = {
     {"alternation of words forward", "alpha|cd", {"xalph cD alpha"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 6, 1, 8}, 0},
     {"alternation of words backward", "alpha|cd", {"cd alpha alp"}, 1, 0, -3, -3, 1, 11, 0, RE_S_CASE, 1, {1, 3, 1, 8}, 0},
     {"selection of an unset group", "{x}?b\\1", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 1}, 0},
+    // A failed try that runs through the line end grows the window (and may
+    // move its storage) before the scan for the next start goes on.
+    {"scan goes on after the window grew", "a(.*\\nQ|x)", {"a-----ax", std::string(40, 'z')}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 6, 1, 8}, 0},
 };
 
 class LineSearch : public BufferTest {};
@@ -132,6 +136,82 @@ TEST_F(LineSearch, LongLinesAndTooComplexFailsAlone) {
     EXPECT_NE(shown.find("too complex"), std::string::npos) << shown;
     EXPECT_NE(shown.find(": a%d.*$\r"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("%s"), std::string::npos) << shown;
+}
+
+// `~(...)` checks remember what they learned from one to the next: over a
+// long line the search stays linear in both directions, and nothing
+// learned on one line is taken for the next, whose text differs.
+TEST_F(LineSearch, NotChecksStayLinearAndForgetEachLine) {
+    const int n = 40000;
+    VMB* b = Make({std::string(size_t(n), 'a'), "ab", "ac"});
+    int err;
+    RE_NODE* p = RE_Compile("a~(.*a)", 0, 3, &err);
+    ASSERT_NE(p, nullptr);
+    RE_MATCH m;
+    int sel;
+    for (int forward : {1, 0}) {
+        SCOPED_TRACE(forward ? "forward" : "backward");
+        auto t0 = std::chrono::steady_clock::now();
+        ASSERT_EQ(RegexSearchLines(b, 1, 0, 1, -3, 1, forward ? 0 : -1, forward, p, 0, &m, &sel), 1);
+        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(m.rec[0].start_col, n - 1);
+        EXPECT_EQ(m.rec[0].end_col, n);
+        EXPECT_LT(secs, 3.0); // milliseconds when linear; the quadratic walk took minutes
+    }
+    RegexFree(p);
+    // "ab": at column 1 the check finds "b"; on "ac" the same column must be
+    // checked afresh.
+    p = RE_Compile("a~(.*b)", 0, 3, &err);
+    ASSERT_EQ(RegexSearchLines(b, 2, 0, -3, -3, 2, 0, 1, p, 0, &m, &sel), 1);
+    EXPECT_EQ(m.rec[0].start_line, 3);
+    EXPECT_EQ(m.rec[0].start_col, 0);
+    EXPECT_EQ(m.rec[0].end_col, 1);
+    RegexFree(p);
+}
+
+// Many lines over many pages, with matches in lines whose text runs on into
+// the next page, at a page's last record, and in the middle of ordinary
+// lines: searching on from each match finds every one, in order, and no
+// other, from both ends of a range.
+TEST_F(LineSearch, EveryMatchOverManyPages) {
+    std::vector<std::string> lines;
+    std::vector<std::pair<int, int>> want; // line, column
+    for (int i = 1; i <= 6000; ++i) {
+        std::string t = "filler " + std::to_string(i) + std::string(size_t(i % 90), '.');
+        if (i % 997 == 0) {
+            t += std::string(9000, 'q') + "needle"; // found in a later page of the line
+            want.push_back({i, int(t.size()) - 6});
+        } else if (i % 613 == 0) {
+            want.push_back({i, int(t.size())});
+            t += "needle!";
+        }
+        lines.push_back(t);
+    }
+    VMB* b = Make(lines);
+    int err;
+    RE_NODE* p = RE_Compile("needle", 0, 3, &err);
+    ASSERT_NE(p, nullptr);
+    struct Range {
+        int first, last;
+    } ranges[] = {{1, -3}, {1000, 4000}};
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(r.first);
+        std::vector<std::pair<int, int>> got;
+        RE_MATCH m;
+        for (int line = r.first, col = 0;;) {
+            int res = RegexSearchLines(b, r.first, 0, r.last, -3, line, col, 1, p, 0, &m, nullptr);
+            if (res != 1) break;
+            got.push_back({m.rec[0].start_line, m.rec[0].start_col});
+            line = m.rec[0].start_line;
+            col = m.rec[0].start_col + 1;
+        }
+        std::vector<std::pair<int, int>> expect;
+        for (auto w : want)
+            if (w.first >= r.first && (r.last < 0 || w.first <= r.last)) expect.push_back(w);
+        EXPECT_EQ(expect, got);
+    }
+    RegexFree(p);
+    vmb_close(b, 0);
 }
 
 TEST_F(LineSearch, BadArguments) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "RegExp/re_internal.h"
 #include "RegExp/regexp.h"
+#include "tests/RegExp/re_model.h"
 
 namespace {
 
@@ -241,6 +243,112 @@ TEST(RegexMatch, LiteralFilterTexts) {
             EXPECT_EQ(texts, c.texts);
         }
         RegexFree(p);
+    }
+}
+
+// A `|` inside a group numbers the groups of its alternatives on from the
+// group around it, so every \N is the text of one group.
+TEST(RegexMatch, TaggedGroupsInsideAlternatives) {
+    struct Case {
+        const char* pattern;
+        const char* text;
+        const char* replacement;
+        const char* expected;
+    } cases[] = {
+        {"{x|y{b}c}", "ybc", "[\\1][\\2]", "[ybc][b]"},
+        {"{a}({b}|{c})", "ac", "[\\1][\\2]", "[a][c]"},
+        {"({a}{b}|{c}){d}", "abd", "[\\1][\\2][\\3]", "[a][b][d]"},
+        {"({a}{b}|{c}){d}", "cd", "[\\1][\\2][\\3]", "[c][][d]"},
+        {"{a}|{b}", "b", "[\\1]", "[b]"}, // each top-level alternative starts at 1
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        int err;
+        RE_NODE* p = RE_Compile(c.pattern, 0, RE_DIALECT_NATIVE, &err);
+        ASSERT_NE(p, nullptr) << err;
+        int g[RE_RANGE_GROUPS];
+        ASSERT_EQ(RegexMatchRange(p, c.text, static_cast<int>(strlen(c.text)), 0, g, 0), 1);
+        char* out = nullptr;
+        int len = 0;
+        ASSERT_EQ(RegexExpandToString(c.replacement, c.text, g, &out, &len), 0);
+        EXPECT_STREQ(out, c.expected);
+        free(out);
+        RegexFree(p);
+    }
+}
+
+// `~(...)` checks at neighbouring positions pass through the same states;
+// each used to walk the rest of the text again, so these took minutes.
+TEST(RegexMatch, NotChecksStayLinear) {
+    struct Case {
+        const char* pattern;
+        int length;    // of a text of 'a'
+        int start;     // expected match, from the end of the text
+        int end;
+    } cases[] = {
+        {"a~(.*a)", 40000, -1, 0},    // the last 'a': no 'a' after it
+        {"~(.*~(.*)|a)", 20000, 0, 0}, // only at the end, where no 'a' stands
+        {"~(.*a~(.*a))", 20000, 0, 0}, // only at the end, where no 'a' follows
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        int err;
+        RE_NODE* p = RE_Compile(c.pattern, 0, RE_DIALECT_NATIVE, &err);
+        ASSERT_NE(p, nullptr) << err;
+        const std::string text(size_t(c.length), 'a');
+        int g[RE_RANGE_GROUPS];
+        auto t0 = std::chrono::steady_clock::now();
+        ASSERT_EQ(RegexMatchRange(p, text.data(), c.length, 0, g, 0), 1);
+        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(g[0], c.length + c.start);
+        EXPECT_EQ(g[10], c.length + c.end);
+        // Linear work takes milliseconds; the quadratic walk took far longer.
+        EXPECT_LT(secs, 3.0);
+        RegexFree(p);
+    }
+}
+
+// What the matcher remembers between tries and between `~(...)` checks
+// must never change a result: over random texts every search equals the
+// reference walk, which remembers nothing.
+TEST(RegexMatch, RememberedStatesNeverChangeTheResult) {
+    const char* patterns[] = {
+        "a~(.*a)",     "~(a|b)",       "(a~(b)|c)*d",  "x~(.*~(y)|z)", ":C~(A|b)x",
+        "{a}~(.*a)",   "~(a~(b~(c)))", "a(~(b)c|.)*",  "~(b@c)a",      "(~(ab).)+$",
+        "<a~(b+)",     "~(a)|b~(c)",   "(ab|~(a)c)*b", "~({a}b)\\1",  "a:C~(B)b",
+    };
+    std::mt19937 rng(11);
+    const char alphabet[] = "abcAB";
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) {
+        std::string t(1 + rng() % 12, ' ');
+        for (char& ch : t) ch = alphabet[rng() % (sizeof alphabet - 1)];
+        texts.push_back(t);
+    }
+    for (const char* pat : patterns) {
+        int err;
+        std::unique_ptr<RE_NODE, void (*)(RE_NODE*)> owner(
+            RE_Compile(pat, 0, RE_DIALECT_NATIVE, &err), RegexFree);
+        ASSERT_NE(owner.get(), nullptr) << pat;
+        const re::Flat& f = *static_cast<const re::Flat*>(owner->flat);
+        for (const std::string& t : texts) {
+            for (int flags : {0, int(RE_S_CASE)}) {
+                SCOPED_TRACE(testing::Message() << "pattern '" << pat << "' text '" << t
+                                                << "' flags " << flags);
+                const int n = static_cast<int>(t.size());
+                remodel::Model model(f, t, {0}, {n}, false, 1000000);
+                remodel::Outcome want;
+                int at = model.First(0, flags & RE_S_CASE ? 1 : 0, want);
+                ASSERT_NE(at, -2);
+                int got[RE_RANGE_GROUPS];
+                ASSERT_EQ(RegexMatchRange(owner.get(), t.data(), n, 0, got, flags), at >= 0 ? 1 : 0);
+                if (at < 0) continue;
+                EXPECT_EQ(got[0], want.sel > 0 ? want.cap[want.sel] : at);
+                EXPECT_EQ(got[10], want.sel > 0 ? want.cap[10 + want.sel] : want.end);
+                EXPECT_EQ(got[1], want.cap[1]);
+                EXPECT_EQ(got[11], want.cap[11]);
+            }
+        }
     }
 }
 

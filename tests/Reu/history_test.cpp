@@ -31,6 +31,9 @@ TEST(ConfigFormat, ClassifiesHeaderLines) {
         {"%%V4BUFFER NoTab", kConfigLineSection, "NoTab", 1},
         {"%%V4BUFFER Buffer f\tjunk", kConfigLineSection, "Buffer f", 1},
         {"%%V4BUFFER \t3", kConfigLineDamaged, "", 0},
+        {std::string("%%V4BUFFER \0abc\t3", 18), kConfigLineDamaged, "", 0},
+        {std::string("%%V4BUFFER ab\0cd\t3", 19), kConfigLineSection, "ab", 3},
+        {std::string("%%BUFFER \0" "1", 11), kConfigLineDamaged, "", 0},
         {"%%BUFFER f3", kConfigLineSection, "Buffer f", 3},
         {"%%BUFFER r7", kConfigLineSection, "Buffer r", 7},
         {"%%BUFFER o1", kConfigLineSection, "Buffer o", 1},
@@ -356,6 +359,24 @@ TEST_F(ConfigFiles, DamagedFilesLoadWhatCanBeRead) {
     }
     EXPECT_NE(ReadFileBytes(dir.file("qw_dbg.log")).find("damaged section header"), std::string::npos);
     EXPECT_EQ(LoadConfigFile(dir.file("missing").c_str()), 0);
+}
+
+// A section whose name is empty up to a NUL byte would make a buffer no name
+// can reach, and enough of them would fill the buffer table.
+TEST_F(ConfigFiles, UnnamedSectionsAreSkippedAndReportedOnce) {
+    std::string text;
+    const char unnamed[] = "%%V4BUFFER \0x\t1\r\nlost\r\n";
+    for (int i = 0; i < 25; ++i) text.append(unnamed, sizeof unnamed - 1);
+    text += "%%V4BUFFER Buffer f\t1\r\nkept\r\n";
+    WriteFileBytes(dir.file("unnamed.cfg"), text);
+    ASSERT_EQ(LoadConfigFile(dir.file("unnamed.cfg").c_str()), 1);
+    EXPECT_TRUE(reutest::Boxes().empty());
+    EXPECT_EQ(vmb_find(VMB_T_TEMP, ""), nullptr);
+    EXPECT_EQ(Lines(vmb_find(VMB_T_TEMP, "Buffer f")), (Strings{"kept"}));
+    const std::string log = ReadFileBytes(dir.file("qw_dbg.log"));
+    size_t at = log.find("25 damaged section header(s)");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("damaged", at + 10), std::string::npos) << log;
 }
 
 TEST_F(ConfigFiles, ReadOnlyFileLoads) {

@@ -6,7 +6,10 @@
 #include "VmEngine/vm.h"
 #include "VmEngine/vmfile.h"
 #include "opsys/bufstream.h"
+#include "VmEngine/pagecache.h"
+#include "VmEngine/vmcore.h"
 #include "tests/VmEngine/test_bufstream_layer.h"
+#include "tests/VmEngine/vm_test_support.h"
 #include "tests/support/temp_dir.h"
 
 #ifdef _WIN32
@@ -94,10 +97,17 @@ TEST_F(LoadSave, LineEndsAndRoundTrip) {
         EXPECT_EQ(c.lf, (vm_state_flags(b, -1, VM_ST_LF) != 0));
         EXPECT_EQ(1, vm_is_fully_read(b));
         EXPECT_EQ(0, vmb_has_stream(b)); // closed at the end of the file
-        EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
-        EXPECT_EQ(c.saved, ReadFileBytes(dst));
+        // Every way a user saves an unchanged buffer writes the same bytes.
+        const uint32_t save_flags[] = {VMB_SAVE_ALL, 0u, VMB_SAVE_ALL | VMB_SAVE_FORCE, VMB_SAVE_FORCE,
+                                       VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_NAME};
+        for (uint32_t flags : save_flags) {
+            SCOPED_TRACE(flags);
+            EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, flags));
+            EXPECT_EQ(c.saved, ReadFileBytes(dst));
+            buf_file_remove(dst.c_str());
+            buf_file_remove((dst + ".BAK").c_str());
+        }
         vmb_close(b, 0);
-        buf_file_remove(dst.c_str());
     }
 }
 
@@ -146,6 +156,73 @@ TEST_F(LoadSave, LazyReading) {
     EXPECT_EQ(19999, vm_line_tag(b, 19999, -1, 0));
     EXPECT_EQ("line 1", Line(b, 1));
     EXPECT_EQ(0, vm_goto_line(b, 20001));
+}
+
+// The loader packs pages as line breaks and inserts would: lines that run
+// on over a page end, headers that no longer fit, a page end met exactly,
+// lines longer than a page. Same records in the same pages, sound
+// structure, the right tags, and the file back byte for byte.
+TEST_F(LoadSave, LoadedPagesAreLaidOutAsEditedOnes) {
+    std::vector<std::string> lines;
+    uint64_t x = 7;
+    for (int i = 0; i < 4000; ++i) {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        int r = int((x >> 33) % 100);
+        size_t len = r < 80 ? (x >> 40) % 120 : r < 95 ? 3990 + (x >> 40) % 110 : 4000 + (x >> 40) % 9000;
+        lines.push_back(std::string(len, char('a' + i % 26)));
+    }
+    std::string bytes;
+    for (const std::string& l : lines) bytes += l + "\n";
+    std::string src = dir_.file("layout.txt"), dst = dir_.file("layout.out");
+    WriteFileBytes(src, bytes);
+    VMB* loaded = LoadAll(src);
+    VMB* edited = vmtest::MakeBuffer(lines);
+    EXPECT_EQ("", vmtest::Structure(loaded));
+    auto layout = [](VMB* b) {
+        std::vector<std::pair<int, uint32_t>> recs; // kind, length
+        for (uint32_t id : vmtest::DataPages(b)) {
+            VmGuard g;
+            const uint8_t* p = pc_find_page(id, 0);
+            for (uint32_t o = VM_PAGE_HDR, used = vmi::rd16(p + 4); o < used; o += VM_LINE_HDR + vmi::rd32(p + o + 1))
+                recs.push_back({p[o] & 1, vmi::rd32(p + o + 1)});
+            recs.push_back({-1, vmi::rd16(p + 4)});
+        }
+        return recs;
+    };
+    EXPECT_TRUE(layout(loaded) == layout(edited));
+    for (int line : {1, 777, 2024, 4000}) EXPECT_EQ(uint32_t(line), uint32_t(vm_line_tag(loaded, line, -1, 0)));
+    EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, loaded, 1, 0, -1, -1, VMB_SAVE_ALL));
+    EXPECT_TRUE(ReadFileBytes(dst) == bytes);
+}
+
+// Lines addressed by number on a buffer whose file is not read that far:
+// the file's lines are read first, so the edit lands on the file's line (or
+// after the file's end), never in front of lines still to be read.
+TEST_F(LoadSave, EditsBeyondTheLinesRead) {
+    struct Case {
+        const char* name;
+        int line;
+        bool field; // vm_put_field instead of vm_replace_line
+        std::string saved;
+    } cases[] = {
+        {"replace line 1", 1, false, "X\r\nb\r\nc\r\n"},
+        {"replace the last line", 3, false, "a\r\nb\r\nX\r\n"},
+        {"replace past the end", 5, false, "a\r\nb\r\nc\r\n\r\nX\r\n"},
+        {"field of line 2", 2, true, "a\r\nX;\r\nc\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string src = dir_.file("few.txt"), dst = dir_.file("few.out");
+        WriteFileBytes(src, "a\r\nb\r\nc\r\n");
+        VMB* b = Load(src);
+        ASSERT_EQ(0, vm_last_ln(b));
+        if (c.field) ASSERT_EQ(1, vm_put_field(b, ';', c.line, 0, "X"));
+        else ASSERT_EQ(1, vm_replace_line(b, c.line, "X", 1, 1));
+        EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
+        EXPECT_EQ(c.saved, ReadFileBytes(dst));
+        vmb_close(b, 0);
+        buf_file_remove(dst.c_str());
+    }
 }
 
 // The save matrix. The buffer is the target's own document, loaded lazily

@@ -207,4 +207,32 @@ TEST_F(RandomOps, DirectoryOverflowsAndMergesBack) {
     EXPECT_EQ("", Structure(b));
 }
 
+// Positioning from wherever the last call left the position: to lines
+// before and after it, in other directory pages, from the middle of a line
+// that runs over several pages, and next to it.
+TEST_F(RandomOps, PositioningFromAnyPlace) {
+    rng.seed(11);
+    b = vmb_open(VMB_T_TEMP, nullptr, 0);
+    for (int i = 0; i < 6000; ++i) {
+        std::string t = Text(i % 97 == 0 ? Rand(5000, 12000) : Rand(0, 700));
+        ASSERT_EQ(i + 1, vm_insert_line(b, i, t.data(), int(t.size())));
+        model.push_back(t);
+    }
+    ASSERT_GE(vmtest::DirPages(b).size(), 2u);
+    std::vector<char> out;
+    for (int i = 0; i < 3000; ++i) {
+        int from = Line(), col = Col(from);
+        ASSERT_EQ(1, vm_set_position(b, from, col));
+        int r = Rand(0, 3);
+        int to = r == 0 ? from + Rand(-2, 2) : r == 1 ? Rand(1, 3) : Line();
+        to = std::max(1, std::min(int(model.size()), to));
+        const std::string& want = model[size_t(to - 1)];
+        out.assign(want.size() + 1, 0);
+        ASSERT_EQ(int(want.size()), vm_read_text(b, to, 0, out.data(), int(want.size()), nullptr))
+            << from << ":" << col << " -> " << to;
+        ASSERT_EQ(want, std::string(out.data(), want.size())) << from << ":" << col << " -> " << to;
+    }
+    EXPECT_EQ("", Structure(b));
+}
+
 } // namespace

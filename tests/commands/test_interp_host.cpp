@@ -460,11 +460,15 @@ TEST(InterpKeys, KeyTextsAndBytes) {
         std::vector<uint8_t> bytes;
         const char* back;
     } cases[] = {
-        {"Ctrl+C", {1, 'C'}, "Ctrl+C"},
+        {"Ctrl+C", {16, 3}, "Ctrl+C"},            // as its control character
+        {"Ctrl+Shift+c", {16, 3}, "Ctrl+C"},
         {"shift+left", {2, 37}, "Shift+Left"},
         {"Ctrl+Shift+End", {3, 35}, "Ctrl+Shift+End"},
         {"Alt+F4", {4, 115}, "Alt+F4"},
-        {"Ctrl+K Ctrl+B", {1, 'K', 1, 'B'}, "Ctrl+K Ctrl+B"},
+        {"Ctrl+K Ctrl+B", {16, 11, 'b'}, "Ctrl+K b"}, // later keys as typed
+        {"Ctrl+K B", {16, 11, 'b'}, "Ctrl+K b"},
+        {"Ctrl+K Shift+B Ctrl+2", {16, 11, 'B', '2'}, "Ctrl+K Shift+B 2"},
+        {"Ctrl+Alt+K", {5, 'K'}, "Ctrl+Alt+K"},
         {"a", {'a'}, "a"},
         {"Enter", {0, 13}, "Enter"},
         {"Ctrl+;", {1, 186}, "Ctrl+;"},
@@ -511,7 +515,7 @@ TEST_F(InterpHost, KeyboardDefinition) {
                                  "Ctrl+Q = K_Nothing\r\nBogus+Key = K_Copy\r\nCtrl+Z K_Undo\r\n= = K_Undo\r\n");
     EXPECT_EQ(Key_LoadDefinition(file.c_str()), 3);
     ASSERT_EQ(g_bound.size(), 3u);
-    EXPECT_EQ(g_bound[1].keys, (std::vector<uint8_t>{1, 'K', 1, 'V'}));
+    EXPECT_EQ(g_bound[1].keys, (std::vector<uint8_t>{16, 11, 'v'}));
     EXPECT_EQ(g_bound[1].cmds, (std::vector<int>{457, 450}));
     EXPECT_EQ(g_bound[2].keys, (std::vector<uint8_t>{'='}));
     ASSERT_EQ(Output().size(), 3u);

@@ -89,14 +89,14 @@ int main(int argc, char** argv) {
     const int cw = EditorCellWidth(), ch = EditorCellHeight();
     const int rows = 60, width = 100 * cw + 24;
     qwtest::DibCanvas canvas(width, (rows + 1) * ch);
-    CanvasView view(canvas.dc());
+    CanvasView& view = *new CanvasView(canvas.dc()); // ends with its window
     TextViewSource s;
     s.buffer = b;
     s.tab_width = 4;
     s.colouring = true;
     s.lang = lang;
     RECT rc{0, 0, width, rows * ch};
-    if (!view.CreateView(HWND_MESSAGE, rc, s))
+    if (!view.CreateTextView(HWND_MESSAGE, rc, s))
         return 2;
     SendMessageA(view.hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
 
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
     std::printf("one-line scroll:        median %.3f ms\n", Median(scroll));
     std::printf("  of a repaint: read %.3f ms, lex %.3f ms, draw %.3f ms\n", Median(read),
                 Median(colour), Median(draw));
-    view.DestroyWindow();
+    ::DestroyWindow(view.hwnd());
     vms_stop();
     return 0;
 }

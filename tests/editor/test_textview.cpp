@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "VmEngine/vm.h"
+#include "VmEngine/vmfile.h"
 #include "editor/colortable.h"
 #include "editor/drawhelper.h"
 #include "editor/textview.h"
@@ -37,9 +38,10 @@ constexpr COLORREF kFillBack = RGB(200, 255, 255);
 
 // A fixed-pitch font drawn without anti-aliasing, so text pixels are exact.
 HFONT TestFont() {
-    static HFONT font = CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                    FIXED_PITCH | FF_MODERN, "Courier New");
+    static HFONT font =
+        CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH | FF_MODERN,
+                    "Courier New");
     return font;
 }
 
@@ -281,12 +283,19 @@ protected:
     }
     void TearDown() override {
         StartViewDrawThread(0);
-        view_.reset();
+        DropView();
         canvas_.reset();
         SetViewDrawReportWindow(nullptr);
         QwSetShellOutlets(nullptr);
         vms_stop();
         ClearColourTable();
+    }
+    void DropView() {
+        if (view_ && view_->hwnd())
+            ::DestroyWindow(view_->hwnd()); // the view goes with its window
+        else
+            delete view_;
+        view_ = nullptr;
     }
     static std::vector<std::string>& Status() {
         static std::vector<std::string> s;
@@ -301,22 +310,25 @@ protected:
         return b;
     }
     // A view of `rows` rows and 40 columns painting into the canvas.
-    void MakeView(VMB* b, int rows, bool colouring = false, bool hidden = false) {
-        view_.reset();
+    void MakeView(VMB* b, int rows, bool colouring = false, bool hidden = false,
+                  HWND parent = HWND_MESSAGE) {
+        DropView();
         canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, (rows + 1) * ch_, kWhite);
-        view_ = std::make_unique<CanvasView>(canvas_->dc());
+        view_ = new CanvasView(canvas_->dc());
         TextViewSource src;
         src.buffer = b;
         src.colouring = colouring;
         src.colourer = colouring ? &colourer_ : nullptr;
         RECT rc{0, 0, 40 * cw_ + 8, rows * ch_};
-        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, rc, src, hidden));
+        ASSERT_TRUE(view_->CreateTextView(parent, rc, src, hidden));
         SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
         ASSERT_EQ(uint32_t(rows), view_->GetLinesInWindow());
         ASSERT_EQ(view_->ViewFlags(-1, QW_VF_EDITABLE) ? 8 : 0, view_->GetTextBarWidth());
     }
     // A row counts as painted when its right-most pixel is no longer white.
-    bool RowPainted(int row) const { return canvas_->pixel(canvas_->width() - 1, row * ch_ + 1) != kWhite; }
+    bool RowPainted(int row) const {
+        return canvas_->pixel(canvas_->width() - 1, row * ch_ + 1) != kWhite;
+    }
     std::vector<int> PaintedRows(int rows) const {
         std::vector<int> out;
         for (int r = 0; r < rows; ++r)
@@ -330,7 +342,7 @@ protected:
     int cw_ = 0, ch_ = 0;
     ClassColourer colourer_;
     std::unique_ptr<qwtest::DibCanvas> canvas_;
-    std::unique_ptr<CanvasView> view_;
+    CanvasView* view_ = nullptr; // ends with its window
 };
 
 TEST_F(ViewTest, RowsShowLinesThenTheEndOfFileRowThenFills) {
@@ -368,11 +380,15 @@ TEST_F(ViewTest, ThreadPaintsTheRestAfterTheCaretRowThenTellsTheView) {
     view_->WinDraw(1, 0, 30);
     EXPECT_EQ(std::vector<int>{4}, PaintedRows(30));
     EXPECT_TRUE(view_->HasPendingRows());
+    EXPECT_TRUE(view_->IsRowPending(29));
+    EXPECT_FALSE(view_->RowsPendingAfter(0));
+    EXPECT_FALSE(view_->RowsPendingAfter(1)); // line 1 is the next one pending
     int updates = view_->caret_updates;
     DrawingLock(0);
     ASSERT_TRUE(WaitDone());
     EXPECT_EQ(30u, PaintedRows(30).size());
     EXPECT_FALSE(view_->HasPendingRows());
+    EXPECT_TRUE(view_->RowsPendingAfter(0));
     EXPECT_TRUE(qwtest::PumpUntil([&] { return view_->caret_updates > updates; }));
 
     // The rows the thread drew are the rows the view draws itself.
@@ -464,7 +480,7 @@ TEST_F(ViewTest, HiddenViewsPaintNothing) {
     view_->RedrawLine(1, 0, 1, 0);
     EXPECT_EQ(0, canvas_->CountNot(kWhite));
     EXPECT_FALSE(view_->HasPendingRows());
-    SelectCurrentTextView(view_.get());
+    SelectCurrentTextView(view_);
     EXPECT_EQ(nullptr, GetCurrentTextView());
 }
 
@@ -483,15 +499,15 @@ TEST_F(ViewTest, EditingThreadsAgainstPaintingNeitherHangNorGarbleRows) {
             int line = int(1 + (r >> 8) % 150);
             std::string s = "edit" + std::to_string(r % 1000) + " =" + std::string(r % 50, 'x');
             {
-            VmGuard g;
-            switch ((r >> 4) % 3) {
-            case 0: vm_replace_line(b, line, s.data(), int(s.size()), 0); break;
-            case 1: vm_insert_line(b, line, s.data(), int(s.size())); break;
-            default:
-                if (vm_line_count(b) > 120)
-                    vm_delete_line(b, line);
-                break;
-            }
+                VmGuard g;
+                switch ((r >> 4) % 3) {
+                case 0: vm_replace_line(b, line, s.data(), int(s.size()), 0); break;
+                case 1: vm_insert_line(b, line, s.data(), int(s.size())); break;
+                default:
+                    if (vm_line_count(b) > 120)
+                        vm_delete_line(b, line);
+                    break;
+                }
             }
             std::this_thread::yield(); // let the painters at the lock between edits
         }
@@ -503,7 +519,8 @@ TEST_F(ViewTest, EditingThreadsAgainstPaintingNeitherHangNorGarbleRows) {
             view_->WinDraw(view_->GetTopLine(), 0, 30);
         } else {
             bool down = round % 2 == 0;
-            view_->SetTopLine(down ? std::max(1u, view_->GetTopLine() - 1) : view_->GetTopLine() + 1);
+            uint32_t top = view_->GetTopLine();
+            view_->SetTopLine(down ? std::max(1u, top - 1) : top + 1);
             view_->ScrollOneLine(0, down, 1);
         }
         qwtest::PumpPending();
@@ -565,6 +582,8 @@ TEST_F(ViewTest, BadBuffersPaintWithoutHarm) {
         }
     }
     EXPECT_EQ(6u, PaintedRows(6).size());
+    view_->WinDraw(1, 0, 0xFFFFFFFFu); // a huge range ends at the window's last row
+    EXPECT_FALSE(view_->HasPendingRows());
     // An empty buffer: the end-of-file row first, then fills.
     VMB* empty = vmb_open(VMB_T_TEMP, nullptr, 0);
     MakeView(empty, 4);
@@ -725,6 +744,148 @@ TEST(SideBySide, TwoFramesAreTiledAndRecognised) {
     ASSERT_EQ(1, ArrangeTwoViews(client, a, b, 0, true)); // restored first
     EXPECT_EQ(2, AreSideBySide(client, a, b));
     DestroyWindow(frame);
+}
+
+TEST_F(ViewTest, DeferredRequestsActOnlyOnLiveVisibleViews) {
+    MakeView(MakeBuffer(5), 6);
+    struct Case {
+        WPARAM code;
+        LPARAM hint;
+        bool repaints;
+    } cases[] = {{1, QW_HINT_REPAINT, true}, {1, 0x20, false}, {4, 1, false}, {7, 1, false}};
+    for (const Case& c : cases) {
+        RECT all{0, 0, canvas_->width(), canvas_->height()};
+        FillRect(canvas_->dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PostMessageA(view_->hwnd(), UWM_VIEW_ACTION, c.code, c.hint);
+        qwtest::PumpPending();
+        EXPECT_EQ(c.repaints, !PaintedRows(6).empty()) << c.code << "/" << c.hint;
+    }
+    // The current view goes with its window.
+    SelectCurrentTextView(view_);
+    EXPECT_EQ(view_, GetCurrentTextView());
+    HWND gone = view_->hwnd();
+    DropView();
+    EXPECT_EQ(nullptr, GetCurrentTextView());
+    EXPECT_FALSE(IsWindow(gone));
+}
+
+int UpperFilter(const char* in, int len, char* out, int size, int mode) {
+    if (mode != 1)
+        return 0;
+    int n = std::min(len, size);
+    for (int i = 0; i < n; ++i)
+        out[i] = char(toupper(static_cast<unsigned char>(in[i])));
+    return n;
+}
+
+TEST_F(ViewTest, TheTextFilterShapesEveryPaintedLine) {
+    VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+    vm_insert_line(b, 0, "abc def", 7);
+    vm_insert_line(b, 1, "ABC DEF", 7);
+    MakeView(b, 3);
+    view_->RedrawWindowLines();
+    EXPECT_FALSE(RowsEqual(*canvas_, ch_, 0, 1));
+    view_->SetTextFilter(&UpperFilter);
+    view_->RedrawWindowLines();
+    EXPECT_TRUE(RowsEqual(*canvas_, ch_, 0, 1));
+}
+
+TEST_F(ViewTest, StoppingTheThreadWithRowsPendingJoinsItAndLaterStartsWork) {
+    MakeView(MakeBuffer(40), 30);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(1, StartViewDrawThread(1));
+        ASSERT_TRUE(ViewDrawThreadRunning());
+        view_->WinDraw(1, 0, 30);
+        EXPECT_EQ(0, StartViewDrawThread(0)); // stops at its stop code and is joined
+        EXPECT_FALSE(ViewDrawThreadRunning());
+        EXPECT_FALSE(view_->HasPendingRows());
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ViewDrawDoneEvent(), 0));
+    }
+    // Without the thread a range is painted whole at once.
+    RECT all{0, 0, canvas_->width(), canvas_->height()};
+    FillRect(canvas_->dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    view_->WinDraw(1, 0, 30);
+    EXPECT_EQ(30u, PaintedRows(30).size());
+}
+
+TEST_F(ViewTest, APaintMessagePaintsTheInvalidRowsWhole) {
+    // Paint messages need a visible window: a small top-level one holds the view.
+    HWND top = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 400, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, top);
+    MakeView(MakeBuffer(20), 10, false, false, top);
+    ValidateRect(view_->hwnd(), nullptr);
+    RECT rows{0, 2 * ch_ + 3, 10, 4 * ch_ + 1}; // parts of rows 2, 3 and 4
+    InvalidateRect(view_->hwnd(), &rows, FALSE);
+    UpdateWindow(view_->hwnd());
+    EXPECT_EQ((std::vector<int>{2, 3, 4}), PaintedRows(10));
+    DropView();
+    DestroyWindow(top);
+}
+
+TEST(EditorServices, StartAndEndOfTheEditorSide) {
+    qwtest::TempDir tmp;
+    ASSERT_EQ(1, vms_start(100, 2048000u, tmp.file("QW32_Swap.001").c_str(), 0, 0));
+    ClearColourTable();
+    SetEditorFont(CreateFontA(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, "Courier New"));
+    EXPECT_EQ(1, InitEditorServices(nullptr, nullptr));
+    EXPECT_TRUE(ViewDrawThreadRunning());
+    QwColourEntry e{};
+    ASSERT_EQ(1, ColourTableEntry(-1, QW_KIND_KEYWORD, nullptr, 0, &e));
+    EXPECT_TRUE(e.switches & QW_CSW_TEXT); // the default screen colours are in
+    ShutdownEditorServices();
+    EXPECT_FALSE(ViewDrawThreadRunning());
+    EXPECT_EQ(nullptr, GetEditorFont());
+    EXPECT_FALSE(vms_is_started());
+    ClearColourTable();
+}
+
+// A buffer still loading: rows past the lines read so far are empty (no
+// end-of-file row yet), and they show their lines once read.
+TEST_F(ViewTest, ABufferStillLoadingPaintsWhatIsRead) {
+    std::string text;
+    for (int i = 1; i <= 3000; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    std::string path = tmp_.file("long.txt");
+    qwtest::WriteFileBytes(path, text);
+    VMB* b = vmb_open(VMB_T_FILE, path.c_str(), VMB_O_NOFIND);
+    ASSERT_NE(nullptr, b);
+    ASSERT_EQ(1, vmb_Stream_Open(b, path.c_str(), "r"));
+    vm_read_lines(b, 10);
+    ASSERT_FALSE(vm_is_fully_read(b));
+    int known = vm_line_count(b);
+    ASSERT_LT(known, 3000);
+    MakeView(b, 10);
+    view_->SetTopLine(uint32_t(known) - 2); // three lines read, then nothing yet
+    view_->RedrawWindowLines();
+    const int mid = 20;
+    for (int r = 3; r < 10; ++r)
+        for (int y = 0; y < ch_; ++y)
+            ASSERT_EQ(kLineBack, canvas_->pixel(mid, r * ch_ + y)) << "row " << r;
+    vm_read_lines(b, 3000);
+    view_->RedrawWindowLines();
+    bool ink = false;
+    for (int y = 3 * ch_; y < 4 * ch_; ++y)
+        for (int x = 8; x < 8 + 6 * cw_; ++x)
+            ink = ink || canvas_->pixel(x, y) == kInk;
+    EXPECT_TRUE(ink) << "the row of a line read later shows its text";
+}
+
+TEST_F(ViewTest, ANewCurrentViewHasItsDocumentsListsRefilled) {
+    int doc_a = 0, doc_b = 0;
+    VMB* list = vmb_open(VMB_T_TEMP, "IncludesInDoc", 0);
+    vmb_set_client_data(list, &doc_a);
+    VMB* b = MakeBuffer(3);
+    vmb_set_client_data(b, &doc_a);
+    MakeView(b, 4);
+    uint32_t seq = vm_seq_get(list);
+    SelectCurrentTextView(view_); // the list is this document's already
+    EXPECT_EQ(seq, vm_seq_get(list));
+    vmb_set_client_data(b, &doc_b);
+    SelectCurrentTextView(view_);
+    EXPECT_EQ(seq + 1, vm_seq_get(list));
+    vmb_set_client_data(b, nullptr);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "VmEngine/lexlang.h"
 #include "VmEngine/vm.h"
 #include "editor/colortable.h"
+#include "editor/qwdoc.h"
 #include "editor/textview.h"
 #include "tests/editor/doc_test_env.h"
 #include "tests/editor/view_lexer_lang.h"
@@ -41,8 +42,15 @@ protected:
             ColourTableEntry(1, kind + 1, std::to_string(Back(kind)).c_str(), QW_CSW_BACK,
                              nullptr);
     }
+    void DropView() {
+        if (view_ && view_->hwnd())
+            ::DestroyWindow(view_->hwnd());
+        else
+            delete view_;
+        view_ = nullptr;
+    }
     void TearDown() override {
-        view_.reset();
+        DropView();
         canvas_.reset();
         ClearColourTable();
         vm_set_lang_source(previous_);
@@ -57,13 +65,13 @@ protected:
         cw_ = EditorCellWidth();
         ch_ = EditorCellHeight();
         canvas_ = std::make_unique<qwtest::DibCanvas>(40 * cw_ + 8, 6 * ch_);
-        view_ = std::make_unique<CanvasView>(canvas_->dc());
+        view_ = new CanvasView(canvas_->dc());
         TextViewSource src;
         src.buffer = b;
         src.colouring = true;
         src.lang = lang_;
         RECT rc{0, 0, 40 * cw_ + 8, 5 * ch_};
-        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, rc, src));
+        ASSERT_TRUE(view_->CreateTextView(HWND_MESSAGE, rc, src));
         SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
         view_->SetFirstVisibleColumn(first_col);
         view_->RedrawWindowLines();
@@ -81,7 +89,7 @@ protected:
     int lang_ = -1;
     int cw_ = 0, ch_ = 0;
     std::unique_ptr<qwtest::DibCanvas> canvas_;
-    std::unique_ptr<CanvasView> view_;
+    CanvasView* view_ = nullptr; // ends with its window
 };
 
 TEST_F(LexedRows, TokensPaintInTheColoursOfTheirKinds) {
@@ -106,6 +114,37 @@ TEST_F(LexedRows, AScrolledRowShowsTheTokensAtTheirColumns) {
     EXPECT_TRUE(CellIs(0, 6, 2));
     EXPECT_TRUE(CellIs(1, 0, 2));
     EXPECT_TRUE(CellIs(1, 3, 38));
+}
+
+// A view joined to a document takes its buffer and settings from it.
+TEST_F(LexedRows, AViewOfADocumentShowsTheDocumentsBuffer) {
+    struct Case {
+        const char* name;
+        uint32_t flag;
+    } cases[] = {{nullptr, QW_VF_EDITABLE}, {"Results", QW_VF_LIST}};
+    for (const Case& c : cases) {
+        VMB* b = vmb_open(VMB_T_TEMP, c.name, 0);
+        for (int i = 0; i < 3; ++i)
+            vm_insert_line(b, i, "abc", 3);
+        auto* doc = new CQWDoc; // goes with its last view
+        ASSERT_EQ(1, doc->BindBuffer(b));
+        qwtest::DibCanvas probe(8, 8);
+        ASSERT_TRUE(CQWTextView::MeasureFont(probe.dc()));
+        cw_ = EditorCellWidth();
+        ch_ = EditorCellHeight();
+        DropView();
+        canvas_ = std::make_unique<qwtest::DibCanvas>(20 * cw_, 5 * ch_);
+        view_ = new CanvasView(canvas_->dc());
+        RECT rc{0, 0, 20 * cw_, 4 * ch_};
+        ASSERT_TRUE(view_->CreateView(HWND_MESSAGE, 59648, doc, rc, WS_CHILD));
+        SendMessageA(view_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+        EXPECT_EQ(b, view_->GetBuffer());
+        EXPECT_EQ(8, view_->source().tab_width);
+        EXPECT_EQ(-1, view_->source().lang);
+        EXPECT_EQ(c.flag, view_->ViewFlags(-1, QW_VF_EDITABLE | QW_VF_LIST));
+        view_->RedrawWindowLines();
+        EXPECT_GT(canvas_->CountNot(RGB(255, 255, 255)), 0) << "nothing painted";
+    }
 }
 
 } // namespace

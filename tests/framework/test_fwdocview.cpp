@@ -178,6 +178,7 @@ protected:
         MSG m;
         PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         fw::SetMessageBoxHandler(previous_);
+        EXPECT_TRUE(unexpected_.boxes().empty()) << unexpected_.boxes()[0].text;
     }
     int ChildFrameCount() {
         int n = 0;
@@ -190,6 +191,8 @@ protected:
     }
 
     fw::MessageBoxHandler previous_ = nullptr;
+    // A box nobody expected is recorded here rather than shown.
+    qwtest::MessageBoxRecorder unexpected_;
     TestApp app_;
     QuietDocManager* docs_ = nullptr;
     fw::MultiDocTemplate* text_ = nullptr;

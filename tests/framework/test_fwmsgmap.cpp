@@ -10,8 +10,13 @@
 #include <string>
 #include <vector>
 
+#include <stdexcept>
+
+#include "framework/fwmsgbox.h"
 #include "framework/fwobject.h"
 #include "framework/fwwnd.h"
+#include "opsys/msgbox_backend.h"
+#include "tests/support/win_test.h"
 
 namespace {
 
@@ -207,6 +212,27 @@ TEST_F(FwMessageMap, IdleUpdateEnablesControlsFromTheHandlers) {
     w.paste_enabled = true;
     w.UpdateDialogControls(&w, true);
     EXPECT_TRUE(IsWindowEnabled(paste));
+}
+
+TEST(FwWindowProc, AHandlerThatThrowsIsReportedAndTheMessageFails) {
+    struct Throwing : fw::Window {
+        LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+            if (msg == kUserMsg) throw std::runtime_error("the handler failed");
+            return fw::Window::WindowProc(msg, wp, lp);
+        }
+    } w;
+    ASSERT_TRUE(fw::Window::RegisterClass(kClass));
+    ASSERT_TRUE(w.Create(kClass, "t", WS_POPUP, 0, 0, 0, 10, 10, HWND_MESSAGE));
+    auto previous = fw::SetMessageBoxHandler(&QwPlatformMessageBox);
+    {
+        qwtest::MessageBoxRecorder rec;
+        EXPECT_EQ(w.Send(kUserMsg), 0);
+        ASSERT_EQ(rec.boxes().size(), 1u);
+        EXPECT_EQ(rec.boxes()[0].text, "the handler failed");
+    }
+    fw::SetMessageBoxHandler(previous);
+    EXPECT_TRUE(IsWindow(w.hwnd())) << "the window lives on";
+    w.DestroyWindow();
 }
 
 TEST_F(FwMessageMap, PreTranslationWalksFromTheTargetUpToTheStopWindow) {

@@ -66,6 +66,10 @@ TEST_F(StartUp, FirstStartProvidesTheUsersFilesAndOpensTheFile) {
     std::string caption = frame->GetText();
     EXPECT_NE(caption.find("sample.c - Quedra Ver 4.00.0.1"), std::string::npos) << caption;
     EXPECT_NE(GetMenu(frame->hwnd()), nullptr);
+    // A caption that only extends the right one is replaced too.
+    SetWindowTextA(frame->hwnd(), (caption + " (stale)").c_str());
+    frame->OnUpdateFrameTitle(true);
+    EXPECT_EQ(frame->GetText(), caption);
 
     std::string log = Log();
     for (const char* line : {"QW started on: ", "Version: 4.0.0.1 ", "Physical Memory: ",
@@ -192,6 +196,14 @@ int RecordKey(UINT msg, WPARAM key, int, unsigned) {
     return 1;
 }
 
+BOOL CALLBACK FindTextView(HWND h, LPARAM lp) {
+    if (dynamic_cast<CQWTextView*>(fw::Window::FromHandlePermanent(h))) {
+        *reinterpret_cast<HWND*>(lp) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 TEST_F(StartUp, OpenFileRequestsFromOtherThreads) {
@@ -228,13 +240,7 @@ TEST_F(StartUp, KeysGoToTheTranslatorUnlessAPaneKeepsThem) {
 
     // The document's text view has the focus after the open.
     HWND text = nullptr;
-    EnumChildWindows(frame->hwnd(), [](HWND h, LPARAM lp) -> BOOL {
-        if (dynamic_cast<CQWTextView*>(fw::Window::FromHandlePermanent(h))) {
-            *reinterpret_cast<HWND*>(lp) = h;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&text));
+    EnumChildWindows(frame->hwnd(), FindTextView, reinterpret_cast<LPARAM>(&text));
     ASSERT_NE(text, nullptr);
     struct Case {
         HWND focus;
