@@ -611,6 +611,8 @@ int CDNAA_MsgBox::ShowSetupDialog(HWND parent) {
     if (!EnsureOpen()) return 0;
     bool reopen = reopen_;
     reopen_ = false;
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
     SetupState st{this, GetSetupRows()};
     INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(2100), parent, SetupProc,
                                 reinterpret_cast<LPARAM>(&st));
