@@ -65,9 +65,7 @@ CQWDoc* activate(CQWDoc* doc, fw::View* view, const char* path) {
 // thread has not taken it, and the UI thread carries out only requests it
 // could take, so a timed-out request is never carried out later.
 struct WorkerOpen {
-    std::string vmb_name;  // the worker's buffer, bound by the UI thread
     std::string path;
-    VMB* buffer = nullptr;
     uint32_t mode;
     int flags;
     fw::View* view = nullptr;
@@ -89,24 +87,16 @@ void post_to_ui(unsigned msg, WPARAM wp, LPARAM lp) {
 
 fw::View* worker_open(const char* path, uint32_t mode, int flags) {
     std::lock_guard<std::mutex> serial(g_worker_serial);
-    std::string name;
-    VMB* buffer = nullptr;
-    // The manager's document list belongs to the UI thread: the match is
-    // made there too, on the full name made here.
+    // The file is opened on the UI thread, which owns the document list and
+    // so sees a copy already open: a worker opening it here would hold a
+    // second handle that blocks the open copy's saves. Files are read
+    // lazily, so the open itself is short.
     char resolved[QW_PATH_BUF];
-    name = PathFullName(resolved, path) ? resolved : path;
+    std::string name = PathFullName(resolved, path) ? resolved : path;
     if (!FileExists(name.c_str())) return nullptr;
-    buffer = OpenFileIntoBuffer(nullptr, name.c_str(), mode & ~uint32_t{DOC_OPEN_OFFER_CREATE},
-                                nullptr);
-    if (!buffer) return nullptr;
-    char vmb_name[40];
-    snprintf(vmb_name, sizeof vmb_name, "*VMB*%llu",
-             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(buffer)));
     auto request = std::make_shared<WorkerOpen>();
-    request->vmb_name = vmb_name;
     request->path = name;
-    request->buffer = buffer;
-    request->mode = mode | DOC_OPEN_RESOLVED;
+    request->mode = mode;
     request->flags = flags;
     uintptr_t id;
     {
@@ -120,8 +110,6 @@ fw::View* worker_open(const char* path, uint32_t mode, int flags) {
         if (request->state == WorkerOpen::kQueued) {
             // Withdrawn: the UI thread will find nothing under the id.
             g_requests.erase(id);
-            hold.unlock();
-            vmb_close(buffer, 0);
             return nullptr;
         }
         // The UI thread is carrying it out now: its answer is near.
@@ -146,15 +134,7 @@ void DoWorkerOpenRequest(uintptr_t id) {
         g_requests.erase(it);
         request->state = WorkerOpen::kTaken;
     }
-    // A copy already open wins; the worker's buffer is then not needed.
-    fw::View* view = nullptr;
-    if (!(request->mode & DOC_OPEN_HIDDEN) && MatchOpenDocument(request->path.c_str(), nullptr, nullptr, &view, 0) &&
-        view) {
-        vmb_close(request->buffer, 0);
-        if (g_hooks.activate_view) g_hooks.activate_view(view);
-    } else {
-        view = VwFileOpenEx(request->vmb_name.c_str(), request->mode, request->flags);
-    }
+    fw::View* view = VwFileOpenEx(request->path.c_str(), request->mode, request->flags);
     std::lock_guard<std::mutex> hold(g_requests_lock);
     request->view = view;
     request->state = WorkerOpen::kDone;
@@ -286,7 +266,11 @@ fw::View* VwFileOpenEx(const char* path, uint32_t mode, int flags) {
         SetOpenMode(mode);
         CQWDoc* doc = manager->OpenDocumentFileEx(path, flags);
         SetOpenMode(DOC_OPEN_RESTING);
-        if (doc) view = doc->GetFirstTextView() ? doc->GetFirstTextView() : doc->GetFirstView();
+        if (doc) {
+            // The views' windows exist now: the read thread may post to them.
+            doc->RefreshViewWindows();
+            view = doc->GetFirstTextView() ? doc->GetFirstTextView() : doc->GetFirstView();
+        }
     }
     return view;
 }

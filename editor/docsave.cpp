@@ -34,6 +34,8 @@ enum : unsigned {
     IDS_RELOCK_FAILED = 1412,    // "Can't open/lock file '%s' after save%a"
 };
 
+constexpr uint32_t DOC_ST_QUIET_SAVE = 0x10000;  // saves leave the document's state alone
+
 DocLifecycleHooks g_hooks{};
 uint32_t g_save_flags = 0;
 
@@ -106,6 +108,8 @@ int DecodeBookmarkLines(VMB* buffer, const std::string& text) {
     std::vector<uint32_t> numbers(roaring_bitmap_get_cardinality(lines));
     roaring_bitmap_to_uint32_array(lines, numbers.data());
     roaring_bitmap_free(lines);
+    // A file opens lazily: the marked lines are read in first.
+    if (!numbers.empty()) vm_read_lines(buffer, numbers.back());
     for (uint32_t n : numbers) {
         // Lines past the end of a file that shrank meanwhile are refused.
         if (n > 0 && vm_line_flags(buffer, static_cast<int>(n), VM_OP_SET, DOC_LF_BOOKMARK) >= 0) ++count;
@@ -131,7 +135,7 @@ bool CQWDoc::DoSave(const std::string& path, bool replace) {
     bool result = false;
     const bool save_as = path.empty();
     const bool was_non_file = save_as && !IsFileBuffer();
-    const bool quiet = vm_state_flags(m_pBuffer, VM_OP_READ, VM_ST_BROWSER) || (g_save_flags & DOC_SAVE_COPY);
+    const bool quiet = vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_QUIET_SAVE) || (g_save_flags & DOC_SAVE_COPY);
     if (vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_CREATED_EMPTY) || !DocOptionFlags(-1, 0x2))
         g_save_flags |= DOC_SAVE_NO_BACKUP;
     if (DocOptionFlags(-1, 0x1)) g_save_flags |= DOC_SAVE_TEMP_NAME;
