@@ -82,8 +82,11 @@ void SetSaveFlags(uint32_t flags) { g_save_flags = flags; }
 
 std::string EncodeBookmarkLines(VMB* buffer) {
     roaring_bitmap_t* lines = roaring_bitmap_create();
+    // The search starts over at line 1 when asked past the last line: the
+    // walk stops at the last line itself.
+    int last = vm_line_count(buffer);
     for (int line = vm_find_flagged_line(buffer, 1, 1, 0, DOC_LF_BOOKMARK, DOC_LF_BOOKMARK); line > 0;
-         line = vm_find_flagged_line(buffer, line + 1, 1, 0, DOC_LF_BOOKMARK, DOC_LF_BOOKMARK))
+         line = line < last ? vm_find_flagged_line(buffer, line + 1, 1, 0, DOC_LF_BOOKMARK, DOC_LF_BOOKMARK) : 0)
         roaring_bitmap_add(lines, static_cast<uint32_t>(line));
     std::string text;
     if (!roaring_bitmap_is_empty(lines)) {
