@@ -449,6 +449,7 @@ TEST_F(Lifecycle, ReloadAfterOutsideChangeAndMissingFile) {
     EXPECT_EQ(g_asked.size(), asked + 1);
     EXPECT_EQ(reloaded, 0);
     EXPECT_EQ(std::string(vm_line_ptr(d->GetBuffer(), 1, 0), 4), "mine");
+    ASSERT_TRUE(WaitFileInfoIdle(5000));  // the declined state is recorded
     // Yes reloads.
     g_answer = IDYES;
     qwtest::WriteFileBytes(path, "four\r\n");
