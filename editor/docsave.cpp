@@ -104,20 +104,31 @@ int DecodeBookmarkLines(VMB* buffer, const std::string& text) {
     if (text.empty()) return 0;
     std::string bytes;
     CryptoPP::StringSource(text, true, new CryptoPP::Base64Decoder(new CryptoPP::StringSink(bytes)));
-    // History files are user-editable: the safe reader rejects damaged data.
+    // History files can be edited by hand: damaged data is refused.
+    if (roaring_bitmap_portable_deserialize_size(bytes.data(), bytes.size()) == 0) return -1;
     roaring_bitmap_t* lines = roaring_bitmap_portable_deserialize_safe(bytes.data(), bytes.size());
     if (!lines) return -1;
-    int count = 0;
-    std::vector<uint32_t> numbers(roaring_bitmap_get_cardinality(lines));
-    roaring_bitmap_to_uint32_array(lines, numbers.data());
-    roaring_bitmap_free(lines);
-    // A file opens lazily: the marked lines are read in first.
-    if (!numbers.empty()) vm_read_lines(buffer, numbers.back());
-    for (uint32_t n : numbers) {
-        // Lines past the end of a file that shrank meanwhile are refused.
-        if (n > 0 && vm_line_flags(buffer, static_cast<int>(n), VM_OP_SET, DOC_LF_BOOKMARK) >= 0) ++count;
+    struct Walk {
+        VMB* buffer;
+        int count;
+    } walk{buffer, 0};
+    if (!roaring_bitmap_is_empty(lines)) {
+        // A file opens lazily: the marked lines are read in first.
+        vm_read_lines(buffer, roaring_bitmap_maximum(lines));
+        // Lines past the end of a file that shrank meanwhile end the walk.
+        roaring_iterate(
+            lines,
+            [](uint32_t n, void* p) {
+                auto* w = static_cast<Walk*>(p);
+                if (n == 0) return true;
+                if (n > static_cast<uint32_t>(vm_line_count(w->buffer))) return false;
+                if (vm_line_flags(w->buffer, static_cast<int>(n), VM_OP_SET, DOC_LF_BOOKMARK) >= 0) ++w->count;
+                return true;
+            },
+            &walk);
     }
-    return count;
+    roaring_bitmap_free(lines);
+    return walk.count;
 }
 
 // ---- Saving -----------------------------------------------------------------

@@ -7,3 +7,8 @@ if(NOT QW_HOST)
     LIBS editor)
   target_compile_definitions(test_lifecycle PRIVATE QW_CONFIG_DIR="${CMAKE_SOURCE_DIR}/config")
 endif()
+if(NOT QW_HOST)
+  # Whole-file open timing under Wine (not a test): bench_docopen FILE.
+  add_executable(bench_docopen ${CMAKE_CURRENT_LIST_DIR}/bench_docopen.cpp ${CMAKE_CURRENT_LIST_DIR}/test_lifecycle.rc)
+  target_link_libraries(bench_docopen PRIVATE editor psapi)
+endif()

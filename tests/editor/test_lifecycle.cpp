@@ -14,7 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include <cryptopp/base64.h>
+#include <cryptopp/filters.h>
 #include <gtest/gtest.h>
+#include <roaring/roaring.h>
 
 #include "editor/docmanager.h"
 #include "editor/docmodes.h"
@@ -196,17 +199,18 @@ TEST_F(Lifecycle, SaveMatrix) {
     struct Case {
         const char* name;
         uint32_t options;      // document option bits (0x2: keep backups)
-        int veto, locked, read_only, full_disk;
+        int veto, locked, read_only, full_disk, vanished;
         bool ok;
         const char* on_disk;   // the target afterwards
         const char* backup;    // the ".BAK" afterwards, null when none
     } cases[] = {
-        {"backup kept", 0x2, 0, 0, 0, 0, true, "new\r\n", "old\r\n"},
-        {"no backup", 0, 0, 0, 0, 0, true, "new\r\n", nullptr},
-        {"vetoed", 0x2, 1, 0, 0, 0, false, "old\r\n", nullptr},
-        {"locked by another", 0x2, 0, 1, 0, 0, false, "old\r\n", nullptr},
-        {"full disk", 0x2, 0, 0, 0, 1, false, "old\r\n", nullptr},
-        {"read-only runs Save As", 0x2, 0, 0, 1, 0, true, "old\r\n", nullptr},
+        {"backup kept", 0x2, 0, 0, 0, 0, 0, true, "new\r\n", "old\r\n"},
+        {"no backup", 0, 0, 0, 0, 0, 0, true, "new\r\n", nullptr},
+        {"vetoed", 0x2, 1, 0, 0, 0, 0, false, "old\r\n", nullptr},
+        {"locked by another", 0x2, 0, 1, 0, 0, 0, false, "old\r\n", nullptr},
+        {"full disk", 0x2, 0, 0, 0, 1, 0, false, "old\r\n", nullptr},
+        {"read-only runs Save As", 0x2, 0, 0, 1, 0, 0, true, "old\r\n", nullptr},
+        {"file vanished", 0x2, 0, 0, 0, 0, 1, true, "new\r\n", nullptr},
     };
     int n = 0;
     for (const Case& k : cases) {
@@ -228,6 +232,11 @@ TEST_F(Lifecycle, SaveMatrix) {
         if (k.full_disk) {
             layer.write = FullDiskWrite;
             buf_file_set_layer(&layer);
+        }
+        if (k.vanished) {
+            vm_read_lines(d->GetBuffer(), 0xFFFFFFFFu);
+            vmb_stream_close(d->GetBuffer());
+            ASSERT_TRUE(DeleteFileA(path.c_str()));
         }
         if (k.locked) {
             // The editor lets go of its own lock while saving; another program then takes the file.
@@ -289,6 +298,17 @@ TEST_F(Lifecycle, BookmarksSurviveCloseAndOpenAndFollowSaveAs) {
     EXPECT_EQ(EncodeBookmarkLines(d->GetBuffer()), "");
     EXPECT_EQ(DecodeBookmarkLines(d->GetBuffer(), "bm90IGEgYml0bWFw"), -1);
     EXPECT_TRUE(Marked(d->GetBuffer()).empty());
+    // A hand-made entry naming four billion lines marks only the file's own.
+    roaring_bitmap_t* huge = roaring_bitmap_create();
+    roaring_bitmap_add_range(huge, 2999, 0xFFFFFFF0ull);
+    std::vector<char> bytes(roaring_bitmap_portable_size_in_bytes(huge));
+    roaring_bitmap_portable_serialize(huge, bytes.data());
+    roaring_bitmap_free(huge);
+    std::string text;
+    CryptoPP::StringSource(reinterpret_cast<const CryptoPP::byte*>(bytes.data()), bytes.size(), true,
+                           new CryptoPP::Base64Encoder(new CryptoPP::StringSink(text), false));
+    EXPECT_EQ(DecodeBookmarkLines(d->GetBuffer(), text), 2);
+    EXPECT_EQ(Marked(d->GetBuffer()), (std::vector<int>{2999, 3000}));
 }
 
 TEST_F(Lifecycle, AlreadyOpenChoices) {
@@ -469,6 +489,63 @@ TEST_F(Lifecycle, ReloadAfterOutsideChangeAndMissingFile) {
     d->ToggleEditMode(0);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_NE(g_boxes[0].find("no longer exists"), std::string::npos);
+}
+
+TEST_F(Lifecycle, FileInformationAnswersOnceThenAsksAgain) {
+    std::string path = dir.file("Info.txt");
+    qwtest::WriteFileBytes(path, "12345");
+    DocDiskState state;
+    std::string true_case;
+    int exists = -1;
+    EXPECT_EQ(GetFileInfoAsync(path.c_str(), &state, &true_case, &exists), 0);
+    ASSERT_TRUE(WaitFileInfoIdle(5000));
+    ASSERT_EQ(GetFileInfoAsync(path.c_str(), &state, &true_case, &exists), 1);
+    EXPECT_EQ(exists, 1);
+    EXPECT_EQ(state.size, 5u);
+    EXPECT_TRUE(state.Recorded());
+    EXPECT_EQ(true_case, path);
+    // Used once: the next call asks afresh; a cleared map drops the answer.
+    EXPECT_EQ(GetFileInfoAsync(path.c_str(), &state, &true_case, &exists), 0);
+    ASSERT_TRUE(WaitFileInfoIdle(5000));
+    ClearFileInfoMap();
+    EXPECT_EQ(GetFileInfoAsync(path.c_str(), &state, &true_case, &exists), 0);
+    ASSERT_TRUE(WaitFileInfoIdle(5000));
+    std::string missing = dir.file("missing.txt");
+    GetFileInfoAsync(missing.c_str(), &state, &true_case, &exists);
+    ASSERT_TRUE(WaitFileInfoIdle(5000));
+    ASSERT_EQ(GetFileInfoAsync(missing.c_str(), &state, &true_case, &exists), 1);
+    EXPECT_EQ(exists, 0);
+    // Documents closed while their updates wait are skipped.
+    for (int i = 0; i < 20; ++i) {
+        CQWDoc* d = Open(path);
+        ASSERT_NE(d, nullptr);
+        QueueDocInfoUpdate(d);
+        d->CloseByCommand();
+    }
+    EXPECT_TRUE(WaitFileInfoIdle(5000));
+    EXPECT_EQ(DocCount(), 0u);
+}
+
+TEST_F(Lifecycle, BadPathsFailCleanly) {
+    std::string long_name = dir.file(std::string(300, 'x') + ".txt");
+    for (const std::string& p : {long_name, std::string("\\\\nohost\\share\\file.txt"), dir.file("")}) {
+        SCOPED_TRACE(p);
+        EXPECT_EQ(Open(p), nullptr);
+    }
+    EXPECT_EQ(DocCount(), 0u);
+    // Save As to a name past the length limit fails and keeps everything.
+    std::string path = dir.file("keep.txt");
+    qwtest::WriteFileBytes(path, "old\r\n");
+    CQWDoc* d = Open(path);
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(Edit(d, "new"), 1);
+    g_boxes.clear();
+    g_save_as = long_name;
+    EXPECT_EQ(d->SaveAsByCommand(), 0);
+    EXPECT_FALSE(g_boxes.empty());
+    EXPECT_TRUE(d->IsModified());
+    EXPECT_EQ(qwtest::ReadFileBytes(path), "old\r\n");
+    EXPECT_TRUE(StrEqualNoCase(d->GetPathName().c_str(), path.c_str()));
 }
 
 TEST_F(Lifecycle, StressOpensSavesAndClosesFromTwoThreads) {
