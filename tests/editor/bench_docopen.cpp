@@ -16,10 +16,17 @@
 #include "framework/fwapp.h"
 #include "framework/fwframe.h"
 #include "framework/fwview.h"
+#include "framework/fwmsgbox.h"
+#include "opsys/msgbox_backend.h"
 #include "opsys/shell_outlets.h"
 #include "VmEngine/vm.h"
 
 namespace {
+class BenchView : public fw::View {
+    FW_DECLARE_DYNCREATE(BenchView)
+};
+FW_IMPLEMENT_DYNCREATE(BenchView, fw::View)
+
 double now_ms() {
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
@@ -27,6 +34,15 @@ double now_ms() {
     return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 }  // namespace
+
+// A message would wait for a click nobody gives: it is printed instead.
+int PrintBox(HWND, const char* text, const char*, UINT) {
+    std::fprintf(stderr, "message: %s\n", text ? text : "");
+    return IDNO;
+}
+int PrintFrameworkBox(HWND__* w, const char* text, const char* caption, unsigned style) {
+    return PrintBox(w, text, caption, style);
+}
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -41,19 +57,30 @@ int main(int argc, char** argv) {
     QwShellOutlets o = QwGetShellOutlets();
     o.app_thread_id = GetCurrentThreadId();
     QwSetShellOutlets(&o);
+    QwSetMessageBoxBackend(PrintBox);
+    fw::SetMessageBoxHandler(PrintFrameworkBox);
     auto app = std::make_unique<fw::Application>();
     CreateDocManager(1);
     app->AddDocTemplate(new fw::MultiDocTemplate(DOC_TEMPLATE_TEXT, FW_RUNTIME_CLASS(CQWDoc),
-                                                 FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(fw::View)));
+                                                 FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(BenchView)));
     auto* main = new fw::MDIFrameWindow;
-    if (!main->LoadFrame(130, WS_OVERLAPPEDWINDOW)) return 1;
+    if (!main->LoadFrame(130, WS_OVERLAPPEDWINDOW)) {
+        std::fprintf(stderr, "no main frame\n");
+        return 1;
+    }
     app->set_main_window(main->hwnd());
     RunThreadPool(1);
     StartDocReadThread(1);
 
+    PROCESS_MEMORY_COUNTERS base{};
+    base.cb = sizeof base;
+    GetProcessMemoryInfo(GetCurrentProcess(), &base, sizeof base);
     double t0 = now_ms();
     fw::View* view = VwFileOpenEx(argv[1], 0x22, 1);
-    if (!view) return 1;
+    if (!view) {
+        std::fprintf(stderr, "not opened\n");
+        return 1;
+    }
     auto* doc = static_cast<CQWDoc*>(view->GetDocument());
     vm_read_lines(doc->GetBuffer(), 60);
     double first = now_ms() - t0;
@@ -67,6 +94,8 @@ int main(int argc, char** argv) {
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof pmc;
     GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    std::printf("before_open_working_set_mb %.1f\nbefore_open_pagefile_mb %.1f\n", base.WorkingSetSize / 1048576.0,
+                base.PagefileUsage / 1048576.0);
     std::printf("lines %d\nfirst_screen_ms %.1f\nfully_read_ms %.1f\npeak_working_set_mb %.1f\npeak_pagefile_mb %.1f\n",
                 vm_line_count(doc->GetBuffer()), first, full, pmc.PeakWorkingSetSize / 1048576.0,
                 pmc.PeakPagefileUsage / 1048576.0);
