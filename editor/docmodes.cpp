@@ -269,25 +269,30 @@ int CQWDoc::ReloadDocument(uint32_t mode) {
 
 int CQWDoc::Relock(uint32_t mode, const char* name) {
     int cause = 0;
-    bool refused = false;
     vm_lock(1);
     vm_read_lines(m_pBuffer, 0xFFFFFFFFu);
     vmb_stream_close(m_pBuffer);
     vm_state_flags(m_pBuffer, VM_OP_CLEAR, DOC_ST_VIEW_MODE);
-    if (!OpenFileIntoBuffer(m_pBuffer, name, mode | DOC_OPEN_NO_REPORT | DOC_OPEN_QUIET, &cause))
-        refused = cause == fw::FileException::kSharingViolation || cause == fw::FileException::kAccessDenied;
-    // The reopen marks a read-only fallback as view mode; the text itself
-    // was read before and is unchanged.
-    if (vms_flags(-1, VMS_F_KEEP_STREAM) && !IsViewMode()) vmb_stream_reset(m_pBuffer);
+    bool opened = OpenFileIntoBuffer(m_pBuffer, name, mode | DOC_OPEN_NO_REPORT | DOC_OPEN_QUIET, &cause) != nullptr;
+    bool refused = !opened && (cause == fw::FileException::kSharingViolation || cause == fw::FileException::kAccessDenied);
+    // The text was read before and is unchanged by the reopen; a refused
+    // write makes the reopen fall back to view mode.
+    if (opened && vms_flags(-1, VMS_F_KEEP_STREAM) && !IsViewMode()) vmb_stream_reset(m_pBuffer);
     else vmb_stream_close(m_pBuffer);
     vm_state_flags(m_pBuffer, VM_OP_SET, VM_ST_FULLY_READ);
+    if (!opened) vm_state_flags(m_pBuffer, VM_OP_SET, DOC_ST_VIEW_MODE);
     vm_lock(0);
-    if (refused || IsViewMode()) {
-        if (refused) fw::FileException(cause, 0, name ? name : "").ReportError(MB_ICONEXCLAMATION, fw::kIdsFailedToOpenDocument);
-        vm_state_flags(m_pBuffer, VM_OP_SET, DOC_ST_VIEW_MODE);
+    if (refused) {
+        fw::FileException(cause, 0, name ? name : "").ReportError(MB_ICONEXCLAMATION, fw::kIdsFailedToOpenDocument);
         clear_unlock_marks(this);
         return 0;
     }
+    if (!opened || IsViewMode()) return 0;
+    // Locked again: done, unless the file changed since it was read, which
+    // the next check reloads.
+    DocDiskState now;
+    if (name && ReadDiskState(name, &now, nullptr) && m_DiskState.Recorded() && now.SameAs(m_DiskState))
+        clear_unlock_marks(this);
     return 1;
 }
 

@@ -491,6 +491,60 @@ TEST_F(Lifecycle, ReloadAfterOutsideChangeAndMissingFile) {
     EXPECT_NE(g_boxes[0].find("no longer exists"), std::string::npos);
 }
 
+TEST_F(Lifecycle, UnlockWhileAwayAndRelockOnReturn) {
+    std::string same = dir.file("same.txt"), changed = dir.file("changed.txt"), gone = dir.file("gone.txt"),
+                edited = dir.file("edited.txt");
+    for (const std::string& p : {same, changed, gone, edited}) qwtest::WriteFileBytes(p, "old\r\n");
+    vms_flags(VM_OP_SET, VMS_F_KEEP_STREAM);  // files in edit mode stay locked
+    CQWDoc* d_same = Open(same);
+    CQWDoc* d_changed = Open(changed);
+    CQWDoc* d_gone = Open(gone);
+    CQWDoc* d_edited = Open(edited);
+    ASSERT_TRUE(d_same && d_changed && d_gone && d_edited);
+    ASSERT_TRUE(WaitFileInfoIdle(5000));
+    // Leaving the application: edited files are saved, then all are unlocked.
+    ASSERT_EQ(Edit(d_edited, "mine"), 1);
+    DocBatchOptions all{3, 1, nullptr, 0};
+    EXPECT_EQ(SaveEditedDocuments(all, nullptr), 1);
+    EXPECT_FALSE(d_edited->IsEdited());
+    EXPECT_EQ(qwtest::ReadFileBytes(edited), "mine\r\n");
+    EXPECT_EQ(UnlockDocuments(all, nullptr), 1);
+    for (CQWDoc* d : {d_same, d_changed, d_gone, d_edited}) {
+        EXPECT_TRUE(d->IsViewMode());
+        EXPECT_TRUE(vm_state_flags(d->GetBuffer(), VM_OP_READ, DOC_ST_LOCK_RELEASED));
+    }
+    // Meanwhile another program changes one file and deletes another.
+    qwtest::WriteFileBytes(changed, "theirs, longer\r\n");
+    ASSERT_TRUE(DeleteFileA(gone.c_str()));
+    g_boxes.clear();
+    g_status.clear();
+    StartRelockTimer(0);
+    auto unlocked = [&] {
+        for (CQWDoc* d : {d_same, d_changed, d_gone, d_edited})
+            if (vm_state_flags(d->GetBuffer(), VM_OP_READ, DOC_ST_LOCK_RELEASED)) return true;
+        return false;
+    };
+    ASSERT_TRUE(qwtest::PumpUntil([&] { return !unlocked(); }, 10000));
+    StopRelockTimer();
+    EXPECT_FALSE(d_same->IsViewMode());
+    EXPECT_FALSE(d_changed->IsViewMode());
+    vm_read_lines(d_changed->GetBuffer(), 1);
+    EXPECT_EQ(std::string(vm_line_ptr(d_changed->GetBuffer(), 1, 0), 6), "theirs");
+    // The missing file is reported once, not at every return.
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find("no longer exists"), std::string::npos);
+    EXPECT_TRUE(d_gone->IsMissingReported());
+    // Edit mode locks again: another writer is refused.
+    HANDLE writer = CreateFileA(same.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    // An edited file is not unlocked: it must be saved first.
+    ASSERT_EQ(Edit(d_same, "unsaved"), 1);
+    EXPECT_EQ(UnlockDocuments(DocBatchOptions{1, 0, nullptr, 0}, d_same), 0);
+    EXPECT_FALSE(d_same->IsViewMode());
+    vms_flags(VM_OP_CLEAR, VMS_F_KEEP_STREAM);
+}
+
 TEST_F(Lifecycle, FileInformationAnswersOnceThenAsksAgain) {
     std::string path = dir.file("Info.txt");
     qwtest::WriteFileBytes(path, "12345");
