@@ -72,6 +72,8 @@ const DocLifecycleHooks& DocLifecycle() { return g_hooks; }
 
 int DocAskNamed(const char* key, const char* caption, const char* text) {
     if (g_hooks.ask_named) return g_hooks.ask_named(key, caption, text);
+    // A question known only by its name waits for the store that holds it.
+    if (!text) return IDNO;
     return QwMessageBox(caption, text, QW_MB_YESNO | QW_MB_ICONQUESTION, 0) == IDYES ? IDYES : IDNO;
 }
 
@@ -150,9 +152,12 @@ bool CQWDoc::DoSave(const std::string& path, bool replace) {
     const bool save_as = path.empty();
     const bool was_non_file = save_as && !IsFileBuffer();
     const bool quiet = vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_QUIET_SAVE) || (g_save_flags & DOC_SAVE_COPY);
+    uint32_t added = 0;
     if (vm_state_flags(m_pBuffer, VM_OP_READ, DOC_ST_CREATED_EMPTY) || !DocOptionFlags(-1, 0x2))
-        g_save_flags |= DOC_SAVE_NO_BACKUP;
-    if (DocOptionFlags(-1, 0x1)) g_save_flags |= DOC_SAVE_TEMP_NAME;
+        added |= DOC_SAVE_NO_BACKUP;
+    if (DocOptionFlags(-1, 0x1)) added |= DOC_SAVE_TEMP_NAME;
+    // The added bits hold for this save only, whoever called.
+    SaveFlagsScope scope(g_save_flags | added);
     const uint32_t flags = g_save_flags;
     const bool auto_temp = (flags & (DOC_SAVE_AUTO | DOC_SAVE_TEMP_NAME)) == (DOC_SAVE_AUTO | DOC_SAVE_TEMP_NAME);
     if (quiet) replace = false;

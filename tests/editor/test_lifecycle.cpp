@@ -367,9 +367,11 @@ TEST_F(Lifecycle, WorkerThreadOpens) {
 
     // The UI thread carries the request out while the worker waits.
     std::atomic<bool> done{false};
+    DWORD ui = GetCurrentThreadId();
     std::thread worker([&] {
         result = VwFileOpenEx(path.c_str(), 0x22, 1);
         done = true;
+        PostThreadMessageA(ui, WM_NULL, 0, 0);  // wakes the pump to see it
     });
     ASSERT_TRUE(qwtest::PumpUntil([&] { return done.load(); }));
     worker.join();
@@ -610,6 +612,7 @@ TEST_F(Lifecycle, StressOpensSavesAndClosesFromTwoThreads) {
         qwtest::WriteFileBytes(paths.back(), Lines(50 + i));
     }
     std::atomic<bool> done{false};
+    DWORD ui = GetCurrentThreadId();
     std::atomic<int> opened{0};
     // A worker asks for every file while the UI thread saves and closes.
     std::thread worker([&] {
@@ -617,6 +620,7 @@ TEST_F(Lifecycle, StressOpensSavesAndClosesFromTwoThreads) {
             for (const std::string& p : paths)
                 if (VwFileOpenEx(p.c_str(), 0x22 | DOC_OPEN_ACTIVATE_OPEN, 1)) ++opened;
         done = true;
+        PostThreadMessageA(ui, WM_NULL, 0, 0);  // wakes the pump to see it
     });
     int round = 0;
     qwtest::PumpUntil([&] {
