@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/docread.h"
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "editor/stylesheet.h"
@@ -72,6 +73,8 @@ void internal_failure(const char* what) {
 }  // namespace
 
 void SetQWDocHooks(const QWDocHooks* hooks) { g_hooks = hooks ? *hooks : QWDocHooks{}; }
+
+unsigned DocViewFlags(fw::View* view) { return view && g_hooks.view_flags ? g_hooks.view_flags(view) : 0; }
 
 // ---- Module state -----------------------------------------------------------
 
@@ -364,6 +367,7 @@ int CQWDoc::GetLanguage() const {
 
 void CQWDoc::ReleaseBuffer() {
     vm_lock(1);
+    if (m_pBuffer) NoteDocBufferReleased();
     if (m_pBookmarks && g_hooks.bookmarks_free) g_hooks.bookmarks_free(m_pBookmarks);
     m_pBookmarks = nullptr;
     if (IsFileBuffer()) {

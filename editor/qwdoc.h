@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/fileinfo.h"
 #include "framework/fwdoc.h"
 
 struct VMB;
@@ -132,6 +133,53 @@ public:
     void FinishOpen(const char* path, uint32_t mode);
     void ReleaseBuffer();
 
+    // ---- Saving, closing and bookmarks (docsave.cpp) ----
+    bool DoFileSave() override;
+    // An empty path is "Save As".
+    bool DoSave(const std::string& path, bool replace = true) override;
+    bool OnSaveDocument(const std::string& path) override;
+    void SetPathName(const std::string& path, bool add_to_recent = true) override;
+    bool CanCloseFrame(fw::FrameWindow* frame) override;
+    void OnCloseDocument() override;
+    int SetPathNameEx(const char* path, int add_to_recent, int resolve);
+    int BeforeSave(const char* path, uint32_t flags);
+    int WriteBuffer(const char* path, uint32_t flags);
+    int AfterSave(const char* path, uint32_t flags, int success);
+    int SaveByCommand();
+    int SaveIfModified();
+    int SaveAsByCommand();
+    int SaveAndClose();
+    int CloseByCommand();
+    int DoFileSaveWithFlags(uint32_t flags);
+    int DoSaveWithFlags(const char* path, uint32_t flags);
+    int SaveBookmarks(int closing);
+    int RestoreBookmarks(const char* path);
+    void* GetBookmarkTable() const { return m_pBookmarks; }
+
+    // ---- Modes, locking and reload (docmodes.cpp) ----
+    int ToggleEditMode(int quiet);
+    int MakeEditable(uint32_t* error_out);
+    int MakeReadOnly();
+    int ReloadDoc(int how, int relock, int* exists_out, int* reloaded_out, int ask, int force);
+    int ReloadDocument(uint32_t mode);
+    int Relock(uint32_t mode, const char* name);
+    int DiskImageChanged(int* exists_out, int force);
+    // op 0 resets the record (and drops a named file's map entry), -1 reads
+    // it (null when nothing is recorded).
+    const DocDiskState* DiskStateRecord(int op);
+    // Called by the file-information worker under the engine's lock.
+    void SetDiskState(const DocDiskState& state) { m_DiskState = state; }
+
+    // ---- View notification (docread.cpp) ----
+    // Posts the deferred-update request (hint) to every view but `except`;
+    // callable from any thread.
+    void PostToViews(fw::View* except, int hint);
+    // OnUpdate on every view but the sender; UI thread only.
+    void UpdateViewsExcept(fw::View* sender, int hint, fw::Object* object);
+    // Renews the window list PostToViews uses off the UI thread.
+    void RefreshViewWindows();
+    void OnChangedViewList() override;
+
     // ---- Style sheet and language ----
     // flags 0x1 and 0x2 choose, 0x10 notifies the views.
     void ApplyStyleSheet(unsigned flags);
@@ -176,7 +224,12 @@ private:
     SourceDBLink* m_pSourceDB = nullptr;
     uint8_t m_BrowserQueued = 0;
     CQWDoc* m_pComparedDoc = nullptr;
+    DocDiskState m_DiskState;
+    std::vector<void*> m_ViewWindows;  // window handles PostToViews uses
 };
+
+// The view flag word of a view (0x1: a view of a hidden open), 0 without the hook.
+unsigned DocViewFlags(fw::View* view);
 
 // ---- Module state -----------------------------------------------------------
 uint32_t GetOpenMode();
