@@ -306,6 +306,12 @@ bool Dialog_UI::LoadControl(HWND w) {
 
 bool Dialog_UI::StoreValue(HWND w, int kind, int id, const std::string& text, int v) {
     bool is_int = kind == DLG_KIND_CHECK || kind == DLG_KIND_RADIO;
+    if (!is_int && id >= 250 && id <= 284) {
+        // A text longer than its buffer is never cut into it: validation
+        // reports it and the old value stays.
+        DlgString s = string_value(id - (id >= 280 ? 280 : id >= 270 ? 270 : 250));
+        if (s.text && text.size() >= static_cast<size_t>(s.size)) return false;
+    }
     if (id >= 250 && id <= 259 && kind == DLG_KIND_EDIT) {
         DlgCopyToString(string_value(id - 250), text.c_str());
     } else if (id >= 270 && id <= 279) {
@@ -338,10 +344,6 @@ bool Dialog_UI::StoreControl(HWND w) {
         return StoreValue(w, kind, id, {}, IntValue(w));
     case DLG_KIND_EDIT:
     case DLG_KIND_COMBO:
-        if (kind == DLG_KIND_COMBO && ((DlgQueryTable(table_, DLG_SEC_ACTION, id, -1) & 0x80) ||
-                                       (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & 0x8)) &&
-            !(state_ & DLG_ST_CLOSING))
-            return false;
         return StoreValue(w, kind, id, Text(w), 0);
     case DLG_KIND_DROPLIST:
     case DLG_KIND_LISTBOX: {
@@ -360,7 +362,15 @@ bool Dialog_UI::StoreControl(HWND w) {
 }
 
 void Dialog_UI::StoreAll() {
-    for (HWND w = GetWindow(hwnd(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) StoreControl(w);
+    for (HWND w = GetWindow(hwnd(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        // Combo boxes whose table stores them on change or on leaving are
+        // stored there, not by the pass over all controls.
+        int id = GetDlgCtrlID(w);
+        if (kind_of(w) == DLG_KIND_COMBO && ((DlgQueryTable(table_, DLG_SEC_ACTION, id, -1) & 0x80) ||
+                                             (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & 0x8)))
+            continue;
+        StoreControl(w);
+    }
 }
 
 int Dialog_UI::Call_Attached_CexeEx(int id, int event, const char* text, intptr_t a1, intptr_t a2, intptr_t a3,
@@ -803,6 +813,13 @@ void Dialog_UI::AutoAnchors() {
         unsigned a = w == list ? (DLG_ANCHOR_STRETCH_X | DLG_ANCHOR_STRETCH_Y)
                                : DlgAutoAnchor(lr, client_rect(w), kind_of(w) == DLG_KIND_EDIT);
         if (a) SetAnchor(w, a);
+        // A list of whole lines would not stretch evenly: it keeps its
+        // distance to the bottom edge instead.
+        if (w == list && kind_of(w) == DLG_KIND_LISTBOX && !(GetWindowLongA(w, GWL_STYLE) & LBS_NOINTEGRALHEIGHT)) {
+            RECT c{};
+            GetClientRect(hwnd(), &c);
+            Info(w, true)->bottom_margin = c.bottom - lr.bottom;
+        }
     }
 }
 

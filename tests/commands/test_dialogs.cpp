@@ -94,6 +94,7 @@ protected:
         g_tips.clear();
         QwShellOutlets o{};
         o.tip_show = RecordTip;
+        o.main_window = [] { return static_cast<void*>(GetDesktopWindow()); };
         QwSetShellOutlets(&o);
         fw::SetMessageBoxHandler(&QwPlatformMessageBox);
         K_cmd_values_install();
@@ -153,6 +154,7 @@ TEST_F(Dialogs, OkWithAnInvalidFieldKeepsTheDialogOnThatField) {
     DlgString strings[] = {{buf, sizeof buf}, {nullptr, 0}};
     Script s({[](HWND d) { SetText(d, 250, "a*b"); },
               [](HWND d) { Press(d, IDOK); },
+              [](HWND) {},  // the focus moves back by a posted message
               [](HWND d) {
                   EXPECT_TRUE(IsWindow(d));
                   EXPECT_EQ(GetFocus(), GetDlgItem(d, 250));
@@ -250,14 +252,17 @@ TEST_F(Dialogs, EnableRulesWithOneKeyMustAllHold) {
     char b[8] = "";
     DlgString strings[] = {{b, sizeof b}, {nullptr, 0}};
     auto enabled = [](HWND d) { return IsWindowEnabled(GetDlgItem(d, 254)) != 0; };
+    auto checked = [](HWND d, int id) { return IsDlgButtonChecked(d, id) == BST_CHECKED; };
     Script s({[&](HWND d) {
-        EXPECT_FALSE(enabled(d));
-        SendMessageA(GetDlgItem(d, 221), BM_CLICK, 0, 0);
-        EXPECT_FALSE(enabled(d));  // only one of two
-        SendMessageA(GetDlgItem(d, 222), BM_CLICK, 0, 0);
+        // Without storage the default callback's answer 1 loads them checked.
+        EXPECT_TRUE(checked(d, 221) && checked(d, 222));
         EXPECT_TRUE(enabled(d));
         SendMessageA(GetDlgItem(d, 221), BM_CLICK, 0, 0);
         EXPECT_FALSE(enabled(d));
+        SendMessageA(GetDlgItem(d, 221), BM_CLICK, 0, 0);
+        EXPECT_TRUE(enabled(d));
+        SendMessageA(GetDlgItem(d, 222), BM_CLICK, 0, 0);
+        EXPECT_FALSE(enabled(d));  // one of two is not enough
     }, [](HWND d) { Press(d, IDCANCEL); }});
     EXPECT_EQ(Run(9001, s, strings), IDCANCEL);
 }
@@ -358,7 +363,8 @@ TEST_F(Dialogs, AnchorsFollowTheSizeAndListsMeasureTheirLines) {
                   Press(d, IDCANCEL);
               }});
     Run(9002, s, strings, 0, 0x7AB, &cb);
-    EXPECT_EQ(list1.right - list1.left, list0.right - list0.left + 40);  // stretched
+    EXPECT_EQ(list1.right - list1.left, list0.right - list0.left + 40)  // stretched
+        << list0.left << "," << list0.right << " -> " << list1.left << "," << list1.right << " add " << add0.left << "->" << add1.left;
     EXPECT_EQ(list1.bottom - list1.top, list0.bottom - list0.top + 30);
     EXPECT_EQ(add1.left, add0.left + 40);  // moved right
     EXPECT_EQ(add1.top, add0.top);
@@ -427,10 +433,13 @@ TEST_F(Dialogs, PromptAndChangeFolder) {
             char caption[64] = "";
             GetWindowTextA(d, caption, sizeof caption);
             EXPECT_STREQ(caption, "Select Folder");
-            SetWindowTextA(GetDlgItem(d, 270), s_long.c_str());
+            HWND combo = GetDlgItem(d, 270);
+            SetWindowTextA(combo, s_long.c_str());  // typed: the change is applied at once
+            SendMessageA(d, WM_COMMAND, MAKEWPARAM(270, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
             SendMessageA(d, WM_COMMAND, IDOK, 0);
             EXPECT_TRUE(IsWindow(d));  // too long for the folder buffer
-            SetWindowTextA(GetDlgItem(d, 270), s_folder.c_str());
+            SetWindowTextA(combo, s_folder.c_str());
+            SendMessageA(d, WM_COMMAND, MAKEWPARAM(270, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
             PostMessageA(d, WM_COMMAND, IDOK, 0);
         }
     };
@@ -526,10 +535,11 @@ TEST_F(Dialogs, ModelessOpenAndCloseFromSeveralThreads) {
     for (auto& t : threads) t.join();
     EXPECT_EQ(opened.load(), 32);
     // Dialogs that opened after the last CloseAll are closed now.
-    EXPECT_TRUE(qwtest::PumpUntil([] {
+    for (int round = 0; round < 200 && CUIThreads::Get().Count(); ++round) {
         CUIThreads::Get().CloseAll(nullptr);
-        return CUIThreads::Get().Count() == 0;
-    }, 20000));
+        CUIThreads::Get().WaitAll(100);
+    }
+    EXPECT_EQ(CUIThreads::Get().Count(), 0);
     EXPECT_EQ(DlgPendingRequests(), 0);
 }
 

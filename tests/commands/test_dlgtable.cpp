@@ -50,7 +50,9 @@ TEST(DlgTable, DamagedTablesAreRefusedWhole) {
         std::string why;
         EXPECT_EQ(t.Load(c.bytes.data(), c.bytes.size(), &why), c.ok) << c.why;
         EXPECT_TRUE(t.empty());
-        if (!c.ok) EXPECT_EQ(why, c.why);
+        if (!c.ok) {
+            EXPECT_EQ(why, c.why);
+        }
     }
     DlgTable t;
     EXPECT_FALSE(t.Load(nullptr, 40));
