@@ -122,7 +122,7 @@ Dialog_UI::Dialog_UI(HWND parent, QWDialog* host, int template_id, int table_id)
 
 Dialog_UI::~Dialog_UI() {
     Call_Attached_Cexe(7, DLG_EV_STATE);
-    delete callback_;
+    if (owns_callback_) delete callback_;
 }
 
 void Dialog_UI::Init(int command_id, unsigned flags, const char* caption, const char* const* labels,
@@ -698,6 +698,7 @@ void Dialog_UI::SetAnchorPoint(HWND control) {
 }
 
 void Dialog_UI::Message(unsigned id, const char* a1, const char* a2) {
+    if (state_ & DLG_ST_SILENT) return;
     QwPoint at{anchor_.x, anchor_.y};
     MsgOutEx(at, 258, id, a1 ? a1 : "", a2 ? a2 : "");
 }
@@ -782,6 +783,12 @@ bool Dialog_UI::ValidateAll(bool silent) {
     if (ok) state_ |= DLG_ST_ALL_PASSED;
     state_ |= DLG_ST_ALL_RAN;
     return ok;
+}
+
+void Dialog_UI::ShareCallback(CDialogCallback* cb) {
+    if (owns_callback_) delete callback_;
+    callback_ = cb;
+    owns_callback_ = false;
 }
 
 void Dialog_UI::OnInitDialog() {

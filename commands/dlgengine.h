@@ -157,6 +157,8 @@ public:
     const DlgTable& table() const { return table_; }
     const std::string& profile_section() const { return section_; }
     CDialogCallback* callback() const { return callback_; }
+    // A tab page uses its sheet's callback and leaves it to the sheet.
+    void ShareCallback(CDialogCallback* cb);
     intptr_t value(int n) const { return n >= 0 && n < 10 ? values_[n] : 0; }
     // String value n, {nullptr, 0} when there is none.
     DlgString string_value(int n) const;
@@ -235,6 +237,7 @@ private:
     std::string program_;
     intptr_t program_arg_ = 0;
     CDialogCallback* callback_ = nullptr;
+    bool owns_callback_ = true;
     DlgLineFormatter formatter_ = nullptr;
     unsigned flags_ = 0;
     int last_clicked_ = 0;

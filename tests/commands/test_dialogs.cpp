@@ -2,8 +2,12 @@
 // Cancel, validation and its messages, the undo list of immediate-apply
 // settings, enable rules, the default callback, placement and anchors, list
 // filling, modeless dialogs on their threads with requests from workers, and
-// bad input (missing templates, damaged tables, over-long values).
+// bad input (missing templates, damaged tables, over-long values), and tab
+// sheets with pages from their table.
 #include "commands/dlgengine.h"
+#include "commands/dlgtabs.h"
+
+#include <commctrl.h>
 
 #include <atomic>
 #include <cstring>
@@ -45,6 +49,7 @@ public:
     }
     ~Script() { DestroyWindow(helper_); }
     void Start(HWND dlg) {
+        if (dlg_) return;  // a sheet's pages share its callback
         dlg_ = dlg;
         PostMessageA(helper_, WM_APP, 0, 0);
     }
@@ -541,6 +546,83 @@ TEST_F(Dialogs, ModelessOpenAndCloseFromSeveralThreads) {
     }
     EXPECT_EQ(CUIThreads::Get().Count(), 0);
     EXPECT_EQ(DlgPendingRequests(), 0);
+}
+
+} // namespace
+
+// ---- Tab sheets ----------------------------------------------------------------------------
+
+namespace {
+
+TEST_F(Dialogs, TabSheetPagesFromTheTable) {
+    char b0[64] = "", b1[64] = "";
+    DlgString strings[] = {{b0, sizeof b0}, {b1, sizeof b1}, {nullptr, 0}};
+    Script s({[&](HWND d) {
+                  Dialog_UI* ui = pDialog_UI(d);
+                  ASSERT_TRUE(ui);
+                  HWND tab = GetDlgItem(d, 299);
+                  ASSERT_EQ(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0), 3);
+                  char text[32] = "";
+                  TCITEMA item{};
+                  item.mask = TCIF_TEXT;
+                  item.pszText = text;
+                  item.cchTextMax = sizeof text;
+                  SendMessageA(tab, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+                  EXPECT_STREQ(text, "First");
+                  SendMessageA(tab, TCM_GETITEMA, 2, reinterpret_cast<LPARAM>(&item));
+                  EXPECT_STREQ(text, "");  // no string: an empty label
+                  EXPECT_EQ(SendMessageA(tab, TCM_GETCURSEL, 0, 0), 1);  // the caller's first page
+              },
+              [](HWND d) {
+                  // Page 2 (flag 128) is left even when invalid, silently.
+                  HWND tab = GetDlgItem(d, 299);
+                  HWND edit = nullptr;
+                  for (HWND w = GetWindow(d, GW_CHILD); w && !edit; w = GetWindow(w, GW_HWNDNEXT))
+                      if (IsWindowVisible(w) && GetDlgItem(w, 251)) edit = GetDlgItem(w, 251);
+                  ASSERT_TRUE(edit);
+                  SetWindowTextA(edit, "x*");
+                  NMHDR nm{tab, 299, static_cast<UINT>(TCN_SELCHANGING)};
+                  EXPECT_EQ(SendMessageA(d, WM_NOTIFY, 299, reinterpret_cast<LPARAM>(&nm)), FALSE);
+                  SendMessageA(tab, TCM_SETCURSEL, 0, 0);
+                  nm.code = static_cast<UINT>(TCN_SELCHANGE);
+                  SendMessageA(d, WM_NOTIFY, 299, reinterpret_cast<LPARAM>(&nm));
+                  EXPECT_TRUE(g_tips.empty());
+                  // Page 1 keeps the focus while its field is invalid.
+                  HWND first = nullptr;
+                  for (HWND w = GetWindow(d, GW_CHILD); w && !first; w = GetWindow(w, GW_HWNDNEXT))
+                      if (IsWindowVisible(w) && GetDlgItem(w, 250)) first = GetDlgItem(w, 250);
+                  ASSERT_TRUE(first);
+                  SetWindowTextA(first, "a?");
+                  nm.code = static_cast<UINT>(TCN_SELCHANGING);
+                  EXPECT_EQ(SendMessageA(d, WM_NOTIFY, 299, reinterpret_cast<LPARAM>(&nm)), TRUE);
+                  ASSERT_EQ(g_tips.size(), 1u);
+                  EXPECT_EQ(g_tips[0], "Wildcards not allowed");
+                  SetWindowTextA(first, "fine");
+                  EXPECT_EQ(SendMessageA(d, WM_NOTIFY, 299, reinterpret_cast<LPARAM>(&nm)), FALSE);
+                  // Page 3 current: neither the sheet nor the page has a default button.
+                  SendMessageA(tab, TCM_SETCURSEL, 2, 0);
+                  nm.code = static_cast<UINT>(TCN_SELCHANGE);
+                  SendMessageA(d, WM_NOTIFY, 299, reinterpret_cast<LPARAM>(&nm));
+                  SendMessageA(d, WM_COMMAND, IDOK, 0);
+              },
+              [](HWND d) {
+                  EXPECT_TRUE(IsWindow(d));
+                  HWND tab = GetDlgItem(d, 299);
+                  SendMessageA(tab, TCM_SETCURSEL, 0, 0);
+                  NMHDR nm{tab, 299, static_cast<UINT>(TCN_SELCHANGE)};
+                  SendMessageA(d, WM_NOTIFY, 299, reinterpret_cast<LPARAM>(&nm));
+                  PostMessageA(d, WM_COMMAND, IDOK, 0);  // the first page's default button
+              }});
+    int page = 1;
+    auto* cb = new ScriptCallback(&s);
+    EXPECT_EQ(Tab_dialog_manager_ex(9010, nullptr, nullptr, nullptr, 0, nullptr, strings, 0x7AB, 0, nullptr, 0, cb,
+                                    nullptr, &page),
+              IDOK);
+    EXPECT_EQ(page, 0);
+    EXPECT_STREQ(b0, "fine");
+    EXPECT_STREQ(b1, "x*");  // the silent page stored what it held
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_EQ(boxes_.boxes()[0].text, "KV: No Default Pushbutton found on Dialog Sheet or Current Page!!");
 }
 
 } // namespace

@@ -38,7 +38,7 @@ TEST(DlgTable, ReadsRecordsUpToTheTerminator) {
 TEST(DlgTable, DamagedTablesAreRefusedWhole) {
     struct Case { std::vector<unsigned char> bytes; bool ok; const char* why; } cases[] = {
         {Bytes(k2005, false), false, "no terminating record"},
-        {[] { auto b = Bytes(k2005); b.resize(b.size() - 3); return b; }(), false, "no terminating record"},
+        {[] { auto b = Bytes(k2005); b.erase(b.end() - 3, b.end()); return b; }(), false, "no terminating record"},
         {Bytes({{0x3, 250, 250, 0, 0}}), false, "record 0 has section 0x3"},
         {Bytes({{0x1, 250, 251, 0, 0}, {0x0, 251, 251, 0, 0}}), false, "record 1 has section 0x0"},
         {Bytes({{0x2000, 250, 251, 0, 0}}), false, "record 0 has section 0x2000"},
