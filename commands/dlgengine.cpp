@@ -11,6 +11,7 @@
 
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
+#include "VmEngine/vm.h"
 #include "framework/fwprofile.h"
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"
@@ -587,15 +588,13 @@ void Dialog_UI::LoadList(const DlgRecord& r, HWND key) {
     std::vector<std::string> lines;
     std::string current;
     int kind = kind_of(key);
-    // A list of a caller value is a text block, one entry per line.
+    // A caller value names a list buffer, one entry per line.
     if (!is_setting_id(r.extra) && r.extra < 10 && values_[r.extra]) {
-        const char* block = reinterpret_cast<const char*>(values_[r.extra]);
-        for (const char* p = block; *p;) {
-            const char* e = std::strchr(p, '\n');
-            size_t n = e ? static_cast<size_t>(e - p) : std::strlen(p);
-            lines.emplace_back(p, std::min<size_t>(n, 1024));
-            p += n + (e ? 1 : 0);
-        }
+        VMB* list = reinterpret_cast<VMB*>(values_[r.extra]);
+        VmGuard guard;
+        char line[1025];
+        for (int n = 1, last = vm_last_ln(list); n <= last; ++n)
+            if (vm_read_text(list, n, 0, line, 1024, nullptr) >= 0) lines.emplace_back(line);
     }
     if (kind == DLG_KIND_COMBO) {
         DlgString s = string_value(GetDlgCtrlID(key) - 270);
