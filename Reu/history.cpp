@@ -206,6 +206,24 @@ int HistoryListReadLine(const char* name, int n, char* out, int max) {
     return 1;
 }
 
+namespace {
+std::atomic<HistoryControlListFn> g_control_resolver{nullptr};
+}
+
+HistoryControlListFn HistoryListSetControlResolver(HistoryControlListFn fn) {
+    return g_control_resolver.exchange(fn);
+}
+
+int HistoryListReadLine(int control_id, int n, char* out, int max) {
+    if (out && max > 0) out[0] = '\0';
+    HistoryControlListFn resolve = g_control_resolver.load();
+    char name[128];
+    if (control_id < 257 || !resolve || !resolve(control_id, name, static_cast<int>(sizeof name)) || !name[0])
+        return 0;
+    name[sizeof name - 1] = '\0';
+    return HistoryListReadLine(name, n, out, max);
+}
+
 int HistoryListInsert(const char* name, int after_line, const char* text) {
     if (!name || !*name || !text) return 0;
     VmGuard guard;

@@ -60,6 +60,14 @@ VMB* HistoryListPack(VMB* list, VMB* record, int line, int op, int flags);
 // "Buffer t") are filled first through the installed filler. 1 when the
 // entry exists.
 int HistoryListReadLine(const char* name, int n, char* out, int max);
+// The same for the list that a dialog control shows (history combo boxes):
+// identifiers of 257 or more name a list through the resolver that the
+// dialog layer installs; 0 for lower identifiers, without a resolver, or
+// when the identifier names no list.
+int HistoryListReadLine(int control_id, int n, char* out, int max);
+// Writes the list name of a control id into out (size bytes); 1 when it has one.
+using HistoryControlListFn = int (*)(int control_id, char* out, int size);
+HistoryControlListFn HistoryListSetControlResolver(HistoryControlListFn fn);
 
 // Fills a stamp list on demand; the command layer installs it.
 using HistoryStampFillFn = VMB* (*)(const char* name);

@@ -1,6 +1,7 @@
 #include "Reu/history.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -206,6 +207,23 @@ TEST_F(History, ReadingEntries) {
     EXPECT_GT(HistoryListInsert("Buffer c", 0, "b"), 0);
     EXPECT_GT(HistoryListSetLine("Buffer c", 4, "d"), 0);  // missing lines made
     EXPECT_EQ(Lines(vmb_find(VMB_T_TEMP, "Buffer c")), (Strings{"b", "a", "", "d"}));
+}
+
+TEST_F(History, ReadingByControlIdentifier) {
+    MakeList("Buffer f", {"one", "two"});
+    char out[16];
+    EXPECT_EQ(HistoryListReadLine(300, 1, out, 15), 0);  // no resolver yet
+    HistoryControlListFn old = HistoryListSetControlResolver([](int id, char* name, int size) {
+        if (id != 300) return 0;
+        std::snprintf(name, static_cast<size_t>(size), "Buffer f");
+        return 1;
+    });
+    EXPECT_EQ(HistoryListReadLine(300, 2, out, 15), 1);
+    EXPECT_STREQ(out, "two");
+    EXPECT_EQ(HistoryListReadLine(301, 1, out, 15), 0);  // names no list
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(HistoryListReadLine(256, 1, out, 15), 0);  // below the control range
+    HistoryListSetControlResolver(old);
 }
 
 TEST_F(History, PackAndUnpack) {
