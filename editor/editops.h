@@ -110,6 +110,8 @@ struct EditCore {
     bool record_images = true;
     bool in_group_record = false;
     bool recording_off = false; // the view's flag word asks for none
+    bool group_open = false;    // a command's group record is written; its change follows
+    int op_depth = 0;           // nesting of engine operations (one group each)
     // Called once when a trim has to scan 100 records (message 356).
     void (*trim_notice)(EditCore&) = nullptr;
 };
@@ -213,9 +215,11 @@ int ColumnSelectMode(int op);
 // The undo recorder: class 0..4 group records (class 1 through the grouping
 // rule with the command id or character), class 5 line images of `line`.
 void EditRecord(EditCore& e, int cls, int kind, int command_or_char, int line);
+// A group record with further tab-separated fields (extra begins with a tab).
+void EditRecordGroup(EditCore& e, int cls, int kind, int command, const char* extra);
 // A command's group record (kind from the command table's attributes).
 void EditRecordCommand(EditCore& e, int command_id);
-// Depths: groups in the undo log / records in the redo log.
+// Depths: records in the undo log / in the redo log.
 int EditUndoDepth(const EditCore& e);
 int EditRedoDepth(const EditCore& e);
 // Replays the last group of the undo log (or of the redo log); the inverse
