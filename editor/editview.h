@@ -95,6 +95,9 @@ public:
     // Runs an editing command by its command-table id with its string
     // parameter (or null); -1 when the id is not one of the editing commands.
     int RunEditCommand(int command_id, const char* param);
+    // Whether the last operation asked a repeating command or a running
+    // macro to stop (a delete at the end of the buffer); clears the request.
+    bool TakeCommandStop();
 
     // The document's mark table (null without a buffer).
     CQWMarkTable* Marks();
