@@ -1,0 +1,6 @@
+# Editing: the mark table, the editing engine and the selection (portable);
+# the edit view and the clipboard (Windows).
+target_sources(editor PRIVATE marks.cpp editops.cpp selection.cpp)
+if(NOT QW_HOST)
+  target_sources(editor PRIVATE editview.cpp clipboard.cpp)
+endif()

@@ -1,0 +1,122 @@
+#pragma once
+// CQWEditView: the text view that changes text. Typed characters in insert
+// and overtype mode, tab, indent and undent, the editing operations, the
+// selection, the clipboard and the undo log all go through the editing
+// engine (editops.h) over the document's buffer; this class copies the
+// caret between the view and the engine and repaints what changed.
+//
+// Movement, scrolling and the command dispatch live in the class derived
+// from this one; what they need from here is public below.
+#include <string>
+
+#include "editor/editops.h"
+#include "editor/textview.h"
+
+class CQWDoc;
+
+// The global typing mode: insert (1) or overtype (0). Setting it re-creates
+// the caret of the current text view so its shape follows the mode.
+int GetInsertMode();
+int SetInsertMode(int mode);
+int ToggleInsertMode();
+
+class CQWEditView : public CQWTextView {
+    FW_DECLARE_DYNCREATE(CQWEditView)
+public:
+    CQWEditView();
+    ~CQWEditView() override;
+
+    // ---- Typing --------------------------------------------------------------
+    // A typed key not bound to a command; 0 when refused.
+    int TypingStateCommand(int ch, bool notify = true, int extra = 0);
+    int InsertChar(int ch);
+    int TypeChar(int ch);
+    bool InsertString(const char* text);
+    // Deletes columns [start, end) of the caret line (or the selection when
+    // start < 0), inserts text, repaints the line.
+    int ReplaceAndInsert(const char* text, int start_column, int end_column);
+    void TabRight() override;
+    void TabLeft() override;
+    virtual int Indent(int count);
+    virtual int Undent();
+    virtual bool IsAutoWrap();
+    int IsViewOnly() override;
+    // Last typed character or command; -1 only reads.
+    int LastTyped(int value);
+
+    // ---- Editing operations ------------------------------------------------------
+    int DeleteRange(int from_column, int to_column, uint32_t flags);
+    int Backspace();
+    int DeleteLine(bool repaint = true);
+    int JoinLine();
+    int JoinNext();
+    int SplitLine(int indent_mode = 0, bool clear_selection = true);
+    int OpenLine(bool indent = false);
+    int DeleteToLineStart();
+    int DeleteToLineEnd();
+    int DeleteWord(bool word_only, bool to_start = false);
+    int DeleteSelection(bool repaint = true);
+    // Block insertion from text in memory (style 0 stream, 1 line, 2 column).
+    int InsertText(const char* text, size_t length, int style, uint32_t flags);
+    int InsertBuffer(VMB* buffer, int style, uint32_t flags);
+
+    // ---- Selection -------------------------------------------------------------
+    bool HasSelection() const override;
+    int SetSelection(int op, bool repaint = true, bool record = true);
+    int SelectText(int start_line, int start_col, int end_line, int end_col, int type, int state,
+                   bool repaint = true, bool record = true);
+    // op 1 sets the state to value, -1 reads.
+    int SelectState(int op, int value);
+    int SelectionType() const { return core_.sel_type; }
+    int SelectionMode(int type);
+    int SelectAll();
+    SelectionBounds GetSelectionBounds();
+    bool IsTypingReplacingSelection(bool check_caret);
+    // Called by caret moves: a selection in state 1 follows the caret.
+    void ExtendSelectionToCaret();
+
+    // ---- Clipboard ---------------------------------------------------------------
+    int Copy();
+    int Cut();
+    int Paste();
+
+    // ---- Undo ------------------------------------------------------------------------
+    int Undo();
+    int Redo();
+    int GetUndoDepth();
+    int GetRedoDepth();
+    // The undo recorder: a group (class 0..4) or a line image (class 5).
+    void OnEditNotify(int cls, int kind, int line);
+
+    // ---- Line changes the caret moves report -------------------------------------------
+    void OnLineLeave(bool force);
+    void OnLineEnter() {}
+
+    // Runs an editing command by its command-table id with its string
+    // parameter (or null); -1 when the id is not one of the editing commands.
+    int RunEditCommand(int command_id, const char* param);
+    // Whether the last operation asked a repeating command or a running
+    // macro to stop (a delete at the end of the buffer); clears the request.
+    bool TakeCommandStop();
+
+    // The document's mark table (null without a buffer).
+    CQWMarkTable* Marks();
+    CQWDoc* GetQWDoc();
+
+    // The engine state with the view's caret copied in, and back.
+    EditCore& LoadCore();
+    void StoreCore(bool repaint_all);
+    EditCore& core() { return core_; }
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void ApplySettings();
+    EditCore core_;
+    int drag_key_state_ = 0;
+    bool caret_created_ = false;
+};
+
+// Registers the editing commands' view handlers with the command table.
+void InstallEditCommands();
