@@ -2,6 +2,7 @@
 // A view's saved state: fifteen 32-bit words that the view-state stack
 // pushes and pops around bulk work, and their archive form (a count, then
 // each record's sixty bytes in list order).
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
