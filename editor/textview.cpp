@@ -424,6 +424,12 @@ void CQWTextView::OnUpdate(fw::View* /*sender*/, LPARAM lparam_hint, fw::Object*
     if (!source_.buffer)
         return;
     bool repaint = (hint & QW_HINT_REPAINT) != 0;
+    if ((hint & QW_HINT_LINE_COUNT) && TextBarFlags(-1, 0x3) == 0x3) {
+        // The line numbers may need another digit.
+        int before = text_bar_width_;
+        RecomputeGeometry();
+        repaint |= text_bar_width_ != before;
+    }
     if (!repaint && (hint & ~0x7Fu) && (flags_ & QW_VF_RESCAN) &&
         uint32_t(GetLineCount()) > rows_) {
         flags_ &= ~QW_VF_RESCAN;

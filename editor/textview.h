@@ -49,6 +49,7 @@ enum : UINT {
 // Update hints (OnUpdate).
 enum : uint32_t {
     QW_HINT_REPAINT = 0x1,
+    QW_HINT_LINE_COUNT = 0x2, // the line count changed
     QW_HINT_EMPTY = 0x4,
 };
 
