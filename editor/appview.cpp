@@ -10,10 +10,11 @@ namespace {
 
 AppViewCommandHooks g_hooks;
 
-int RunProgram(const char* name, int command, void* view) {
+// view: the CQWTextView the program runs on (programs reach it as that class).
+int RunProgram(const char* name, int command, CQWTextView* view) {
     if (g_hooks.run_program)
         return g_hooks.run_program(name, command, view);
-    return CExe_ExecuteByName(name, 0, command, 0, view, nullptr);
+    return CExe_ExecuteByName(name, 0, command, 0, static_cast<void*>(view), nullptr);
 }
 
 void SetCurrent(int id) {

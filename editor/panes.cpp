@@ -10,6 +10,7 @@
 
 #include "VmEngine/vm.h"
 #include "commands/cmdtable.h"
+#include "commands/interp.h"
 #include "editor/appview_table.h"
 #include "editor/gotoline.h"
 #include "editor/jumplist.h"
@@ -334,6 +335,28 @@ int JlApply(void* pv, const JumpPosition& p) {
     MsgOut(522, "This file has been edited and the original line could not be located%b");
     return 0;
 }
+// What programs ask of the view they run on (View_Call).
+int ViewCall(void* pv, int op, int a, int) {
+    auto* v = View(pv);
+    if (!v || !v->GetBuffer())
+        return -1;
+    if (op == 1) {
+        if (a < 0 || a > 2)
+            return 0;
+        int rows = int(v->GetLinesInWindow());
+        int64_t top = int64_t(v->GetCurLine()) - (a == 0 ? 0 : a == 1 ? rows / 2 : rows - 1);
+        v->ScrollTopTo(uint32_t(std::max<int64_t>(top, 1)));
+        return 1;
+    }
+    if (op == 2) {
+        K_cmd_record* r = K_cmd_lookup(a);
+        if (!r || !(r->attr & K_ATTR_VIEW_METHOD) || !r->handler.view)
+            return 0;
+        return r->handler.view(v, a, nullptr);
+    }
+    return -1;
+}
+
 void JlOutOfMemory() {
     MsgOut(0x4030, "Unable to add to the JumpList. Out of memory.\n\nYou should restart QW.");
 }
@@ -488,4 +511,5 @@ void InstallNavigationCommands() {
     h.apply = &JlApply;
     h.out_of_memory = &JlOutOfMemory;
     SetJumpListHooks(h);
+    Interp_SetViewCallHook(&ViewCall);
 }

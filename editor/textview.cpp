@@ -10,6 +10,7 @@
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
 #include "editor/jumplist.h"
+#include "editor/panes.h"
 #include "editor/textbar.h"
 #include "editor/viewdraw.h"
 #include "opsys/msgout.h"
@@ -84,12 +85,16 @@ int InitEditorServices(HWND main_frame, const char* style_sheet_path) {
     StartViewDrawThread(1);
     // The screen colours until a colour scheme of the user's is loaded.
     ApplyDefaultColourScheme();
+    TextBarResources(true);
+    InstallNavigationCommands();
     if (!style_sheet_path || !*style_sheet_path)
         return 1;
     return CreateStyleSheetArray(style_sheet_path);
 }
 
 void ShutdownEditorServices() {
+    ClearJumpList();
+    TextBarResources(false);
     DestroyStyleSheetArray();
     ResetLanguageData(0x1);
     DeleteEditorFont();

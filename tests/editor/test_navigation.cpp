@@ -17,6 +17,7 @@
 #include "VmEngine/vm.h"
 #include "VmEngine/vmfile.h"
 #include "commands/cmdtable.h"
+#include "editor/appview.h"
 #include "editor/colortable.h"
 #include "editor/editops.h"
 #include "editor/jumplist.h"
@@ -469,6 +470,70 @@ TEST_F(NavTest, LineNumbersTakeAnotherDigitAtLine1000) {
     vm_insert_line(v->GetBuffer(), 999, "more", 4);
     v->OnUpdate(nullptr, QW_HINT_LINE_COUNT, nullptr);
     EXPECT_EQ(w999 + cw_, v->GetTextBarWidth());
+}
+
+} // namespace
+
+namespace {
+
+std::vector<std::string> g_programs;
+std::vector<int> g_events;
+std::vector<int> g_current_cmds;
+
+TEST_F(NavTest, TheApplicationViewTurnsButtonsIntoBindingsAndPrograms) {
+    AppViewCommandHooks h;
+    h.run_program = [](const char* name, int command, void*) {
+        g_programs.push_back(std::string(name) + ":" + std::to_string(command));
+        return 1;
+    };
+    h.binding = [](int event, int, void*) {
+        g_events.push_back(event);
+        return int(QW_UNBOUND_EVENT);
+    };
+    h.set_current_command = [](int id) { g_current_cmds.push_back(id); };
+    h.available = [](int id) { return id == 408 ? 0 : 1; };
+    SetAppViewCommandHooks(h);
+    g_programs.clear();
+    g_events.clear();
+    g_current_cmds.clear();
+
+    auto* v = new CQWAppView;
+    TextViewSource src;
+    src.buffer = MakeBuffer(20);
+    RECT rc{0, 0, 40 * cw_ + 40, 10 * ch_};
+    ASSERT_TRUE(v->CreateTextView(parent_, rc, src, false));
+    SendMessageA(v->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+    TextBarFlags(1, 0x1 | 0x10 | 0x4);
+    SendMessageA(v->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+    const int bar = v->GetTextBarWidth();
+    ASSERT_GE(bar, 9);
+
+    // Right button up in the text, nothing bound: "locate"; with Ctrl: "WindowNew".
+    SendMessageA(v->hwnd(), WM_RBUTTONUP, 0, MAKELPARAM(bar + 5, 5));
+    SendMessageA(v->hwnd(), WM_RBUTTONUP, MK_CONTROL, MAKELPARAM(bar + 5, 5));
+    // Left button down in the icon strip: "TextBar" with 680, and the press ends there.
+    SendMessageA(v->hwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(1, ch_ + 1));
+    EXPECT_FALSE(MouseSelecting());
+    std::vector<std::string> want = {"locate:684", "WindowNew:684", "TextBar:680"};
+    EXPECT_EQ(want, g_programs);
+    EXPECT_EQ((std::vector<int>{235, 235}), g_events);
+    EXPECT_EQ(680, g_current_cmds.back());
+    // Update requests take availability from the executor.
+    struct UI : fw::CommandUI {
+        int enabled = -1;
+        void Enable(bool on) override { enabled = on ? 1 : 0; }
+    } ui;
+    fw::CommandCall call;
+    call.id = 408;
+    call.code = fw::kCodeUpdateUI;
+    call.ui = &ui;
+    EXPECT_TRUE(v->OnCmdMsg(call));
+    EXPECT_EQ(0, ui.enabled);
+    call.id = 406;
+    EXPECT_TRUE(v->OnCmdMsg(call));
+    EXPECT_EQ(1, ui.enabled);
+    DestroyWindow(v->hwnd());
+    SetAppViewCommandHooks(AppViewCommandHooks{});
 }
 
 } // namespace
