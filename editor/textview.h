@@ -273,6 +273,8 @@ protected:
 private:
     friend class ViewTestAccess;
     void RecomputeGeometry();
+    // Draws the left margin of a row (line -1: past the text) when the bar is shown.
+    void PaintTextBar(CDrawHelper& helper, int line, uint32_t row);
     void ReadLineForPaint(CDrawHelper& helper, uint32_t line, int length, const char** text,
                           int* len, int* line_flags);
 

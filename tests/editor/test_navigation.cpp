@@ -470,6 +470,17 @@ TEST_F(NavTest, LineNumbersTakeAnotherDigitAtLine1000) {
     vm_insert_line(v->GetBuffer(), 999, "more", 4);
     v->OnUpdate(nullptr, QW_HINT_LINE_COUNT, nullptr);
     EXPECT_EQ(w999 + cw_, v->GetTextBarWidth());
+    // Painted rows carry the bar in its own colour, left of the raised edge.
+    const COLORREF bar_back = RGB(10, 200, 30);
+    ColourTableEntry(1, QW_KIND_TEXTBAR + 1, std::to_string(bar_back).c_str(), QW_CSW_BACK,
+                     nullptr);
+    v->RedrawWindowLines();
+    v->WaitForDrawThread(1);
+    const qwtest::DibCanvas& c = *canvases_.back();
+    EXPECT_EQ(bar_back, c.pixel(1, 1));
+    EXPECT_EQ(bar_back, c.pixel(1, 5 * ch_ + 1));
+    EXPECT_NE(bar_back, c.pixel(v->GetTextBarWidth() + 2, 1));
+    ClearColourTable();
 }
 
 } // namespace
