@@ -94,6 +94,31 @@ void CQWTextView::MoveToPoint(int x, int y, uint32_t move_flags) {
     UpdateCaret();
 }
 
+void CQWTextView::HideMouseWhileTyping(CQWTextView* view, int show) {
+    if (show == 0) {
+        if (g_mouse.pointer_hidden || !view || !view->hwnd() ||
+            !(view->flags_ & QW_VF_EDITABLE) || !(view->flags_ & QW_VF_IMMEDIATE) ||
+            GetFocus() != view->hwnd())
+            return;
+        POINT pt{};
+        RECT rc{};
+        GetCursorPos(&pt);
+        ScreenToClient(view->hwnd(), &pt);
+        GetClientRect(view->hwnd(), &rc);
+        if (!PtInRect(&rc, pt))
+            return;
+        ShowCursor(FALSE);
+        g_mouse.pointer_hidden = true;
+        return;
+    }
+    if (show == 2 && view && view->source_.buffer)
+        vm_state_flags(view->source_.buffer, 0, 0x20000);
+    if (g_mouse.pointer_hidden) {
+        ShowCursor(TRUE);
+        g_mouse.pointer_hidden = false;
+    }
+}
+
 void CQWTextView::RememberColumn() { remembered_col_ = std::max<uint32_t>(GetDisplayColumn(), 1); }
 
 void CQWTextView::AutoScrollStep(int x, int y) {

@@ -3,6 +3,7 @@
 #include "editor/panes.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -233,6 +234,25 @@ int H_GoToLine(void* pv, int id, K_cmd_params* p) {
     return GoToLineFromText(v, text, id == 390, extend);
 }
 
+int H_GoToColumn(void* pv, int, K_cmd_params* p) {
+    CQWTextView* v = View(pv);
+    if (!v || !v->GetBuffer())
+        return 0;
+    char text[32] = {};
+    static char last[32] = "";
+    if (p && K_cmd_params_has_string(p))
+        K_cmd_params_copy_string(p, text, int(sizeof text));
+    else if (!g_prompt || g_prompt(430, last, text, int(sizeof text)) != 1)
+        return 0;
+    char* end = nullptr;
+    long col = strtol(text, &end, 10);
+    if (!end || end == text || *end || col < 1 || col > long(QW_MAX_COLUMNS))
+        return 0; // the column range is 1 to 4096
+    memcpy(last, text, sizeof last);
+    v->GoToLine(int(v->GetCurLine()), int(col), 0, QW_GL_DISPLAY_COLUMN | QW_GL_REMEMBER_COL);
+    return 1;
+}
+
 int H_Jump(void*, int id, K_cmd_params*) {
     return id == 510 ? JumpListGoBack() : JumpListGoForward();
 }
@@ -332,6 +352,10 @@ int JlApply(void* pv, const JumpPosition& p) {
     if (v->GoToLine(p.caret_line, p.caret_dcol, 1,
                     QW_GL_ORIGINAL_LINE | QW_GL_DISPLAY_COLUMN | QW_GL_AVOID_COVERED))
         return 1;
+    // The line is gone (or cannot be told apart): the caret goes as near
+    // as the buffer now allows, and the user hears why.
+    int last = std::max(v->GetLineCount(), 1);
+    v->GoToLine(std::clamp(p.caret_line, 1, last), p.caret_dcol, 1, QW_GL_DISPLAY_COLUMN);
     MsgOut(522, "This file has been edited and the original line could not be located%b");
     return 0;
 }
@@ -496,6 +520,7 @@ void InstallNavigationCommands() {
     SetMovesFrom<385>(std::make_integer_sequence<int, 43>{}); // 385..427
     K_cmd_set_view_handler(389, &H_GoToLine);
     K_cmd_set_view_handler(390, &H_GoToLine);
+    K_cmd_set_view_handler(430, &H_GoToColumn);
     K_cmd_set_view_handler(510, &H_Jump);
     K_cmd_set_view_handler(511, &H_Jump);
     for (int id : {364, 376, 377, 378, 379})

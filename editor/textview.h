@@ -226,6 +226,11 @@ public:
     // Moves the caret to a client point (move flags: 0x1 start a selection,
     // 0x2 extend, 0x4 record the hit area, 0x40 clip to the line end).
     void MoveToPoint(int x, int y, uint32_t move_flags);
+    // The pointer while typing: 0 hides it (an editable view with immediate
+    // update, the focus and the pointer over its client area), 1 shows it,
+    // 2 also clears the buffer's state flag 0x20000. The hidden state is
+    // process-wide so the system's show count stays balanced.
+    static void HideMouseWhileTyping(CQWTextView* view, int show);
     // One tick of the auto-scroll timer for a pointer at a client point.
     void AutoScrollStep(int x, int y);
     // The selection side of the mouse (the edit view overrides): op 0

@@ -366,6 +366,13 @@ TEST_F(NavTest, ViewStatesComeBackThroughInsertedLinesAndNestPerLevel) {
     EXPECT_FALSE(marks->Lock(QW_MARK_LAST_EDIT, -1));
     EXPECT_FALSE(marks->IsSet(QW_MARK_VIEW_STATE));
     EXPECT_EQ(0, v->ViewState(QW_VS_POP));
+    // Lines deleted under a saved position: the pop clamps to the buffer.
+    ASSERT_EQ(1, v->GoToLine(190, 3, 1, 0));
+    ASSERT_EQ(1, v->ViewState(QW_VS_PUSH));
+    vm_delete_lines(b, 51, v->GetLineCount() - 50, 0);
+    ASSERT_EQ(1, v->ViewState(QW_VS_POP | QW_VS_REPAINT));
+    EXPECT_EQ(50u, v->GetCurLine());
+    EXPECT_LE(v->GetTopLine(), 50u);
 }
 
 TEST_F(NavTest, TheJumpListFollowsMovedLinesAndForgetsClosedViews) {
@@ -388,6 +395,15 @@ TEST_F(NavTest, TheJumpListFollowsMovedLinesAndForgetsClosedViews) {
     JumpListGoBack();
     EXPECT_EQ(30u, v->GetCurLine());
     EXPECT_EQ(2u, v->GetCurColumn());
+    // Recorded lines that were deleted: the caret goes to the nearest line left.
+    ASSERT_EQ(1, v->GoToLine(280, 0, 1, 0));
+    AddToJumpList(v);
+    ASSERT_EQ(1, v->GoToLine(3, 0, 1, 0));
+    vm_delete_lines(v->GetBuffer(), 101, v->GetLineCount() - 100, 0);
+    ASSERT_EQ(100, v->GetLineCount());
+    JumpListGoBack();
+    EXPECT_EQ(100u, v->GetCurLine());
+    EXPECT_LE(v->GetTopLine(), 100u);
     // A closed view leaves the list.
     NavView* w = MakeView(MakeBuffer(10), 5);
     AddToJumpList(w);
