@@ -104,7 +104,7 @@ void CQWTextView::HideMouseWhileTyping(CQWTextView* view, int show) {
         RECT rc{};
         GetCursorPos(&pt);
         ScreenToClient(view->hwnd(), &pt);
-        GetClientRect(view->hwnd(), &rc);
+        ::GetClientRect(view->hwnd(), &rc);
         if (!PtInRect(&rc, pt))
             return;
         ShowCursor(FALSE);
