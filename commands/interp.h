@@ -178,6 +178,10 @@ int CExe_Call(const char* name, int flag, int reserved, int argc, const InterpVa
 // Five arguments: id, arg, view, record, address of the result word (1 before
 // the run). -1 when the program could not be loaded or run, else the result word.
 int CExe_ExecuteByName(const char* name, int flag, int id, int arg, void* view, void* record);
+// The view layer's answer to the View_Call method of programs: (view, op,
+// a, b). Installed by the editor; without one the method answers -1.
+using InterpViewCallFn = int (*)(void* view, int op, int a, int b);
+void Interp_SetViewCallHook(InterpViewCallFn fn);
 // A title of either form; the run's result (nonzero when the program ran).
 int CExe_Execute(const char* title, int flag);
 void Interp_UnloadProgram(const char* name);

@@ -168,6 +168,14 @@ int32_t m_KeyReq_OpenKeyboard(InterpCall& c) {
 
 K_cmd_params* params_of(InterpCall& c) { return static_cast<K_cmd_params*>(c.self); }
 
+InterpViewCallFn g_view_call = nullptr;
+
+int32_t m_View_Call(InterpCall& c) {
+    if (!g_view_call || !c.self)
+        return -1;
+    return g_view_call(c.self, c.a[0], c.a[1], c.a[2]);
+}
+
 int32_t m_Cmd_Kind(InterpCall& c) { return params_of(c)->kind; }
 int32_t m_Cmd_Id(InterpCall& c) { return params_of(c)->id; }
 
@@ -200,6 +208,8 @@ const InterpNativeEntry kMethods[] = {
 #undef QW_METHOD
 
 } // namespace
+
+void Interp_SetViewCallHook(InterpViewCallFn fn) { g_view_call = fn; }
 
 const InterpNativeEntry* interp_natives(int* count) {
     *count = int(sizeof kNatives / sizeof kNatives[0]);

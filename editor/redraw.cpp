@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "VmEngine/vm.h"
+#include "editor/marks.h"
+#include "editor/textbar.h"
 #include "editor/textview.h"
 #include "editor/viewdraw.h"
 
@@ -125,6 +127,7 @@ uint32_t CQWTextView::PaintRow(CDrawHelper& helper, uint32_t line, uint32_t row,
         } else {
             DrawLine(helper, nullptr, line, -1, -1, row, 0);
         }
+        PaintTextBar(helper, int64_t(line) > known ? -1 : int(line), row);
         if (row + 1 == rows_)
             helper.PaintEmptyRow(int(rows_)); // the partial row below the last whole one
     } else if (row == rows_) {
@@ -135,6 +138,29 @@ uint32_t CQWTextView::PaintRow(CDrawHelper& helper, uint32_t line, uint32_t row,
         next_row_ = row + 1;
     }
     return rows_left_;
+}
+
+void CQWTextView::PaintTextBar(CDrawHelper& helper, int line, uint32_t row) {
+    const uint32_t bar = TextBarFlags(-1, ~0u);
+    RowPainter* p = helper.painter();
+    if (!(bar & QW_TB_SHOWN) || text_bar_width_ <= 8 || !helper.screen() || !p || !p->dc())
+        return;
+    VMB* b = source_.buffer;
+    const int cw = EditorCellWidth();
+    int line_flags = 0, bookmark = -1;
+    if (b && line > 0) {
+        line_flags = std::max(vm_line_flags(b, line, -1, 0xFFFF), 0);
+        if (CQWMarkTable* marks = (bar & QW_TB_BOOKMARKS) ? MarkTableOf(b) : nullptr) {
+            uint32_t more = 0;
+            int slot = marks->FindByLine(line, &more);
+            bookmark = slot >= 0 && slot <= QW_MARK_BOOKMARK_LAST ? slot : -1;
+        }
+    }
+    TextBarLayoutInfo L = LayoutTextBar(bar, true, GetLineCount(), cw, cw);
+    RECT rc{0, 0, text_bar_width_, EditorCellHeight()};
+    bool focus = (flags_ & QW_VF_FOCUS) && line == int(caret_line_);
+    DrawTextBarRow(p->dc(), rc, L, bar, line, line_flags, bookmark, focus, cw);
+    helper.CopyRowToWindow(int(row));
 }
 
 void CQWTextView::WinDraw(uint32_t first_line, uint32_t first_row, uint32_t count) {

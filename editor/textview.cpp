@@ -9,6 +9,9 @@
 #include "editor/langdict.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
+#include "editor/jumplist.h"
+#include "editor/panes.h"
+#include "editor/textbar.h"
 #include "editor/viewdraw.h"
 #include "opsys/msgout.h"
 
@@ -82,12 +85,16 @@ int InitEditorServices(HWND main_frame, const char* style_sheet_path) {
     StartViewDrawThread(1);
     // The screen colours until a colour scheme of the user's is loaded.
     ApplyDefaultColourScheme();
+    TextBarResources(true);
+    InstallNavigationCommands();
     if (!style_sheet_path || !*style_sheet_path)
         return 1;
     return CreateStyleSheetArray(style_sheet_path);
 }
 
 void ShutdownEditorServices() {
+    ClearJumpList();
+    TextBarResources(false);
     DestroyStyleSheetArray();
     ResetLanguageData(0x1);
     DeleteEditorFont();
@@ -118,31 +125,7 @@ uint32_t TextBarFlags(int op, uint32_t mask) {
 }
 
 int TextBarLayoutWidth(uint32_t f, bool editable, int line_count, int char_w, int bar_w) {
-    if (!editable)
-        return 0;
-    int width = 0;
-    if (f & 0x1) {
-        if (f & 0x2) {
-            int digits = 1;
-            if (line_count < 0)
-                digits = 6;
-            else
-                for (int n = line_count; n >= 10; n /= 10)
-                    ++digits;
-            width += char_w * digits;
-        }
-        for (uint32_t bit : {0x4u, 0x8u, 0x10u})
-            if (f & bit)
-                width += bar_w;
-        if (f & 0x20)
-            width += 2 * bar_w;
-        if (f & 0x40)
-            width += bar_w;
-        if (width == 0)
-            width = bar_w;
-        width += 3;
-    }
-    return width + 8;
+    return LayoutTextBar(f, editable, line_count, char_w, bar_w).width;
 }
 
 int RepaintUnderBufferLock(const char* where) {
@@ -222,6 +205,7 @@ CQWTextView::CQWTextView() {
 
 CQWTextView::~CQWTextView() {
     destroyed_ = true;
+    RemoveViewFromJumpList(this);
     ViewDrawUnregister(this);
     if (g_current == this)
         g_current = nullptr;
@@ -288,6 +272,9 @@ bool CQWTextView::IsLineVisible(uint32_t line) const {
 }
 
 LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT handled = 0;
+    if (OnNavigationMessage(msg, wp, lp, &handled))
+        return handled;
     switch (msg) {
     case WM_CREATE: {
         LRESULT r = fw::View::WindowProc(msg, wp, lp);
@@ -419,9 +406,15 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
     case 1:
         OnUpdate(nullptr, lp, nullptr);
         break;
+    case 2:
+        UpdateScrollPos(lp != 0);
+        break;
+    case 3:
+        UpdateScrollRange(lp != 0);
+        break;
     default:
-        // 2, 3, 5 and 6 belong to the scrolling and pane code; 4 and any
-        // other code do nothing.
+        // 5 and 6 belong to the frame's split layout; 4 and any other code
+        // do nothing.
         break;
     }
     return 1;
@@ -436,6 +429,12 @@ void CQWTextView::OnUpdate(fw::View* /*sender*/, LPARAM lparam_hint, fw::Object*
     if (!source_.buffer)
         return;
     bool repaint = (hint & QW_HINT_REPAINT) != 0;
+    if ((hint & QW_HINT_LINE_COUNT) && TextBarFlags(-1, 0x3) == 0x3) {
+        // The line numbers may need another digit.
+        int before = text_bar_width_;
+        RecomputeGeometry();
+        repaint |= text_bar_width_ != before;
+    }
     if (!repaint && (hint & ~0x7Fu) && (flags_ & QW_VF_RESCAN) &&
         uint32_t(GetLineCount()) > rows_) {
         flags_ &= ~QW_VF_RESCAN;

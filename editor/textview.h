@@ -13,9 +13,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "editor/colmap.h"
 #include "editor/drawhelper.h"
+#include "editor/snapshots.h"
 #include "framework/fwview.h"
 
 struct VMB;
@@ -47,6 +49,7 @@ enum : UINT {
 // Update hints (OnUpdate).
 enum : uint32_t {
     QW_HINT_REPAINT = 0x1,
+    QW_HINT_LINE_COUNT = 0x2, // the line count changed
     QW_HINT_EMPTY = 0x4,
 };
 
@@ -186,6 +189,63 @@ public:
     // Whether the view has a selection (the selection code overrides).
     virtual bool HasSelection() const { return false; }
 
+    // ---- Positioning and scrolling (gotoline_win.cpp, scrolling_win.cpp) ----
+    // The one routine that puts the view on a line and column (flags
+    // QW_GL_*, modes 0..4, gotoline.h); 1 when the caret landed on the line.
+    int GoToLine(int line, int column, int mode, uint32_t flags);
+    // Scrolls so the caret shows; whether the window scrolled.
+    bool MakeCaretVisible(int row, uint32_t flags);
+    // Puts the line at the top (clamped so no empty rows show below the
+    // last line), repaints and updates the scroll bar; whether it moved.
+    bool ScrollTopTo(uint32_t top);
+    void UpdateScrollPos(bool move_caret);
+    void UpdateScrollRange(bool move_caret);
+    // One line earlier / later (arg > 0: for the caret's sake); 1 when scrolled.
+    int ScrollLineEarlier(int arg);
+    int ScrollLineLater(int arg);
+    // n columns right (negative: left); 1 when the offset changed.
+    int ScrollColumns(int n);
+    // The window moves a row and the caret a line with it (down: towards the end).
+    int WindowScrollKeepRow(bool down);
+    void OnVScroll(int code);
+    void OnHScroll(int code, int position);
+    void OnMouseWheel(int delta);
+    // Width of the longest line in display columns (cached per line count).
+    int MaxLineWidth();
+    void RememberColumn();
+    uint32_t GetRememberedColumn() const { return remembered_col_; }
+    HWND GetScrollBarCtrl(int bar) const override;
+    bool HasSplitColumns() const;
+
+    // ---- Mouse (mouse_win.cpp) -------------------------------------------------
+    // The mouse-event slot: (message, hit area, selecting flag with the
+    // button flags above it, busy, 0, key flags with 0x20 for Alt). True ends
+    // the handling; the text view's own answer: a press in the icon strip.
+    virtual bool OnViewMouseEvent(UINT msg, int hit, int selecting, int busy, int reserved,
+                                  int keys);
+    // Moves the caret to a client point (move flags: 0x1 start a selection,
+    // 0x2 extend, 0x4 record the hit area, 0x40 clip to the line end).
+    void MoveToPoint(int x, int y, uint32_t move_flags);
+    // The pointer while typing: 0 hides it (an editable view with immediate
+    // update, the focus and the pointer over its client area), 1 shows it,
+    // 2 also clears the buffer's state flag 0x20000. The hidden state is
+    // process-wide so the system's show count stays balanced.
+    static void HideMouseWhileTyping(CQWTextView* view, int show);
+    // One tick of the auto-scroll timer for a pointer at a client point.
+    void AutoScrollStep(int x, int y);
+    // The selection side of the mouse (the edit view overrides): op 0
+    // start, 2 extend, 3 clear; type the selection type. 1 when done.
+    virtual int MouseSelection(int op, int type) { (void)op; (void)type; return 0; }
+    // Selects the word at the caret (double click); 1 when selected.
+    virtual int SelectWordAtCaret() { return 0; }
+
+    // ---- View state (snapshots.cpp) -------------------------------------------
+    // Push 0x1, pop 0x2, drop 0x4 with the options of CViewSnapshot; 0 when
+    // there is nothing to pop or drop.
+    int ViewState(uint32_t flags);
+    size_t ViewStateDepth() const { return view_states_.size(); }
+    CViewSnapshot TakeSnapshot() const;
+
     // The DC rows are copied to (default: the window's client DC).
     virtual HDC GetPaintDC();
     virtual void ReleasePaintDC(HDC dc);
@@ -210,12 +270,16 @@ protected:
     void OnDraw(fw::DC& dc) override;
     void OnSize(int cx, int cy);
     void OnDestroy();
+    // Mouse, wheel, scroll and timer messages; true when handled.
+    virtual bool OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
     // File-comparison marks of the view (the comparison code fills it in).
     virtual void RefreshCompareMarks() {}
 
 private:
     friend class ViewTestAccess;
     void RecomputeGeometry();
+    // Draws the left margin of a row (line -1: past the text) when the bar is shown.
+    void PaintTextBar(CDrawHelper& helper, int line, uint32_t row);
     void ReadLineForPaint(CDrawHelper& helper, uint32_t line, int length, const char** text,
                           int* len, int* line_flags);
 
@@ -239,6 +303,9 @@ private:
     bool closing_ = false;
     bool destroyed_ = false;
     bool caret_made_ = false;
+    std::vector<ViewStateFrame> view_states_; // last pushed at the back
+    int max_width_ = -1, max_width_lines_ = -1;
+    int mouse_x_ = 0, mouse_y_ = 0;
 };
 
 // ---- Process-wide view state --------------------------------------------------
