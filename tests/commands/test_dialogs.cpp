@@ -286,8 +286,11 @@ TEST_F(Dialogs, DefaultCallbackRunsClickedSettingsAsCommands) {
     // No callback of the caller: a timer of this thread drives the dialog.
     struct Starter {
         static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD) {
-            KillTimer(nullptr, id);
+            // Under load the timer can fire while the dialog is still being
+            // made: wait for it rather than clicking into nothing.
             HWND d = GetActiveWindow();
+            if (!d || !GetDlgItem(d, 600)) return;
+            KillTimer(nullptr, id);
             SendMessageA(GetDlgItem(d, 600), BM_CLICK, 0, 0);
             PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
         }
