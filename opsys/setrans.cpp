@@ -10,6 +10,14 @@
 #if defined(_M_IX86) || defined(__i386__)
 #include <intrin.h>
 #define QW_SE_X86 1
+// The 32-bit unwinder walks frames by their DWARF unwind data, which only our
+// own modules have. This is how it looks a frame up.
+struct qw_dwarf_eh_bases {
+    void* tbase;
+    void* dbase;
+    void* func;
+};
+extern "C" const void* _Unwind_Find_FDE(void* pc, qw_dwarf_eh_bases* bases);
 #endif
 
 namespace {
@@ -200,6 +208,18 @@ LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* ep) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
     CONTEXT* c = ep->ContextRecord;
+#ifdef QW_SE_X86
+    // A fault inside a system module (RaiseException itself, a system routine
+    // given a bad pointer) has no unwind data the 32-bit unwinder can use: a
+    // throw from there would end in std::terminate. Such a fault is handed on
+    // untranslated, as outside every scope, so that it reaches the handlers
+    // and the crash report with its own code.
+    if (code != EXCEPTION_STACK_OVERFLOW) {
+        qw_dwarf_eh_bases bases{};
+        if (!_Unwind_Find_FDE(reinterpret_cast<void*>(static_cast<uintptr_t>(c->Eip)), &bases))
+            return EXCEPTION_CONTINUE_SEARCH;
+    }
+#endif
     if (code == EXCEPTION_STACK_OVERFLOW) {
         if (!s->jump) return EXCEPTION_CONTINUE_SEARCH;
         s->record = *ep->ExceptionRecord;

@@ -13,7 +13,10 @@
 // resumes the thread in a function that calls it (the translator throws from
 // there, and the C++ unwinder walks on through the faulting frame). Code
 // that may fault inside a scope must be compiled with -fnon-call-exceptions,
-// or the unwinder cannot leave the faulting frame. A stack overflow cannot
+// or the unwinder cannot leave the faulting frame. In the 32-bit build the
+// unwinder can only walk frames of our own modules, so a fault that happens
+// inside a system module (RaiseException included) is handed on untranslated;
+// the 64-bit unwinder walks system frames too. A stack overflow cannot
 // throw on the exhausted stack: it is translated only inside guarded_call,
 // which jumps back to its own frame first.
 //

@@ -1,7 +1,8 @@
 // A program that crashes on purpose, for the crash-report tests.
 //   test_crash_helper <mode> [report path]
 // mode: "av" (an access violation just after a translator scope has ended),
-// "overflow" (unbounded recursion), or a hexadecimal code to raise.
+// "overflow" (unbounded recursion), "raise-in-scope" (the code given after the
+// report path, raised inside a translator scope), or a hexadecimal code to raise.
 // The system's own crash handling (debugger, error box) is switched off: the
 // filter before the report's ends the process with the exception code, so
 // the exit code also shows that the report handed the fault on.
@@ -58,6 +59,17 @@ int main(int argc, char** argv) {
         }
         ReadBadAddress();  // outside every scope: not translated
         return 4;
+    }
+    if (std::strcmp(mode, "raise-in-scope") == 0 && argc > 3) {
+        // Translated (7), or handed on to the filter with its own code; never
+        // std::terminate (3).
+        SETranslatorScope scope;
+        try {
+            RaiseException(static_cast<DWORD>(std::strtoul(argv[3], nullptr, 16)), 0, 0, nullptr);
+            return 8;
+        } catch (const se_translator::exception& e) {
+            return e.code() == std::strtoul(argv[3], nullptr, 16) ? 7 : 9;
+        }
     }
     if (std::strcmp(mode, "overflow") == 0) {
         g_sink = Recurse(0);

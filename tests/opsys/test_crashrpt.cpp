@@ -152,3 +152,25 @@ TEST_F(CrashReportTest, AReportThatCannotBeWrittenLeavesTheFaultAsItWas) {
 }
 
 } // namespace
+
+namespace {
+
+// A code raised inside a translator scope: the 64-bit build throws it as a
+// C++ exception; the 32-bit unwinder cannot walk RaiseException's frame, so
+// there the fault goes on to the report with its code instead of ending in
+// std::terminate (exit code 3) with no report.
+TEST_F(CrashReportTest, ARaiseInsideAScopeIsTranslatedOrReportedNeverTerminates) {
+    const std::string rpt = dir_.file("raised.rpt");
+    DWORD code = RunProgram(exe_, "raise-in-scope \"" + rpt + "\" C0000017");
+#if defined(_M_IX86) || defined(__i386__)
+    EXPECT_EQ(code, 0xC0000017u);
+    auto blocks = Blocks(qwtest::ReadFileBytes(rpt));
+    ASSERT_EQ(blocks.size(), 1u);
+    ExpectHeader(blocks[0], "Exception code: C0000017 " + SystemName(0xC0000017, "No Memory"), "");
+#else
+    EXPECT_EQ(code, 7u);
+    EXPECT_FALSE(Exists(rpt));
+#endif
+}
+
+} // namespace

@@ -79,11 +79,15 @@ TEST(SETranslator, FaultsInsideAScopeArriveAsTheirClass) {
         {"read", [] { ReadBadAddress(); }, "access_violation", 0xC0000005, "Access Violation",
          "The thread attempted to read from or write to a virtual address for which it does "
          "not have the appropriate access"},
+#if !(defined(_M_IX86) || defined(__i386__))
+        // Raised inside RaiseException: only the 64-bit unwinder walks that
+        // frame (the 32-bit case is in the crash-report tests).
         {"raised no-memory", [] { RaiseCode(0xC0000017); }, "no_memory", 0xC0000017, "No Memory",
          "The allocation attempt failed because of a lack of available memory or heap "
          "corruption."},
         {"unknown code", [] { RaiseCode(0xC0000194); }, "exception", 0xC0000194, "c0000194",
          "Unknown Exception"},
+#endif
     };
     for (int round = 0; round < 2; ++round) {
         for (const Case& c : cases) {
