@@ -11,7 +11,6 @@
 #include "Reu/history.h"
 #include "VmEngine/vm.h"
 #include "editor/qwdoc.h"
-#include "shell/shelldoc.h"
 #include "editor/textview.h"
 #include "framework/fwdoc.h"
 #include "opsys/shell_outlets.h"
@@ -303,21 +302,21 @@ TEST_F(StartUp, AutomaticSavingSavesOnlyEditedDocuments) {
     fw::MultiDocTemplate* text = GetDocTemplateById(131);
     ASSERT_NE(text, nullptr);
     ASSERT_EQ(text->documents().size(), 1u);
-    auto* doc = dynamic_cast<CQWShellDoc*>(text->documents()[0]);
+    auto* doc = dynamic_cast<CQWDoc*>(text->documents()[0]);
     ASSERT_NE(doc, nullptr);
-    VMB* b = doc->editor_doc().GetBuffer();
+    VMB* b = doc->GetBuffer();
     vm_read_lines(b, 1000);
     vm_state_flags(b, VM_OP_SET, DOC_ST_SAVE_FLAGGED);
     const std::string before = qwtest::ReadFileBytes(file);
 
     // Unchanged since it was opened: nothing is written, no backup rotated.
-    EXPECT_EQ(SaveFlaggedDocuments(nullptr), 0);
+    EXPECT_EQ(AutoSaveEditedDocuments(nullptr), 0);
     EXPECT_EQ(qwtest::ReadFileBytes(file), before);
     EXPECT_EQ(GetFileAttributesA(dir.file("sample.BAK").c_str()), INVALID_FILE_ATTRIBUTES);
 
     ASSERT_GT(vm_append_line(b, "/* added */"), 0);
-    EXPECT_EQ(SaveFlaggedDocuments(doc), 1);
+    EXPECT_EQ(AutoSaveEditedDocuments(doc), 1);
     EXPECT_NE(qwtest::ReadFileBytes(file).find("/* added */"), std::string::npos);
-    EXPECT_EQ(SaveFlaggedDocuments(nullptr), 0);  // saved: no longer edited
+    EXPECT_EQ(AutoSaveEditedDocuments(nullptr), 0);  // saved: no longer edited
     Stop(app);
 }
