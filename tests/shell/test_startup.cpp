@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <ios>
 #include <thread>
 
 #include "Reu/history.h"
 #include "VmEngine/vm.h"
+#include "editor/docmanager.h"
 #include "editor/qwdoc.h"
 #include "editor/textview.h"
 #include "framework/fwdoc.h"
@@ -17,6 +19,8 @@
 #include "shell/mainframe.h"
 #include "shell/qwfolders.h"
 #include "shell/qwmenus.h"
+#include "shell/qwwiring.h"
+#include "shell/statusbar.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace {
@@ -227,6 +231,35 @@ TEST_F(StartUp, OpenFileRequestsFromOtherThreads) {
     EXPECT_NE(std::find(g_status.begin(), g_status.end(), "File: " + missing + "\ndoesn't exist."), g_status.end());
     Stop(app);
     SetAppHooks(nullptr);
+}
+
+TEST_F(StartUp, WorkerOpensGoThroughTheFrameAndFindTheOpenCopy) {
+    CQWApp app;
+    ASSERT_TRUE(Start(app)) << BoxTexts(boxes);
+    std::string file = Sample(dir);
+    SetWorkerOpenTimeout(20000);
+    std::atomic<fw::View*> first{nullptr}, again{nullptr};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        first = VwFileOpenEx(file.c_str(), DOC_OPEN_RESTING, 1);
+        again = VwFileOpenEx(file.c_str(), uint32_t{DOC_OPEN_ACTIVATE_OPEN} | DOC_OPEN_RESTING, 1);
+        done = true;
+    });
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return done.load(); }));
+    worker.join();
+    SetWorkerOpenTimeout(0);
+    ASSERT_NE(first.load(), nullptr);
+    EXPECT_EQ(again.load(), first.load());
+    EXPECT_EQ(OpenDocuments(), 1u);
+
+    // The status bar's view panes follow the view the open made active.
+    QwStatusViewInfo info;
+    ASSERT_TRUE(QwStatusViewInfoOfActiveView(&info));
+    EXPECT_TRUE(info.has_view && info.editable);
+    EXPECT_EQ(info.line, 1u);
+    EXPECT_EQ(info.line_count, 5u);
+    EXPECT_EQ(info.path, file);
+    Stop(app);
 }
 
 TEST_F(StartUp, KeysGoToTheTranslatorUnlessAPaneKeepsThem) {
