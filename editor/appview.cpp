@@ -46,7 +46,7 @@ MouseBindingEvent MouseEventOf(UINT msg) {
     }
 }
 
-FW_IMPLEMENT_DYNCREATE(CQWAppView, CQWTextView)
+FW_IMPLEMENT_DYNCREATE(CQWAppView, CQWEditView)
 
 CQWAppView::CQWAppView() = default;
 

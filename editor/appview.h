@@ -4,15 +4,14 @@
 // the view's hooks become commands, bound events or macro programs run by
 // name, and focus changes are announced to the registered document hooks.
 //
-// The edit view's implementation has not joined this one yet: the class
-// derives from the text view through AppViewBase, which becomes
-// CQWEditView when that lands, with no change to this interface.
+// The class derives from the edit view through AppViewBase, so typing and
+// the editing commands work in every document window.
 #include <string>
 
 #include "editor/appview_table.h"
-#include "editor/textview.h"
+#include "editor/editview.h"
 
-using AppViewBase = CQWTextView;
+using AppViewBase = CQWEditView;
 
 // What the application view needs of the command layer above the command
 // table: the executor, the binding matcher and the program runner. The

@@ -254,6 +254,23 @@ void CQWTextView::SyncSourceWithDocument() {
     }
 }
 
+void CQWTextView::TakeDocumentSource() {
+    SyncSourceWithDocument();
+    if (source_.buffer && !(flags_ & (QW_VF_LIST | QW_VF_EDITABLE))) {
+        uint32_t type = vmb_type(source_.buffer);
+        bool temp_with_path = (type & VMB_T_TEMP) && vmb_get_name(source_.buffer, nullptr);
+        flags_ |= temp_with_path ? QW_VF_LIST : QW_VF_EDITABLE;
+    }
+}
+
+void CQWTextView::OnInitialUpdate() {
+    // A template makes the view before its document opens the file: the
+    // buffer is there only now.
+    TakeDocumentSource();
+    RecomputeGeometry();
+    if (hwnd()) RedrawWindowLines();
+}
+
 int CQWTextView::GetLineCount() const {
     return source_.buffer ? std::max(vm_line_count(source_.buffer), 0) : 0;
 }
@@ -280,12 +297,7 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         LRESULT r = fw::View::WindowProc(msg, wp, lp);
         if (r == -1)
             return -1;
-        SyncSourceWithDocument();
-        if (source_.buffer && !(flags_ & QW_VF_LIST)) {
-            uint32_t type = vmb_type(source_.buffer);
-            bool temp_with_path = (type & VMB_T_TEMP) && vmb_get_name(source_.buffer, nullptr);
-            flags_ |= temp_with_path ? QW_VF_LIST : QW_VF_EDITABLE;
-        }
+        TakeDocumentSource();
         ViewDrawRegister(this);
         return 0;
     }

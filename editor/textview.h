@@ -252,6 +252,7 @@ public:
 
     // ---- Updates -----------------------------------------------------------
     void OnUpdate(fw::View* sender, LPARAM hint, fw::Object* object) override;
+    void OnInitialUpdate() override;
     // Activation in the frame sets the active flag (0x20000), deactivation clears it.
     void OnActivateView(bool activate, fw::View* activated, fw::View* deactivated) override;
 
@@ -278,6 +279,8 @@ protected:
 private:
     friend class ViewTestAccess;
     void RecomputeGeometry();
+    // The document's buffer and style, and the editable or list flag its kind gives.
+    void TakeDocumentSource();
     // Draws the left margin of a row (line -1: past the text) when the bar is shown.
     void PaintTextBar(CDrawHelper& helper, int line, uint32_t row);
     void ReadLineForPaint(CDrawHelper& helper, uint32_t line, int length, const char** text,

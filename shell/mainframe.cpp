@@ -9,8 +9,11 @@
 #include "commands/cmdseq.h"
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
+#include "commands/dlgengine.h"
 #include "commands/interp_thread.h"
 #include "commands/keytrans.h"
+#include "editor/docmanager.h"
+#include "editor/panes.h"
 #include "editor/qwdoc.h"
 #include "editor/textview.h"
 #include "framework/fwapp.h"
@@ -22,7 +25,6 @@
 #include "shell/qwmenus.h"
 #include "shell/qwtitle.h"
 #include "shell/qwversion.h"
-#include "shell/shelldoc.h"
 
 FW_IMPLEMENT_DYNAMIC(CMainFrame, fw::MDIFrameWindow)
 
@@ -236,7 +238,7 @@ std::string CMainFrame::BuildCaption() {
     fw::FrameWindow* active = GetActiveFrame();
     fw::Document* doc = active && active != this ? active->GetActiveDocument() : nullptr;
     if (doc) {
-        auto* sdoc = dynamic_cast<CQWShellDoc*>(doc);
+        auto* sdoc = fw::DynamicDowncast<CQWDoc>(doc);
         std::string name;
         if (sdoc && sdoc->IsNamedFile()) {
             name = doc->GetPathName();
@@ -279,7 +281,9 @@ LRESULT CMainFrame::OnOpenFile(WPARAM wp, LPARAM lp) {
                 h.output_request(kind, data, &thread);
             }
         });
-        (void)served;
+        // The document manager's worker opens name their request by a
+        // number it keeps, not by a thread.
+        if (!served && kind == 0) DoWorkerOpenRequest(uintptr_t(wp));
         return 0;
     }
     // A path: the poster's heap copy, freed here on every path.
@@ -308,6 +312,9 @@ void CMainFrame::OnClose() {
         }
     }
     close_state_ = 2;
+    // Modeless dialogs run threads of their own that use the editor: they
+    // end before the documents do.
+    CUIThreads::Get().CloseAll(nullptr);
     fw::MDIFrameWindow::OnClose();
     // The framework asked the documents; when one refused, closing is off.
     if (hwnd() && IsWindow(hwnd())) close_state_ = 0;
@@ -333,7 +340,8 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case UWM_VIEW_REQUEST: {
-        auto* rec = reinterpret_cast<QwViewRequest*>(lp);
+        // The views' activation record: freed as the type it was made as.
+        auto* rec = reinterpret_cast<ViewActivationRecord*>(lp);
         if (wp == 4) RecalcLayout();
         delete rec;
         return 0;

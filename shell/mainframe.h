@@ -24,11 +24,6 @@ enum : UINT {
     UWM_VERSION_INFO = 0x472,
 };
 
-// The record of a view request (0x466), made with new and deleted by the frame.
-struct QwViewRequest {
-    int32_t words[7];
-};
-
 // The request of a worker (0x46E with lParam 0): open a file.
 struct QwOpenFileRequest {
     const char* name;

@@ -8,6 +8,7 @@
 
 #include "Reu/thread.h"
 #include "VmEngine/vm.h"
+#include "editor/textview.h"
 #include "opsys/msgbox_backend.h"
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"

@@ -78,6 +78,5 @@ void QwSetOutputHooks(const QwOutputHooks& hooks);
 // How long a worker waits for the user-interface thread (10000 ms).
 void QwSetOutputRequestTimeout(DWORD ms);
 
-// The user message that tells a tab's view its buffer changed (wParam 1,
-// lParam 8: lines were appended).
-constexpr UINT UWM_VIEW_ACTION = 0x478;
+// A tab's view hears that its buffer changed by the view's UWM_VIEW_ACTION
+// (wParam 1, lParam 8: lines were appended).

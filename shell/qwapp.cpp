@@ -21,7 +21,12 @@
 #include "commands/kbmacro.h"
 #include "commands/keybind.h"
 #include "commands/keytrans.h"
+#include "editor/appview.h"
 #include "editor/colortable.h"
+#include "editor/docmanager.h"
+#include "editor/docread.h"
+#include "editor/docsave.h"
+#include "editor/fileinfo.h"
 #include "editor/langdict.h"
 #include "editor/langspec.h"
 #include "editor/qwdoc.h"
@@ -38,7 +43,8 @@
 #include "shell/qwfolders.h"
 #include "shell/qwmenus.h"
 #include "shell/qwversion.h"
-#include "shell/shelldoc.h"
+#include "shell/childframe.h"
+#include "shell/qwwiring.h"
 #include "shell/shellstrings.h"
 #include "widgets/newmenu.h"
 
@@ -274,11 +280,12 @@ bool CQWApp::InitInstance() {
     RegisterFileTypeFromResource(IDS_QW_WORKSPACE_TYPE, -204, nullptr, 1, 1);
     RegisterFileTypeFromResource(IDS_QW_PROJECT_TYPE, -205, nullptr, 1, 1);
 
-    // Until the document-lifecycle work brings its own document manager,
-    // files open through the framework's with the interim shell document.
-    AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_TEXT_TEMPLATE, FW_RUNTIME_CLASS(CQWShellDoc),
-                                            FW_RUNTIME_CLASS(fw::MDIChildWindow), FW_RUNTIME_CLASS(CQWTextView)));
-    AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_OUTPUT_TEMPLATE, FW_RUNTIME_CLASS(CQWShellDoc),
+    // Every open goes through the editor's document manager, which knows the
+    // files already open.
+    if (!CreateDocManager(1)) return false;
+    AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_TEXT_TEMPLATE, FW_RUNTIME_CLASS(CQWDoc),
+                                            FW_RUNTIME_CLASS(CChildFrame), FW_RUNTIME_CLASS(CQWAppView)));
+    AddDocTemplate(new fw::MultiDocTemplate(IDS_QW_OUTPUT_TEMPLATE, FW_RUNTIME_CLASS(CQWDoc),
                                             FW_RUNTIME_CLASS(fw::FrameWindow), FW_RUNTIME_CLASS(CQWTextView)));
 
     frame_ = new CMainFrame;
@@ -294,6 +301,8 @@ bool CQWApp::InitInstance() {
     // The view side (drawing thread, default screen colours) and the style sheets.
     InitEditorServices(frame_->hwnd(), GetConfigFilePathStr("StyleSheets", 1).c_str());
     services_started_ = true;
+    QwInstallEditorWiring();
+    wiring_installed_ = true;
     // The history lists and configuration buffers the user left last time.
     LoadConfigFiles();
     for (const char* name : {"QWHistory", "QWBuildSetup"}) {
@@ -305,6 +314,10 @@ bool CQWApp::InitInstance() {
     char program[64] = "";
     LoadAppString(IDS_QW_START_PROGRAM, program, sizeof program);
     if (CExe_ExecuteByName(program, 1, 1, 0, nullptr, nullptr) != 1) return false;
+    // The workers that read file information and the rest of each file.
+    pool_started_ = RunThreadPool(1) > 0;
+    if (!pool_started_) MsgOut(QW_MSG_LOG, "The thread pool did not start.");
+    read_thread_started_ = StartDocReadThread(1) != 0;
     int undo = cmd_get_value(kSettingUndoQueue);
     (void)undo;  // applied by the undo layer once it reads the setting itself
 
@@ -333,6 +346,11 @@ bool CQWApp::ProcessCommandLine(const std::vector<std::string>& words) {
     return true;
 }
 
+fw::Document* CQWApp::OpenDocumentFile(const std::string& path) {
+    fw::View* view = VwFileOpenEx(path.c_str(), DOC_OPEN_RESTING, 1);
+    return view ? view->GetDocument() : nullptr;
+}
+
 void CQWApp::AddToRecentFileList(const std::string& path) {
     if (path == "<Output~Window~Frame>") return;
     fw::Application::AddToRecentFileList(path);
@@ -358,26 +376,27 @@ bool CQWApp::OnIdle(long count) {
                 CMainFrame* f = GetMainFrame();
                 fw::Document* doc = nullptr;
                 if (f && f->GetActiveFrame() != f) doc = f->GetActiveFrame()->GetActiveDocument();
-                SaveFlaggedDocuments(dynamic_cast<CQWShellDoc*>(doc));
+                AutoSaveEditedDocuments(fw::DynamicDowncast<CQWDoc>(doc));
             }
         }
     }
     return fw::Application::OnIdle(count);
 }
 
-int SaveFlaggedDocuments(CQWShellDoc* only) {
+int AutoSaveEditedDocuments(CQWDoc* only) {
     if (!g_app) return 0;
     int saved = 0;
     for (auto& t : g_app->doc_manager()->templates()) {
         if (t->resource_id() != DOC_TEMPLATE_TEXT) continue;
-        for (fw::Document* d : t->documents()) {
-            auto* sd = dynamic_cast<CQWShellDoc*>(d);
-            if (!sd || (only && sd != only)) continue;
-            CQWDoc& doc = sd->editor_doc();
+        // A save may change the list (a document's path, its views).
+        std::vector<fw::Document*> docs = t->documents();
+        for (fw::Document* d : docs) {
+            auto* doc = fw::DynamicDowncast<CQWDoc>(d);
+            if (!doc || (only && doc != only)) continue;
             // Only what changed since its last save: an unchanged save would
             // rotate the backup copy for nothing.
-            if (!doc.IsNamedFile() || !doc.TestFlag8() || !doc.IsEdited()) continue;
-            if (sd->OnSaveDocument(d->GetPathName())) ++saved;
+            if (!doc->IsNamedFile() || !doc->TestFlag8() || !doc->IsEdited()) continue;
+            if (doc->DoFileSaveWithFlags(DOC_SAVE_AUTO | DOC_SAVE_NOTICE)) ++saved;
         }
     }
     return saved;
@@ -393,6 +412,13 @@ int CQWApp::ExitInstance() {
             K_cmd_free_strings();
             if (VMB* disp = vmb_find(VMB_T_TEMP, "DispList")) vmb_close(disp, 0);
         }
+        // The workers first: they post to windows and read buffers that
+        // the services' end takes away.
+        if (read_thread_started_) StartDocReadThread(0);
+        if (pool_started_) RunThreadPool(0);
+        read_thread_started_ = pool_started_ = false;
+        if (wiring_installed_) QwRemoveEditorWiring();
+        wiring_installed_ = false;
         if (services_started_) ShutdownEditorServices();
         services_started_ = false;
     }

@@ -36,6 +36,8 @@ public:
     bool OnIdle(long count) override;
     bool IsIdleMessage(const MSG* msg) override;
     void AddToRecentFileList(const std::string& path) override;
+    // Opens through the editor's document manager (an open file is activated).
+    fw::Document* OpenDocumentFile(const std::string& path) override;
 
     CMainFrame* main_frame() const { return frame_; }
     bool startup_complete() const { return startup_complete_; }
@@ -56,6 +58,9 @@ private:
     bool startup_complete_ = false;
     bool main_window_shown_ = false;
     bool services_started_ = false;
+    bool wiring_installed_ = false;
+    bool pool_started_ = false;
+    bool read_thread_started_ = false;
     bool ole_ = false;
     bool history_loaded_ = false;
     bool sockets_ = false;
@@ -72,4 +77,4 @@ fw::MultiDocTemplate* GetDocTemplateById(unsigned id);
 // Saves the named file documents flagged for automatic saving that were
 // edited since their last save (the document given, or every one when null);
 // the number saved.
-int SaveFlaggedDocuments(class CQWShellDoc* only);
+int AutoSaveEditedDocuments(class CQWDoc* only);

@@ -6,6 +6,7 @@ add_library(qwstatus STATIC
   ${CMAKE_CURRENT_LIST_DIR}/dnaa.cpp
   ${CMAKE_CURRENT_LIST_DIR}/statusbar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/statusbar_install.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qwwiring_output.cpp
 )
 target_link_libraries(qwstatus PUBLIC QWControls qwframework commands reu opsys QW::pugixml comctl32)
 target_sources(qwstatus PRIVATE ${CMAKE_CURRENT_LIST_DIR}/outputpane.cpp)

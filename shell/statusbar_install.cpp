@@ -15,6 +15,7 @@
 #include "shell/outputpane.h"
 #include "shell/qwapp.h"
 #include "shell/qwfolders.h"
+#include "shell/qwwiring.h"
 #include "shell/statusbar.h"
 #include "shell/statusbar_install.h"
 
@@ -62,6 +63,7 @@ bool CreateStatusBarHook(CMainFrame* frame) {
     if (!QwCreateStatusBar(frame->hwnd())) return false;
     QwStatusHooks sh;
     sh.pane_click = PaneClick;
+    sh.view_info = QwStatusViewInfoOfActiveView;
     QwSetStatusHooks(sh);
     SetWindowSubclass(frame->hwnd(), FrameSubclass, 1, 0);
     // The store belongs with the frame: created with it, written and freed
@@ -143,6 +145,7 @@ void QwInstallStatusPieces() {
     SetAppHooks(&ah);
 
     QwSetDnaaOutlets(QwCtlCheckMessageBox, QwStatusShowMessage);
+    QwSetWiringOutlets(QwOutputWiringOutlets());
 
     QwCmdLineActions a;
     a.set_directory = [](const char* d) { return SetCurrentDirectoryA(d) != 0; };

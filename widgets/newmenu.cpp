@@ -43,16 +43,19 @@ void SplitText(const std::string& text, std::string& label, std::string& accel) 
     accel = first == std::string::npos ? std::string() : text.substr(text.rfind('\t') + 1);
 }
 
-void DrawMarlett(HDC dc, RECT r, const char* glyph, COLORREF colour) {
-    InflateRect(&r, -2, -2);
-    HFONT f = CreateFontA(r.bottom - r.top, 0, 0, 0, FW_NORMAL, 0, 0, 0, SYMBOL_CHARSET, 0, 0, 0, 0,
-                          "Marlett");
-    HGDIOBJ old = SelectObject(dc, f);
-    SetTextColor(dc, colour);
-    SetBkMode(dc, TRANSPARENT);
-    ::DrawTextA(dc, glyph, 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+// A tick drawn with lines: a symbol font's glyph is not there on every
+// system, and a missing one shows as a box or a letter.
+void DrawCheckMark(HDC dc, RECT r, COLORREF colour) {
+    int h = r.bottom - r.top, w = r.right - r.left;
+    int size = (h < w ? h : w) - 6;
+    if (size < 6) size = 6;
+    int x = r.left + (w - size) / 2, y = r.top + (h - size) / 2;
+    HPEN pen = CreatePen(PS_SOLID, size >= 10 ? 2 : 1, colour);
+    HGDIOBJ old = SelectObject(dc, pen);
+    POINT tick[3] = {{x, y + size / 2}, {x + size / 3, y + size - 1}, {x + size, y}};
+    Polyline(dc, tick, 3);
     SelectObject(dc, old);
-    DeleteObject(f);
+    DeleteObject(pen);
 }
 
 } // namespace
@@ -367,7 +370,7 @@ void CNewMenu::DrawXP(DRAWITEMSTRUCT* dis, CNewMenuItemData* item, bool bar) {
         ImageList_Draw(images_, item->image_index, dc, icon.left, icon.top,
                        grayed ? ILD_BLEND50 : ILD_TRANSPARENT);
     } else if (dis->itemState & ODS_CHECKED) {
-        DrawMarlett(dc, icon, "b", GetSysColor(COLOR_MENUTEXT));
+        DrawCheckMark(dc, icon, GetSysColor(COLOR_MENUTEXT));
     }
 }
 
@@ -425,7 +428,7 @@ void CNewMenu::DrawClassic(DRAWITEMSTRUCT* dis, CNewMenuItemData* item, bool bar
                        grayed ? ILD_BLEND50 : ILD_TRANSPARENT);
     } else if (dis->itemState & ODS_CHECKED) {
         DrawEdge(dc, &icon, BDR_SUNKENOUTER, BF_RECT);
-        DrawMarlett(dc, icon, "b", GetSysColor(COLOR_MENUTEXT));
+        DrawCheckMark(dc, icon, GetSysColor(COLOR_MENUTEXT));
     }
 }
 

@@ -4,20 +4,23 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <ios>
 #include <thread>
 
 #include "Reu/history.h"
 #include "VmEngine/vm.h"
+#include "editor/docmanager.h"
 #include "editor/qwdoc.h"
-#include "shell/shelldoc.h"
 #include "editor/textview.h"
 #include "framework/fwdoc.h"
 #include "opsys/shell_outlets.h"
 #include "shell/mainframe.h"
 #include "shell/qwfolders.h"
 #include "shell/qwmenus.h"
+#include "shell/qwwiring.h"
+#include "shell/statusbar.h"
 #include "tests/shell/shell_fixture.h"
 
 namespace {
@@ -230,6 +233,35 @@ TEST_F(StartUp, OpenFileRequestsFromOtherThreads) {
     SetAppHooks(nullptr);
 }
 
+TEST_F(StartUp, WorkerOpensGoThroughTheFrameAndFindTheOpenCopy) {
+    CQWApp app;
+    ASSERT_TRUE(Start(app)) << BoxTexts(boxes);
+    std::string file = Sample(dir);
+    SetWorkerOpenTimeout(20000);
+    std::atomic<fw::View*> first{nullptr}, again{nullptr};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        first = VwFileOpenEx(file.c_str(), DOC_OPEN_RESTING, 1);
+        again = VwFileOpenEx(file.c_str(), uint32_t{DOC_OPEN_ACTIVATE_OPEN} | DOC_OPEN_RESTING, 1);
+        done = true;
+    });
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return done.load(); }));
+    worker.join();
+    SetWorkerOpenTimeout(0);
+    ASSERT_NE(first.load(), nullptr);
+    EXPECT_EQ(again.load(), first.load());
+    EXPECT_EQ(OpenDocuments(), 1u);
+
+    // The status bar's view panes follow the view the open made active.
+    QwStatusViewInfo info;
+    ASSERT_TRUE(QwStatusViewInfoOfActiveView(&info));
+    EXPECT_TRUE(info.has_view && info.editable);
+    EXPECT_EQ(info.line, 1u);
+    EXPECT_EQ(info.line_count, 5u);
+    EXPECT_EQ(info.path, file);
+    Stop(app);
+}
+
 TEST_F(StartUp, KeysGoToTheTranslatorUnlessAPaneKeepsThem) {
     CQWApp app;
     ASSERT_TRUE(Start(app, "\"" + Sample(dir) + "\"")) << BoxTexts(boxes);
@@ -303,21 +335,21 @@ TEST_F(StartUp, AutomaticSavingSavesOnlyEditedDocuments) {
     fw::MultiDocTemplate* text = GetDocTemplateById(131);
     ASSERT_NE(text, nullptr);
     ASSERT_EQ(text->documents().size(), 1u);
-    auto* doc = dynamic_cast<CQWShellDoc*>(text->documents()[0]);
+    auto* doc = dynamic_cast<CQWDoc*>(text->documents()[0]);
     ASSERT_NE(doc, nullptr);
-    VMB* b = doc->editor_doc().GetBuffer();
+    VMB* b = doc->GetBuffer();
     vm_read_lines(b, 1000);
     vm_state_flags(b, VM_OP_SET, DOC_ST_SAVE_FLAGGED);
     const std::string before = qwtest::ReadFileBytes(file);
 
     // Unchanged since it was opened: nothing is written, no backup rotated.
-    EXPECT_EQ(SaveFlaggedDocuments(nullptr), 0);
+    EXPECT_EQ(AutoSaveEditedDocuments(nullptr), 0);
     EXPECT_EQ(qwtest::ReadFileBytes(file), before);
     EXPECT_EQ(GetFileAttributesA(dir.file("sample.BAK").c_str()), INVALID_FILE_ATTRIBUTES);
 
     ASSERT_GT(vm_append_line(b, "/* added */"), 0);
-    EXPECT_EQ(SaveFlaggedDocuments(doc), 1);
+    EXPECT_EQ(AutoSaveEditedDocuments(doc), 1);
     EXPECT_NE(qwtest::ReadFileBytes(file).find("/* added */"), std::string::npos);
-    EXPECT_EQ(SaveFlaggedDocuments(nullptr), 0);  // saved: no longer edited
+    EXPECT_EQ(AutoSaveEditedDocuments(nullptr), 0);  // saved: no longer edited
     Stop(app);
 }
