@@ -118,7 +118,7 @@ int WindowArrange_cmd(int, K_cmd_params*) {
 
 int HelpAbout_cmd(int, K_cmd_params*) {
     CModuleVersion version;
-    std::string name = version.GetFileVersionInfo(nullptr) ? version.GetValue("ProductName") : std::string();
+    std::string name = version.GetFileVersionInfo(nullptr) ? version.GetValue("ProductName").c_str() : "";
     std::string caption = "About " + (name.empty() ? std::string("QW") : name);
     QwMessageBox(caption.c_str(), AboutText().c_str(), QW_MB_OK | QW_MB_ICONINFORMATION, 0);
     return 1;
@@ -156,10 +156,12 @@ void RemoveWindowCommands() {
 std::string AboutText() {
     CModuleVersion version;
     if (!version.GetFileVersionInfo(nullptr)) return "QW32";
-    std::string text = version.GetValue("ProductName");
-    std::string number = version.GetValue("ProductVersion");
+    // The resource's values carry their terminating zero: cut there.
+    auto value = [&](const char* key) { return std::string(version.GetValue(key).c_str()); };
+    std::string text = value("ProductName");
+    std::string number = value("ProductVersion");
     if (!number.empty()) text += (text.empty() ? "" : "\n") + ("Version: " + number);
-    std::string copyright = version.GetValue("LegalCopyright");
+    std::string copyright = value("LegalCopyright");
     if (!copyright.empty()) text += (text.empty() ? "" : "\n") + copyright;
     return text.empty() ? "QW32" : text;
 }
