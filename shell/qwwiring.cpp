@@ -11,8 +11,10 @@
 #include "commands/cmdseq.h"
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
+#include "commands/interp_vm.h"
 #include "commands/keytrans.h"
 #include "editor/appview.h"
+#include "editor/doccmds.h"
 #include "editor/docmanager.h"
 #include "editor/docsave.h"
 #include "editor/editview.h"
@@ -25,6 +27,7 @@
 #include "framework/fwframe.h"
 #include "shell/mainframe.h"
 #include "shell/qwapp.h"
+#include "shell/windowcmds.h"
 
 namespace {
 
@@ -312,12 +315,18 @@ void QwInstallEditorWiring() {
     InstallEditCommands();
     InstallNavigationCommands();
 
-    // ---- File and window commands: installed here at merge ----
-    // InstallDocCommands();
-    // InstallWindowCommands();
+    InstallDocCommands();
+    InstallWindowCommands();
+
+    // A program caught in a loop is stopped by Ctrl+Break, as command
+    // sequences are; without a poll it would hang the editor for good.
+    interp_set_poll([](const char*) { return ReadCtrlBreak() == 0; });
 }
 
 void QwRemoveEditorWiring() {
+    interp_set_poll(nullptr);
+    RemoveWindowCommands();
+    RemoveDocCommands();
     K_cmd_set_frame_hooks(nullptr);
     QwFrameHooks fh = GetFrameHooks();
     fh.open_file = nullptr;
