@@ -109,16 +109,20 @@ int WindowIsView(uintptr_t window, void* v) {
 }
 void* CurrentViewHook() { return static_cast<fw::View*>(CurrentView()); }
 
-// Documents of the text template; flag 1 counts every one, flag 3 only
-// those with an edited buffer.
+// Bit 1: a document of the text template is open; bit 2: an output view
+// exists. Save As (flag 3) is offered wherever either has a view to save.
 int AnyDocument(int flag) {
-    fw::MultiDocTemplate* t = GetDocTemplateById(DOC_TEMPLATE_TEXT);
-    if (!t) return 0;
-    for (fw::Document* d : t->documents()) {
-        auto* doc = fw::DynamicDowncast<CQWDoc>(d);
-        if (!doc || doc->IsHidden()) continue;
-        if (flag != 3 || doc->IsEdited()) return 1;
-    }
+    auto has_document = [](unsigned id) {
+        fw::MultiDocTemplate* t = GetDocTemplateById(id);
+        if (!t) return false;
+        for (fw::Document* d : t->documents()) {
+            auto* doc = fw::DynamicDowncast<CQWDoc>(d);
+            if (doc && !doc->IsHidden()) return true;
+        }
+        return false;
+    };
+    if ((flag & 1) && has_document(DOC_TEMPLATE_TEXT)) return 1;
+    if ((flag & 2) && has_document(DOC_TEMPLATE_OUTPUT)) return 1;
     return 0;
 }
 BOOL CALLBACK CountFrame(HWND child, LPARAM lp) {
