@@ -110,19 +110,40 @@ int transpose(int view)
     return Edit_Replace(view, line, col - 2, col, out);
 }
 
+// The selection as it stood before the command changed anything: the
+// edits move its marks.
+int sel_type;
+int sel_start_line;
+int sel_start_column;
+int sel_end_line;
+int sel_end_column;
+int sel_start_dcol;
+int sel_end_dcol;
+
+void read_selection(int view)
+{
+    sel_type = Edit_Selection(view, S_TYPE);
+    sel_start_line = Edit_Selection(view, S_START_LINE);
+    sel_start_column = Edit_Selection(view, S_START_COLUMN);
+    sel_end_line = Edit_Selection(view, S_END_LINE);
+    sel_end_column = Edit_Selection(view, S_END_COLUMN);
+    sel_start_dcol = Edit_Selection(view, S_START_DCOL);
+    sel_end_dcol = Edit_Selection(view, S_END_DCOL);
+}
+
 // The selected columns [*from, *to) of line l (text t of n characters).
 void range_of(int view, int l, char *t, int n, int *from, int *to)
 {
-    if (Edit_Selection(view, S_TYPE) == SEL_COLUMN) {
-        *from = Edit_ColumnAt(view, l, Edit_Selection(view, S_START_DCOL));
-        *to = Edit_ColumnAt(view, l, Edit_Selection(view, S_END_DCOL));
+    if (sel_type == SEL_COLUMN) {
+        *from = Edit_ColumnAt(view, l, sel_start_dcol);
+        *to = Edit_ColumnAt(view, l, sel_end_dcol);
     } else {
         *from = 0;
         *to = n;
-        if (l == Edit_Selection(view, S_START_LINE))
-            *from = Edit_Selection(view, S_START_COLUMN);
-        if (l == Edit_Selection(view, S_END_LINE) && Edit_Selection(view, S_END_COLUMN) != END_OF_LINE)
-            *to = Edit_Selection(view, S_END_COLUMN);
+        if (l == sel_start_line)
+            *from = sel_start_column;
+        if (l == sel_end_line && sel_end_column != END_OF_LINE)
+            *to = sel_end_column;
     }
     if (*from > n)
         *from = n;
@@ -137,8 +158,9 @@ int selection_case(int view)
     int l, first, last, n, from, to, upper, line, col;
     if (Edit_Selection(view, S_CODE) != SEL_VALID)
         return 0;
-    first = Edit_Selection(view, S_START_LINE);
-    last = Edit_Selection(view, S_END_LINE);
+    read_selection(view);
+    first = sel_start_line;
+    last = sel_end_line;
     line = Edit_Info(view, I_LINE);
     col = Edit_Info(view, I_COLUMN);
     // One direction for the whole selection.
