@@ -11,6 +11,7 @@
 
 #include "commands/cmdtable.h"
 #include "commands/interp.h"
+#include "commands/interp_edit.h"
 #include "commands/interp_keys.h"
 #include "commands/interp_vm.h"
 #include "opsys/msgout.h"
@@ -195,6 +196,109 @@ int32_t m_Cmd_Number(InterpCall& c) {
     return n;
 }
 
+// ---- Editing programs: the edit view's hooks ---------------------------------
+
+InterpEditHooks g_edit;
+
+// A text the program passes; null (a zero word) reads as the empty text.
+const char* text_arg(InterpCall& c, int i) {
+    if (!c.a[i])
+        return "";
+    return c.str(i);
+}
+
+// Copies a text into the program's buffer of `size` bytes; the length copied.
+int32_t give_text(InterpCall& c, int i, int32_t size, const std::string& text) {
+    if (size < 1)
+        return c.fail(INTERP_DATA, "Edit: size below 1");
+    uint8_t* d = c.mem(i, uint32_t(size), true);
+    if (!d)
+        return 0;
+    size_t n = std::min(text.size(), size_t(size - 1));
+    std::memcpy(d, text.data(), n);
+    d[n] = 0;
+    return int32_t(n);
+}
+
+int32_t m_Edit_Info(InterpCall& c) { return g_edit.info ? g_edit.info(c.self, c.a[0]) : -1; }
+
+int32_t m_Edit_GetLine(InterpCall& c) {
+    std::string t;
+    if (!g_edit.get_line || g_edit.get_line(c.self, c.a[0], &t) < 0)
+        return -1;
+    return give_text(c, 1, c.a[2], t);
+}
+
+int32_t m_Edit_SetCaret(InterpCall& c) {
+    return g_edit.set_caret ? g_edit.set_caret(c.self, c.a[0], c.a[1]) : -1;
+}
+
+int32_t m_Edit_Replace(InterpCall& c) {
+    const char* t = text_arg(c, 3);
+    if (!t)
+        return 0;
+    return g_edit.replace ? g_edit.replace(c.self, c.a[0], c.a[1], c.a[2], t) : -1;
+}
+
+int32_t m_Edit_Insert(InterpCall& c) {
+    const char* t = text_arg(c, 0);
+    if (!t)
+        return 0;
+    return g_edit.insert ? g_edit.insert(c.self, t, c.a[1]) : -1;
+}
+
+int32_t m_Edit_InsertLine(InterpCall& c) {
+    const char* t = text_arg(c, 1);
+    if (!t)
+        return 0;
+    return g_edit.insert_line ? g_edit.insert_line(c.self, c.a[0], t) : -1;
+}
+
+int32_t m_Edit_DeleteLines(InterpCall& c) {
+    return g_edit.delete_lines ? g_edit.delete_lines(c.self, c.a[0], c.a[1]) : -1;
+}
+
+int32_t m_Edit_SplitLine(InterpCall& c) {
+    return g_edit.split_line ? g_edit.split_line(c.self, c.a[0]) : -1;
+}
+
+int32_t m_Edit_OpenLine(InterpCall& c) {
+    return g_edit.open_line ? g_edit.open_line(c.self, c.a[0]) : -1;
+}
+
+int32_t m_Edit_Indent(InterpCall& c) { return g_edit.indent ? g_edit.indent(c.self, c.a[0]) : -1; }
+int32_t m_Edit_Undent(InterpCall& c) { return g_edit.undent ? g_edit.undent(c.self) : -1; }
+
+int32_t m_Edit_Selection(InterpCall& c) {
+    return g_edit.selection ? g_edit.selection(c.self, c.a[0]) : -1;
+}
+
+int32_t m_Edit_ColumnAt(InterpCall& c) {
+    return g_edit.column_at ? g_edit.column_at(c.self, c.a[0], c.a[1]) : -1;
+}
+
+int32_t m_Edit_Clipboard(InterpCall& c) {
+    return g_edit.clipboard ? g_edit.clipboard(c.self, c.a[0]) : -1;
+}
+
+int32_t m_Edit_Undo(InterpCall& c) { return g_edit.undo ? g_edit.undo(c.self, c.a[0]) : -1; }
+int32_t m_Edit_Group(InterpCall& c) { return g_edit.group ? g_edit.group(c.self, c.a[0]) : -1; }
+
+int32_t m_Edit_FindTemplate(InterpCall& c) {
+    const char* name = c.str(0);
+    std::string t;
+    if (!name || !g_edit.find_template || g_edit.find_template(c.self, name, &t) < 0)
+        return -1;
+    return give_text(c, 1, c.a[2], t);
+}
+
+int32_t m_Edit_Buffer(InterpCall& c) {
+    const char* name = text_arg(c, 1);
+    if (!name)
+        return 0;
+    return g_edit.buffer ? g_edit.buffer(c.self, c.a[0], name) : -1;
+}
+
 #define QW_NATIVE(name, argc, desc) {#name, argc, IC_NONE, n_##name},
 const InterpNativeEntry kNatives[] = {
 #include "commands/interp_natives.inc"
@@ -210,6 +314,8 @@ const InterpNativeEntry kMethods[] = {
 } // namespace
 
 void Interp_SetViewCallHook(InterpViewCallFn fn) { g_view_call = fn; }
+
+void Interp_SetEditHooks(const InterpEditHooks* hooks) { g_edit = hooks ? *hooks : InterpEditHooks(); }
 
 const InterpNativeEntry* interp_natives(int* count) {
     *count = int(sizeof kNatives / sizeof kNatives[0]);

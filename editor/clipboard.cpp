@@ -52,8 +52,9 @@ VMB* ScrapBuffer() {
     return b;
 }
 
-VMB* SetScrapText(const std::string& text, int style) {
-    VMB* b = ScrapBuffer();
+VMB* SetScrapText(const std::string& text, int style) { return SetBufferText(ScrapBuffer(), text, style); }
+
+VMB* SetBufferText(VMB* b, const std::string& text, int style) {
     if (!b) return nullptr;
     VmGuard g;
     vm_clear(b, 0);

@@ -16,6 +16,8 @@ UINT RegisterTextFormat();
 VMB* ScrapBuffer();
 // Replaces the scrap by `text` (split at line breaks) with its style.
 VMB* SetScrapText(const std::string& text, int style);
+// The same for any buffer (a named buffer of the editing programs).
+VMB* SetBufferText(VMB* buffer, const std::string& text, int style);
 // Puts text of a style on the clipboard (standard format, and the private
 // one for texts below 1000000 characters) and into the scrap. False when
 // the clipboard cannot be opened or has no memory (message 67).

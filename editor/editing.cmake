@@ -2,5 +2,5 @@
 # the edit view and the clipboard (Windows).
 target_sources(editor PRIVATE marks.cpp editops.cpp selection.cpp)
 if(NOT QW_HOST)
-  target_sources(editor PRIVATE editview.cpp clipboard.cpp)
+  target_sources(editor PRIVATE editview.cpp editprograms.cpp clipboard.cpp)
 endif()

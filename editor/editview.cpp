@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "VmEngine/vm.h"
 #include "commands/cmdtable.h"
+#include "commands/interp.h"
 #include "editor/clipboard.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
@@ -18,6 +21,10 @@ int g_insert_mode = 1;
 constexpr unsigned kIdsRemovingUndo = 356;
 
 void TrimNotice(EditCore&) { MsgOutId(QW_MSG_STATUS, kIdsRemovingUndo); }
+
+// The live edit views, so that a program's view word is checked before use.
+std::mutex g_views_mutex;
+std::vector<const void*> g_views;
 } // namespace
 
 int GetInsertMode() { return g_insert_mode; }
@@ -32,9 +39,48 @@ int ToggleInsertMode() { return SetInsertMode(!g_insert_mode); }
 
 FW_IMPLEMENT_DYNCREATE(CQWEditView, CQWTextView)
 
-CQWEditView::CQWEditView() { core_.trim_notice = &TrimNotice; }
+CQWEditView::CQWEditView() {
+    core_.trim_notice = &TrimNotice;
+    std::lock_guard<std::mutex> lock(g_views_mutex);
+    g_views.push_back(static_cast<const fw::View*>(this));
+}
 
-CQWEditView::~CQWEditView() = default;
+CQWEditView::~CQWEditView() {
+    std::lock_guard<std::mutex> lock(g_views_mutex);
+    g_views.erase(std::remove(g_views.begin(), g_views.end(), static_cast<const fw::View*>(this)),
+                  g_views.end());
+}
+
+CQWEditView* CQWEditView::FromProgramView(void* view) {
+    if (!view) return nullptr;
+    std::lock_guard<std::mutex> lock(g_views_mutex);
+    if (std::find(g_views.begin(), g_views.end(), view) == g_views.end()) return nullptr;
+    return static_cast<CQWEditView*>(static_cast<fw::View*>(view));
+}
+
+int CQWEditView::HoldUndoGroup(int id) {
+    if (!HasBuffer()) return 0;
+    EditCore& e = LoadCore();
+    if (id <= 0) {
+        DropHeldGroup();
+        return 1;
+    }
+    if (group_held_) return 0;
+    EditRecordCommand(e, id);
+    // A command without the group attribute still gets one group here: the
+    // program's changes are undone together.
+    if (!e.group_open) EditRecordGroup(e, QW_UNDO_CLASS_CMD, 0, id, nullptr);
+    e.group_open = false;
+    ++e.op_depth;
+    group_held_ = true;
+    return 1;
+}
+
+void CQWEditView::DropHeldGroup() {
+    if (!group_held_) return;
+    group_held_ = false;
+    if (core_.op_depth > 0) --core_.op_depth;
+}
 
 CQWDoc* CQWEditView::GetQWDoc() { return fw::DynamicDowncast<CQWDoc>(GetDocument()); }
 
@@ -108,12 +154,21 @@ int CQWEditView::LastTyped(int value) {
 int CQWEditView::TypingStateCommand(int ch, bool notify, int extra) {
     (void)extra;
     if (!HasBuffer()) return 0;
+    DropHeldGroup();
     EditCore& e = LoadCore();
     bool saved = e.recording_off;
     if (!notify) e.recording_off = true;
     int r = EditTypeKey(e, ch);
     e.recording_off = saved;
     StoreCore(false);
+    if (r && IsImmediateUpdate() && IsAutoWrap()) {
+        // Typing past the right margin refills the paragraph.
+        std::string t;
+        EditReadLine(core_, core_.line, &t);
+        int end = int(DisplayColumnAt(t.data(), int(t.size()), int(t.size()), core_.rules));
+        if (end > core_.settings.right_margin + 1)
+            CExe_ExecuteByName("para_rfm", 1, ch, 0, static_cast<fw::View*>(this), nullptr);
+    }
     return r;
 }
 
@@ -387,6 +442,7 @@ LRESULT CQWEditView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 int CQWEditView::RunEditCommand(int id, const char* param) {
     if (!HasBuffer()) return 0;
+    DropHeldGroup();
     EditCore& e = LoadCore();
     bool refuse_view_only = K_cmd_get_flags(id) & 0x10 && !(K_cmd_get_flags(id) & 0x20);
     if (e.view_only && refuse_view_only) {
@@ -478,6 +534,11 @@ int EditViewHandler(void* view, int arg, K_cmd_params* params) {
     auto* v = fw::DynamicDowncast<CQWEditView>(static_cast<fw::View*>(view));
     if (!v || !params) return 0;
     const char* text = K_cmd_params_has_string(params) ? K_cmd_params_get_string(params) : nullptr;
+    // Enter is the program's first ("SmartIndent"); when it does not take
+    // it, the plain split runs.
+    if (params->id == 433 && v->HasBuffer() && !v->IsViewOnly() &&
+        CExe_ExecuteByName("SmartIndent", 1, 433, 0, view, params) == 1)
+        return 1;
     return v->RunEditCommand(params->id, text);
 }
 } // namespace
@@ -487,4 +548,5 @@ void InstallEditCommands() {
                               449, 465, 466, 467, 468, 469, 470, 471, 473, 474, 545};
     for (int id : ids) K_cmd_set_view_handler(id, &EditViewHandler);
     for (int id = 527; id <= 544; ++id) K_cmd_set_view_handler(id, &EditViewHandler);
+    InstallEditProgramHooks();
 }

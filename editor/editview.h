@@ -103,6 +103,15 @@ public:
     CQWMarkTable* Marks();
     CQWDoc* GetQWDoc();
 
+    // ---- Editing programs ----------------------------------------------------------
+    // id > 0: the changes that follow form one undo group of command id until
+    // HoldUndoGroup(0). A hold that a program left open ends at the next
+    // command or typed key.
+    int HoldUndoGroup(int id);
+    // The live edit view behind a program's view word, or null (the word
+    // may stand for another kind of view or a dialog).
+    static CQWEditView* FromProgramView(void* view);
+
     // The engine state with the view's caret copied in, and back.
     EditCore& LoadCore();
     void StoreCore(bool repaint_all);
@@ -113,10 +122,14 @@ protected:
 
 private:
     void ApplySettings();
+    void DropHeldGroup();
     EditCore core_;
+    bool group_held_ = false;
     int drag_key_state_ = 0;
     bool caret_created_ = false;
 };
 
-// Registers the editing commands' view handlers with the command table.
+// Registers the editing commands' view handlers with the command table and
+// answers the editing programs' calls (InstallEditProgramHooks).
 void InstallEditCommands();
+void InstallEditProgramHooks();
