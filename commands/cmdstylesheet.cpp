@@ -239,6 +239,67 @@ int StyleSheetSetup_Begin(int report_faults) {
     return StyleSheetSetup_Validate(nullptr, 1, report_faults);
 }
 
+namespace {
+
+// Asks whether the extension goes to the style sheet being applied; the
+// box's answer, 0 when no box could be shown.
+int ask_conflict(const char* extension, const char* other) {
+    char caption[256];
+    if (!LoadAppString(K_IDS_SS_CONFLICT_CAPTION, caption, int(sizeof caption))) return 0;
+    unsigned style = (QW_MB_YESNO | QW_MB_ICONQUESTION) << 16;
+    return MsgOut(style | QW_MSG_CAPTION | QW_MSG_BOX | QW_MSG_ID, caption, K_IDS_SS_CONFLICT, extension,
+                  other);
+}
+
+void uncheck(const K_stylesheet_ops& o, void* list, int row) {
+    if (o.list_uncheck && list && row >= 0) o.list_uncheck(list, row);
+}
+
+} // namespace
+
+int StyleSheetSetup_Apply(int rename, const char* name, const char* language_text, int language,
+                          void* list, int count) {
+    char wanted[K_CMD_NAME_BUF + 100] = "";
+    if (name) {
+        char copy[sizeof wanted];
+        CopyStringBounded(copy, name, sizeof copy - 1);
+        CopyStringBounded(wanted, StrTrimBlanks(copy, 0), sizeof wanted - 1);
+    }
+    if (!wanted[0]) return 0;
+    K_stylesheet_ops o = ops();
+    void* ss = sheet(o);
+    if (!ss) return 0;
+    if (rename) return o.make_unique && o.make_unique(ss, wanted) ? 1 : 0;
+
+    if (o.set_name) o.set_name(ss, wanted);
+    if (o.set_text) o.set_text(ss, K_SS_LANGUAGE_TEXT, language_text ? language_text : "");
+    if (o.set_field) o.set_field(ss, K_SS_LANGUAGE_INDEX, language);
+    cmd_set_string(kSetupName, wanted);
+
+    // Only an associated sheet claims its extensions. Every answer takes one
+    // sheet out of matching, so the asking ends; without the means to do
+    // that it is not started.
+    if (!o.extension_conflict || !o.get_associated || !o.set_associated) return 1;
+    while (o.get_associated(ss)) {
+        char other_name[K_CMD_NAME_BUF + 100] = "", extension[256] = "";
+        void* other = o.extension_conflict(ss, other_name, int(sizeof other_name), extension,
+                                           int(sizeof extension));
+        if (!other || other == ss) break;
+        int answer = ask_conflict(extension, other_name);
+        if (answer == QW_IDYES) {
+            o.set_associated(other, 0);
+            uncheck(o, list, o.list_row ? o.list_row(list, count, other_name) : -1);
+            if (o.get_associated(other)) break;
+        } else if (answer == QW_IDNO) {
+            o.set_associated(ss, 0);
+            uncheck(o, list, count - 1);
+        } else {
+            break;
+        }
+    }
+    return 1;
+}
+
 int StyleSheetSetup_Delete() {
     K_stylesheet_ops o = ops();
     void* ss = sheet(o);

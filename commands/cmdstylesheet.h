@@ -67,6 +67,23 @@ struct K_stylesheet_ops {
     void (*refresh_languages)();
     // Removes it from the style-sheet table; the result.
     int (*remove)(void* ss);
+    // Gives it a new name.
+    void (*set_name)(void* ss, const char* name);
+    // Whether it takes part in file-name matching (1 or 0), and setting that.
+    int (*get_associated)(void* ss);
+    void (*set_associated)(void* ss, int value);
+    // The first other associated style sheet that lists one of its
+    // extensions, its name and that extension into the buffers (each
+    // terminated); null when none.
+    void* (*extension_conflict)(void* ss, char* other_name, int name_size, char* extension,
+                                int extension_size);
+    // Adds a copy of it under a unique form of the name; the copy, null
+    // when it could not be made.
+    void* (*make_unique)(void* ss, const char* name);
+    // The setup dialog's style-sheet list (a control of count rows): the row
+    // of a style sheet's name, -1 when none; and unchecking a row.
+    int (*list_row)(void* list, int count, const char* name);
+    void (*list_uncheck)(void* list, int row);
 };
 // Installs the ops (copied; null removes them).
 void K_cmd_set_stylesheet_ops(const K_stylesheet_ops* ops);
@@ -78,6 +95,17 @@ int StyleSheetSetup_Begin(int report);
 // language dictionary, else 0. With report each fault is shown in a warning
 // box (caption 1074, texts 1075..1077).
 int StyleSheetSetup_Validate(const char* name, int repair, int report);
+// Applies the setup dialog's name and language to the style sheet being set
+// up. rename 0: renames it, sets its language text and language and value
+// 573, then settles each extension it shares with another associated style
+// sheet by asking (caption 1081, text 1082): Yes takes the other one out of
+// file-name matching and unchecks its row of the list, No takes this one out
+// and unchecks the list's last row; a question that gets neither answer
+// ends the asking and changes nothing more. rename 1: adds a copy under a
+// unique form of the name. 1 when done; 0 for an empty name, without a
+// style sheet, or when the copy could not be made.
+int StyleSheetSetup_Apply(int rename, const char* name, const char* language_text, int language,
+                          void* list, int count);
 // Removes the style sheet being set up; the result, 0 without one.
 int StyleSheetSetup_Delete();
 // Sets value 573 to no string.

@@ -2,7 +2,9 @@
 // integer, decimal and string values, live values through the owners' hooks,
 // the on/off toggle and the other handlers of the command layer, and the
 // style-sheet setup values with their validation.
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "cmd_fixture.h"
 #include "commands/cmdstylesheet.h"
@@ -470,4 +472,163 @@ TEST_F(ValueTest, StyleSheetSetupValues) {
     EXPECT_EQ(cmd_get_string(573, buf, sizeof buf), nullptr);
     EXPECT_EQ(StyleSheetSetup_Delete(), 0);  // no sheet and no remove op
     g_sheets = nullptr;
+}
+
+namespace {
+// Style sheets with extension claims, and the setup dialog's list.
+struct ClaimSheet {
+    std::string name, language_text;
+    int language = 0;
+    std::vector<std::string> extensions;
+    int associated = 1;
+};
+std::vector<ClaimSheet>* g_claims = nullptr;
+std::vector<std::string> g_rows;      // the list's rows, by name
+std::vector<bool> g_checked;
+std::vector<int> g_answers;           // the boxes' answers, in turn
+
+ClaimSheet* claim(void* ss) { return static_cast<ClaimSheet*>(ss); }
+void* cs_find(const char* name) {
+    for (ClaimSheet& s : *g_claims)
+        if (s.name == name) return &s;
+    return nullptr;
+}
+int cs_name(void* ss, char* out, int size) {
+    std::snprintf(out, size_t(size), "%s", claim(ss)->name.c_str());
+    return 1;
+}
+void cs_set_name(void* ss, const char* name) { claim(ss)->name = name; }
+void cs_set_text(void* ss, K_ss_text t, const char* text) {
+    if (t == K_SS_LANGUAGE_TEXT) claim(ss)->language_text = text;
+}
+void cs_set_field(void* ss, K_ss_field f, int v) {
+    if (f == K_SS_LANGUAGE_INDEX) claim(ss)->language = v;
+}
+int cs_associated(void* ss) { return claim(ss)->associated; }
+void cs_set_associated(void* ss, int v) { claim(ss)->associated = v; }
+void* cs_conflict(void* ss, char* other, int other_size, char* ext, int ext_size) {
+    for (const std::string& e : claim(ss)->extensions)
+        for (ClaimSheet& s : *g_claims)
+            if (&s != ss && s.associated && std::count(s.extensions.begin(), s.extensions.end(), e)) {
+                std::snprintf(other, size_t(other_size), "%s", s.name.c_str());
+                std::snprintf(ext, size_t(ext_size), "%s", e.c_str());
+                return &s;
+            }
+    return nullptr;
+}
+void* cs_unique(void* ss, const char* name) {
+    ClaimSheet copy = *claim(ss);
+    copy.name = std::string(name) + " (1)";
+    copy.associated = 0;
+    g_claims->push_back(copy);
+    return &g_claims->back();
+}
+int cs_row(void*, int count, const char* name) {
+    for (int i = 0; i < count; ++i)
+        if (g_rows[size_t(i)] == name) return i;
+    return -1;
+}
+void cs_uncheck(void*, int row) { g_checked[size_t(row)] = false; }
+int answer(const char* text, const char* caption, unsigned) {
+    cmdtest::g_messages->boxes.push_back(std::string(caption ? caption : "") + "|" + (text ? text : ""));
+    int a = g_answers.empty() ? 0 : g_answers.front();
+    if (!g_answers.empty()) g_answers.erase(g_answers.begin());
+    return a;
+}
+#ifdef _WIN32
+int answer_win(HWND, const char* text, const char* caption, UINT style) { return answer(text, caption, style); }
+#endif
+} // namespace
+
+TEST_F(ValueTest, StyleSheetSetupApply) {
+#ifdef _WIN32
+    QwSetMessageBoxBackend(answer_win);
+#else
+    QwSetHostMessageBox(answer);
+#endif
+    std::vector<ClaimSheet> sheets;
+    sheets.reserve(8);  // the copies must not move the others
+    g_claims = &sheets;
+    K_stylesheet_ops ops{};
+    ops.find = cs_find;
+    ops.get_name = cs_name;
+    ops.set_name = cs_set_name;
+    ops.set_text = cs_set_text;
+    ops.set_field = cs_set_field;
+    ops.get_associated = cs_associated;
+    ops.set_associated = cs_set_associated;
+    ops.extension_conflict = cs_conflict;
+    ops.make_unique = cs_unique;
+    ops.list_row = cs_row;
+    ops.list_uncheck = cs_uncheck;
+    K_cmd_set_stylesheet_ops(&ops);
+    int list = 0;
+    // The edited sheet shares "h" with C/C++ and "inc" with Assembler.
+    auto reset = [&] {
+        sheets = {{"C/C++", "", 1, {"c", "h"}, 1},
+                  {"Assembler", "", 2, {"asm", "inc"}, 1},
+                  {"Mine", "", 0, {"h", "inc", "x"}, 1}};
+        g_rows = {"Assembler", "C/C++", "Mine"};
+        g_checked = {true, true, true};
+        cmd_set_string(573, "Mine");
+        messages.boxes.clear();
+    };
+
+    // Nothing to apply: an empty name, or no sheet.
+    reset();
+    EXPECT_EQ(StyleSheetSetup_Apply(0, "  ", "C/C++", 1, &list, 3), 0);
+    cmd_set_string(573, "Gone");
+    EXPECT_EQ(StyleSheetSetup_Apply(0, "New", "C/C++", 1, &list, 3), 0);
+    EXPECT_EQ(sheets[2].name, "Mine");
+
+    // Rename 1 adds a copy and leaves the sheet as it was.
+    reset();
+    EXPECT_EQ(StyleSheetSetup_Apply(1, "Mine", "", 0, &list, 3), 1);
+    ASSERT_EQ(sheets.size(), 4u);
+    EXPECT_EQ(sheets[3].name, "Mine (1)");
+    EXPECT_EQ(sheets[2].name, "Mine");
+    EXPECT_TRUE(messages.boxes.empty());
+
+#ifdef _WIN32
+    // Yes for both: the others leave file-name matching and their rows are unchecked.
+    reset();
+    char buf[64];
+    g_answers = {QW_IDYES, QW_IDYES};
+    EXPECT_EQ(StyleSheetSetup_Apply(0, " Headers ", "C/C++\tMFC", 1, &list, 3), 1);
+    EXPECT_EQ(sheets[2].name, "Headers");
+    EXPECT_EQ(sheets[2].language_text, "C/C++\tMFC");
+    EXPECT_EQ(sheets[2].language, 1);
+    EXPECT_STREQ(cmd_get_string(573, buf, sizeof buf), "Headers");
+    ASSERT_EQ(messages.boxes.size(), 2u);
+    EXPECT_EQ(messages.boxes[0], "Style Sheet Conflict|The extension 'h' is also claimed by Style Sheet "
+                                 "'C/C++'.\r\rShould files with this extension use this Style Sheet instead?");
+    EXPECT_NE(messages.boxes[1].find("'inc'"), std::string::npos);
+    EXPECT_EQ(sheets[0].associated + sheets[1].associated, 0);
+    EXPECT_EQ(sheets[2].associated, 1);
+    EXPECT_EQ(g_checked, (std::vector<bool>{false, false, true}));
+
+    // No: this sheet leaves matching, its row is unchecked and the asking ends.
+    reset();
+    g_answers = {QW_IDNO};
+    EXPECT_EQ(StyleSheetSetup_Apply(0, "Mine", "", 0, &list, 3), 1);
+    EXPECT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(sheets[2].associated, 0);
+    EXPECT_EQ(sheets[0].associated + sheets[1].associated, 2);
+    EXPECT_EQ(g_checked, (std::vector<bool>{true, true, false}));
+#endif
+
+    // A question without an answer (the box could not be shown, or was
+    // dismissed) ends the asking with every claim kept.
+    reset();
+    g_answers = {0};
+    EXPECT_EQ(StyleSheetSetup_Apply(0, "Mine", "", 0, &list, 3), 1);
+    EXPECT_LE(messages.boxes.size(), 1u);
+    EXPECT_EQ(sheets[0].associated + sheets[1].associated + sheets[2].associated, 3);
+    EXPECT_EQ(g_checked, (std::vector<bool>{true, true, true}));
+    // A sheet out of matching claims nothing: no question.
+    reset();
+    sheets[2].associated = 0;
+    EXPECT_EQ(StyleSheetSetup_Apply(0, "Mine", "", 0, &list, 3), 1);
+    EXPECT_TRUE(messages.boxes.empty());
+    g_claims = nullptr;
 }
