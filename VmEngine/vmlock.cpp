@@ -14,18 +14,13 @@ std::recursive_mutex& engine_lock() {
 thread_local int t_depth = 0;
 } // namespace
 
-// Engine calls nest deeply (a line read inside a search inside a guard), so
-// a thread that already holds the lock only counts; the mutex is taken and
-// given back at the outermost level alone.
 void vm_lock(int enter) {
     if (enter) {
-        if (t_depth <= 0) {
-            engine_lock().lock();
-            t_depth = 0;
-        }
+        engine_lock().lock();
         ++t_depth;
-    } else if (t_depth > 0 && --t_depth == 0) {
-        engine_lock().unlock(); // a leave without an enter gives back nothing
+    } else {
+        --t_depth;
+        engine_lock().unlock();
     }
 }
 
