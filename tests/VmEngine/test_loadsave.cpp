@@ -222,8 +222,9 @@ TEST_F(LoadSave, UnchangedRoundTripThroughEverySavePath) {
                     EXPECT_EQ(0u, r);
                     std::string written = (path.flags & VMB_SAVE_TEMP_ONLY) ? temp : target;
                     EXPECT_TRUE(ReadFileBytes(written) == c.bytes);
-                    if (!(path.flags & (VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_ONLY)) && !elsewhere)
+                    if (!(path.flags & (VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_ONLY)) && !elsewhere) {
                         EXPECT_TRUE(ReadFileBytes(src + ".BAK") == c.bytes);
+                    }
                     if (partly) {
                         // Saved again once read to its end: the same bytes.
                         ASSERT_NE(0, vm_read_lines(b, 0xFFFFFFFFu));
