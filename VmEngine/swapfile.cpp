@@ -30,6 +30,9 @@ int64_t slot_offset(uint32_t id) { return static_cast<int64_t>(id) * 4096; }
 // Reads or writes exactly n bytes at an offset. 1 on success. The file's
 // offset is remembered, so that pages taken in order need no seek.
 int transfer(SwapFile* sw, int64_t offset, void* buf, uint32_t n, bool write) {
+    if (write && sw->ahead_count && offset < slot_offset(sw->ahead_first + sw->ahead_count) &&
+        offset + n > slot_offset(sw->ahead_first))
+        sw->ahead_count = 0; // what was read ahead no longer mirrors the file
     if (sw->pos != offset) {
         int64_t pos = 0;
         sw->pos = -1;
@@ -45,6 +48,34 @@ int transfer(SwapFile* sw, int64_t offset, void* buf, uint32_t n, bool write) {
     }
     sw->pos = offset + n;
     return 1;
+}
+
+// Reads the slots from `id` on, as many as the file holds up to `count`,
+// into the read-ahead store. The number of whole slots read.
+uint32_t read_ahead(SwapFile* sw, uint32_t id, uint32_t count) {
+    sw->ahead_count = 0;
+    if (!sw->ahead) {
+        sw->ahead = static_cast<uint8_t*>(std::malloc(size_t(SWAP_AHEAD_PAGES) * 4096));
+        if (!sw->ahead) return 0;
+    }
+    const int64_t offset = slot_offset(id);
+    if (sw->pos != offset) {
+        int64_t pos = 0;
+        sw->pos = -1;
+        if (!buf_file_seek(sw->file, offset, 0, &pos) || pos != offset) return 0;
+    }
+    sw->pos = -1;
+    uint32_t got = 0;
+    const uint32_t want = count * 4096;
+    while (got < want) {
+        int32_t k = buf_file_read(sw->file, sw->ahead + got, want - got);
+        if (k <= 0) break; // the end of the file, or a failure: keep what came
+        got += static_cast<uint32_t>(k);
+    }
+    if (got == want) sw->pos = offset + got;
+    sw->ahead_first = id;
+    sw->ahead_count = got / 4096;
+    return sw->ahead_count;
 }
 
 } // namespace
@@ -69,6 +100,7 @@ void swap_close(SwapFile* sw) {
         if (sw->name) buf_file_remove(sw->name);
     }
     std::free(sw->name);
+    std::free(sw->ahead);
     *sw = SwapFile();
 }
 
@@ -87,6 +119,24 @@ int swap_write_pages(SwapFile* sw, uint32_t first_id, uint32_t count, const uint
 
 int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page) {
     if (!sw->file || id == 0) return 0;
+    const uint32_t last = sw->last_read;
+    sw->last_read = id;
+    if (sw->ahead_count && id >= sw->ahead_first && id - sw->ahead_first < sw->ahead_count) {
+        std::memcpy(page, sw->ahead + size_t(id - sw->ahead_first) * 4096, 4096);
+        return 1;
+    }
+    // Reading on: the page a few ids past the last one read (the pages
+    // between are mostly still in memory). Slots past the highest id were
+    // never written.
+    if (last && id > last && id - last <= 8 && id < sw->highest) {
+        uint32_t count = sw->highest - id + 1;
+        if (count > SWAP_AHEAD_PAGES) count = SWAP_AHEAD_PAGES;
+        if (read_ahead(sw, id, count) >= 1) {
+            std::memcpy(page, sw->ahead, 4096);
+            return 1;
+        }
+        sw->ahead_count = 0;
+    }
     return transfer(sw, slot_offset(id), page, 4096, false);
 }
 

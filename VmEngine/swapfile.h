@@ -10,6 +10,7 @@ enum : uint32_t {
     SWAP_STACK_MAX = 250,
     SWAP_FREE_MAGIC = 0xABCDEF04u,
     SWAP_FREE_RECORD = 14,
+    SWAP_AHEAD_PAGES = 64,
 };
 
 struct SwapFile {
@@ -21,6 +22,12 @@ struct SwapFile {
     uint32_t stack_count = 0;
     uint32_t chain_head = 0;  // first released id recorded in the file
     int64_t pos = -1;         // the file's offset, -1 when unknown
+    // Slots read ahead of a reader that goes through the pages in order,
+    // as the file held them: any write that touches them drops them all.
+    uint8_t* ahead = nullptr; // SWAP_AHEAD_PAGES pages, made on first use
+    uint32_t ahead_first = 0; // id of the first slot held
+    uint32_t ahead_count = 0; // slots held
+    uint32_t last_read = 0;   // id of the last page read
 };
 
 // Opens (creates or truncates) the file. 1 on success; 0 with the system
@@ -34,6 +41,9 @@ int swap_write_page(SwapFile* sw, uint32_t id, const uint8_t* page);
 // first_id .. first_id + count - 1 with one call. 1 only when every byte was
 // written; after a failure any of those slots may hold part of the new bytes.
 int swap_write_pages(SwapFile* sw, uint32_t first_id, uint32_t count, const uint8_t* pages);
+// A page read soon after one a few ids before it takes the slots behind it
+// into memory with the same call, so that reading through a large buffer
+// is not one call per page.
 int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page);
 // A free id: from the stack, else from the chain in the file, else a new one.
 uint32_t swap_new_id(SwapFile* sw);

@@ -10,8 +10,8 @@
 //   qw_corebench sort FILE OUT             read, sort every line, save
 //   qw_corebench head FILE N               open, write the first N lines
 // Patterns are case-sensitive. The engine runs with the application's
-// largest page cache (10,240,000 bytes); the swap file goes beside OUT or
-// into the temporary folder.
+// largest page cache (10,240,000 bytes); the swap file goes beside OUT, or
+// beside FILE for the operations without one.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -167,7 +167,10 @@ int main(int argc, char** argv) {
     if (argc < 3) return usage();
     std::string cmd = argv[1];
     if (cmd == "gen") return argc > 3 ? generate(argv[2], std::strtoull(argv[3], nullptr, 10)) : usage();
-    std::string swap = swap_path(argc > 3 ? argv[3] : argv[2]);
+    // Beside OUT where there is one, else beside FILE (never where the
+    // pattern or a count would name a folder: the current one).
+    const bool has_out = (cmd == "save" || cmd == "sort") && argc > 3;
+    std::string swap = swap_path(has_out ? argv[3] : argv[2]);
     if (!vms_start(1000, kCacheBytes, swap.c_str(), 0, 0)) return 1;
     int rc = 1;
     if (cmd == "search" && argc > 3) {

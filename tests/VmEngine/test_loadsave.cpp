@@ -163,6 +163,83 @@ TEST_F(LoadSave, LazyReading) {
     EXPECT_EQ(0, vm_goto_line(b, 20001));
 }
 
+// An unchanged buffer saved the ways a user saves it (the document's save
+// and save-as with and without backup or temporary name, the temporary copy
+// alone, a forced write, the range the shell and the tables give) writes the
+// file back byte for byte, whether it was read to its end or only as far as
+// the view went.
+TEST_F(LoadSave, UnchangedRoundTripThroughEverySavePath) {
+    struct Content {
+        const char* name;
+        std::string bytes;
+    };
+    std::string crlf = NumberedLines(1, 5000), lf;
+    for (char c : crlf)
+        if (c != '\r') lf += c;
+    const Content contents[] = {
+        {"crlf", crlf},
+        {"lf", lf},
+        {"crlf unterminated", crlf.substr(0, crlf.size() - 2)},
+        {"lf unterminated", lf.substr(0, lf.size() - 1)},
+    };
+    struct Path {
+        uint32_t flags;
+        int to_line; // 0: the last line read, with the end-of-line column
+    };
+    const Path paths[] = {
+        {VMB_SAVE_ALL, -1},
+        {VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP, -1},
+        {VMB_SAVE_ALL | VMB_SAVE_TEMP_NAME, -1},
+        {VMB_SAVE_ALL | VMB_SAVE_TEMP_NAME | VMB_SAVE_NO_BACKUP, -1},
+        {VMB_SAVE_ALL | VMB_SAVE_TEMP_NAME | VMB_SAVE_TEMP_ONLY, -1},
+        {VMB_SAVE_ALL | VMB_SAVE_FORCE | VMB_SAVE_NO_BACKUP, -1},
+        {0, 0},
+        {VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP, 0},
+    };
+    for (const Content& c : contents) {
+        for (const Path& path : paths) {
+            for (int partly = 0; partly < 2; ++partly) {
+                for (int elsewhere = 0; elsewhere < 2; ++elsewhere) {
+                    SCOPED_TRACE(std::string(c.name) + ", flags " + std::to_string(path.flags) +
+                                 ", to line " + std::to_string(path.to_line) +
+                                 (partly ? ", partly read" : ", fully read") +
+                                 (elsewhere ? ", saved as another file" : ", saved over itself"));
+                    TempDir dir;
+                    std::string src = dir.file("doc.txt");
+                    std::string target = elsewhere ? dir.file("copy.txt") : src;
+                    WriteFileBytes(src, c.bytes);
+                    VMB* b = Load(src);
+                    if (partly) {
+                        ASSERT_NE(0, vm_goto_line(b, 10));
+                        ASSERT_EQ(0, vm_is_fully_read(b));
+                    } else {
+                        ASSERT_NE(0, vm_read_lines(b, 0xFFFFFFFFu));
+                    }
+                    int to = path.to_line < 0 ? -1 : vm_last_ln(b);
+                    int to_col = path.to_line < 0 ? -1 : VM_COL_EOL;
+                    char temp[VM_NAME_MAX + 1] = "";
+                    uint32_t r = vmb_save(target.c_str(), temp, nullptr, b, 1, 0, to, to_col, path.flags);
+                    EXPECT_EQ(0u, r);
+                    std::string written = (path.flags & VMB_SAVE_TEMP_ONLY) ? temp : target;
+                    EXPECT_TRUE(ReadFileBytes(written) == c.bytes);
+                    if (!(path.flags & (VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_ONLY)) && !elsewhere) {
+                        EXPECT_TRUE(ReadFileBytes(src + ".BAK") == c.bytes);
+                    }
+                    if (partly) {
+                        // Saved again once read to its end: the same bytes.
+                        ASSERT_NE(0, vm_read_lines(b, 0xFFFFFFFFu));
+                        std::string again = dir.file("again.txt");
+                        EXPECT_EQ(0u, vmb_save(again.c_str(), nullptr, nullptr, b, 1, 0, -1, -1,
+                                               VMB_SAVE_ALL | VMB_SAVE_NO_BACKUP));
+                        EXPECT_TRUE(ReadFileBytes(again) == c.bytes);
+                    }
+                    vmb_close(b, 0);
+                }
+            }
+        }
+    }
+}
+
 // The loader packs pages as line breaks and inserts would: lines that run
 // on over a page end, headers that no longer fit, a page end met exactly,
 // lines longer than a page. Same records in the same pages, sound

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "VmEngine/swapfile.h"
+#include "VmEngine/vmbytes.h"
 #include "opsys/bufstream.h"
 #include "opsys/msgout.h"
 #include "tests/VmEngine/test_bufstream_layer.h"
@@ -296,6 +297,52 @@ TEST(SwapFile, FreeIdStackAndChain) {
     swap_close(&sw);
     EXPECT_FALSE(buf_file_exists(path.c_str()));
     EXPECT_EQ(0, swap_release_id(&sw, 5)); // closed
+}
+
+TEST(SwapFile, ReadingOnServesWhatWasLastWritten) {
+    // A reader going through the pages in order is served from slots read
+    // ahead; a write into those slots (a page changed and evicted again, a
+    // released id's chain record) must be what the next read returns.
+    TempDir dir;
+    std::string path = dir.file("QW32_Swap.004");
+    SwapFile sw;
+    ASSERT_EQ(1, swap_open(&sw, path.c_str(), nullptr));
+    uint8_t page[4096], back[4096];
+    auto fill = [&](uint32_t id, uint8_t salt) {
+        for (int i = 0; i < 4096; ++i) page[i] = uint8_t(i * 7 + id + salt);
+        vmi::wr32(page, id);
+    };
+    for (uint32_t i = 1; i <= 200; ++i) ASSERT_EQ(i, swap_new_id(&sw));
+    for (uint32_t id = 1; id <= 200; ++id) {
+        fill(id, 0);
+        ASSERT_EQ(1, swap_write_page(&sw, id, page));
+    }
+    for (uint32_t id = 1; id <= 200; id += (id % 5 == 0 ? 3 : 1)) {
+        SCOPED_TRACE(id);
+        ASSERT_EQ(1, swap_read_page(&sw, id, back));
+        if (id == 100) {
+            EXPECT_EQ(100u, vmi::rd32(back)); // the chain record
+            EXPECT_EQ(SWAP_FREE_MAGIC, vmi::rd32(back + 4));
+        } else {
+            fill(id, id == 23 ? 99 : 0);
+            ASSERT_EQ(0, memcmp(page, back, 4096));
+        }
+        if (id == 20) { // rewrite a slot ahead of the reader
+            fill(23, 99);
+            ASSERT_EQ(1, swap_write_pages(&sw, 23, 1, page));
+        }
+        if (id == 90) { // release one: its chain record goes into its slot
+            for (uint32_t k = 0; k <= SWAP_STACK_MAX; ++k) ASSERT_EQ(1, swap_release_id(&sw, 100));
+            ASSERT_EQ(100u, sw.chain_head);
+        }
+    }
+    // Ids issued but never written: nothing past the end of the file is
+    // handed out, read ahead or not.
+    sw.highest = 210;
+    ASSERT_EQ(1, swap_read_page(&sw, 199, back));
+    ASSERT_EQ(1, swap_read_page(&sw, 200, back));
+    EXPECT_EQ(0, swap_read_page(&sw, 201, back));
+    swap_close(&sw);
 }
 
 } // namespace
