@@ -182,6 +182,14 @@ int CExe_ExecuteByName(const char* name, int flag, int id, int arg, void* view, 
 // a, b). Installed by the editor; without one the method answers -1.
 using InterpViewCallFn = int (*)(void* view, int op, int a, int b);
 void Interp_SetViewCallHook(InterpViewCallFn fn);
+// The rest of the view layer that programs reach: the current text view,
+// and a menu of commands shown at the mouse pointer (the command chosen, 0
+// none). Installed by the editor; null removes them.
+struct InterpViewServices {
+    void* (*current_view)() = nullptr;
+    int (*popup_menu)(void* view, const char* items) = nullptr;
+};
+void Interp_SetViewServices(const InterpViewServices* services);
 // A title of either form; the run's result (nonzero when the program ran).
 int CExe_Execute(const char* title, int flag);
 void Interp_UnloadProgram(const char* name);

@@ -177,6 +177,34 @@ int32_t m_View_Call(InterpCall& c) {
     return g_view_call(c.self, c.a[0], c.a[1], c.a[2]);
 }
 
+// Results navigation and the mouse programs: the view layer answers the
+// operations (3 go to a result line, 4 step through the results, 5 locate,
+// 6 run a command) through the same hook as View_Call.
+InterpViewServices g_view_services;
+
+int32_t view_op(InterpCall& c, int op, int a) {
+    if (!g_view_call || !c.self)
+        return -1;
+    return g_view_call(c.self, op, a, 0);
+}
+
+int32_t n_View_Current(InterpCall& c) {
+    void* v = g_view_services.current_view ? g_view_services.current_view() : nullptr;
+    return v ? c.give_object(v, IC_VIEW) : 0;
+}
+int32_t m_View_GoToResult(InterpCall& c) { return view_op(c, 3, c.a[0]); }
+int32_t m_View_StepResult(InterpCall& c) { return view_op(c, 4, c.a[0]); }
+int32_t m_View_Locate(InterpCall& c) { return view_op(c, 5, 0); }
+int32_t m_View_Command(InterpCall& c) { return view_op(c, 6, c.a[0]); }
+
+int32_t m_View_PopupMenu(InterpCall& c) {
+    const char* items = c.str(0);
+    if (!items || !c.self || !g_view_services.popup_menu)
+        return 0;
+    std::string copy(items); // the program's memory may move under a nested run
+    return g_view_services.popup_menu(c.self, copy.c_str());
+}
+
 int32_t m_Cmd_Kind(InterpCall& c) { return params_of(c)->kind; }
 int32_t m_Cmd_Id(InterpCall& c) { return params_of(c)->id; }
 
@@ -314,6 +342,9 @@ const InterpNativeEntry kMethods[] = {
 } // namespace
 
 void Interp_SetViewCallHook(InterpViewCallFn fn) { g_view_call = fn; }
+void Interp_SetViewServices(const InterpViewServices* services) {
+    g_view_services = services ? *services : InterpViewServices{};
+}
 
 void Interp_SetEditHooks(const InterpEditHooks* hooks) { g_edit = hooks ? *hooks : InterpEditHooks(); }
 

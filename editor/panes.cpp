@@ -8,8 +8,11 @@
 #include <string>
 #include <utility>
 #include <initializer_list>
+#include <map>
 
+#include "Reu/thread.h"
 #include "VmEngine/vm.h"
+#include "commands/cmdexec.h"
 #include "commands/cmdtable.h"
 #include "commands/interp.h"
 #include "editor/appview_table.h"
@@ -17,6 +20,7 @@
 #include "editor/jumplist.h"
 #include "editor/mouse.h"
 #include "editor/qwdoc.h"
+#include "editor/resultnav.h"
 #include "editor/scrolling.h"
 #include "editor/snapshots.h"
 #include "editor/textview.h"
@@ -362,6 +366,8 @@ int JlApply(void* pv, const JumpPosition& p) {
 // What programs ask of the view they run on (View_Call).
 int ViewCall(void* pv, int op, int a, int) {
     auto* v = View(pv);
+    if (v && !v->GetBuffer())
+        v->SyncSourceWithDocument(); // made before its document had a buffer
     if (!v || !v->GetBuffer())
         return -1;
     if (op == 1) {
@@ -378,7 +384,13 @@ int ViewCall(void* pv, int op, int a, int) {
             return 0;
         return r->handler.view(v, a, nullptr);
     }
-    return -1;
+    switch (op) {
+    case 3: return GoToResultLine(v, a);
+    case 4: return StepResult(v, a);
+    case 5: return LocateAtCaret(v);
+    case 6: return a >= 301 && a <= 693 ? Do_k_cmd(a, 0, v, nullptr) : 0;
+    default: return -1;
+    }
 }
 
 void JlOutOfMemory() {
@@ -416,6 +428,22 @@ int GoToLineFromText(CQWTextView* v, const char* text, bool original, bool exten
     return got;
 }
 
+void* CurrentViewForCommands() { return GetCurrentTextView(); }
+
+bool GoToCommandLinePlace(int line, int column) {
+    CQWTextView* v = GetCurrentTextView();
+    if (!v || !v->GetBuffer() || !Editable(v))
+        return false;
+    if (line != 0) {
+        int target = std::max(line, 1);
+        if (!v->GoToLine(target, 0, 1, QW_GL_FOLLOW_COMPARE))
+            v->GoToLine(std::max(v->GetLineCount(), 1), 0, 1, QW_GL_FOLLOW_COMPARE);
+    }
+    if (column != -1)
+        v->GoToLine(int(v->GetCurLine()), std::clamp(column, 1, int(QW_MAX_COLUMNS)), 1, QW_GL_DISPLAY_COLUMN);
+    return true;
+}
+
 int ActivateViewFrame(CQWTextView* view, bool set_focus, int flag) {
     if (!view || !view->hwnd() || !IsWindow(view->hwnd()))
         return 0;
@@ -447,6 +475,86 @@ int ActivateViewFrame(CQWTextView* view, bool set_focus, int flag) {
             delete rec;
     }
     return 1;
+}
+
+namespace {
+// The record of an activation carried to the view's thread (0x47A).
+struct ActivationCall {
+    int set_focus;
+    int flag;
+    HWND foreground;
+    HWND focus;
+};
+// One worker's activation at a time.
+CRITICAL_SECTION* ActivationLock() {
+    static CRITICAL_SECTION cs;
+    static bool made = (InitializeCriticalSection(&cs), true);
+    (void)made;
+    return &cs;
+}
+std::map<HWND, std::pair<POINT, POINT>> g_saved_splits;
+} // namespace
+
+int ActivateViewFrameFromThread(CQWTextView* view, bool set_focus, int flag, HWND foreground, HWND focus) {
+    if (!view || !view->hwnd() || !IsWindow(view->hwnd()))
+        return 0;
+    if (GetWindowThreadProcessId(view->hwnd(), nullptr) == GetCurrentThreadId()) {
+        int r = ActivateViewFrame(view, set_focus, flag);
+        if (foreground) {
+            SetForegroundWindow(foreground);
+            BringWindowToTop(foreground);
+        }
+        if (focus && !SetFocus(focus))
+            PostMessageA(focus, WM_SETFOCUS, 0, 0);
+        return r;
+    }
+    ActivationCall record{set_focus ? 1 : 0, flag, foreground, focus};
+    CZQThread call(ActivationLock(), view->hwnd(), UWM_VIEW_THREAD_CALL, &record, 0);
+    return call.result() == WAIT_OBJECT_0 ? 1 : 0;
+}
+
+LRESULT OnViewThreadCall(CQWTextView* view, WPARAM wp) {
+    CZQThread::ServeRequest(reinterpret_cast<const void*>(wp), [view](CZQThread&, void* data) {
+        // A closing view answers the waiting thread without acting.
+        const auto* r = static_cast<const ActivationCall*>(data);
+        if (r && !view->IsClosing() && !view->IsHiddenView())
+            ActivateViewFrameFromThread(view, r->set_focus != 0, r->flag, r->foreground, r->focus);
+    });
+    return 0;
+}
+
+void SetSavedSplitLayout(CQWTextView* view, POINT first, POINT second) {
+    if (view && view->hwnd())
+        g_saved_splits[view->hwnd()] = {first, second};
+}
+
+void ForgetSavedSplitLayout(CQWTextView* view) {
+    if (view && view->hwnd())
+        g_saved_splits.erase(view->hwnd());
+}
+
+void RestoreSplitLayout(CQWTextView* view) {
+    if (!Editable(view))
+        return;
+    fw::FrameWindow* frame = view->GetParentFrame();
+    HWND client = frame ? ::GetParent(frame->hwnd()) : nullptr;
+    if (client)
+        SendMessageA(client, WM_MDIICONARRANGE, 0, 0);
+    auto saved = g_saved_splits.find(view->hwnd());
+    fw::SplitterWindow* s = SplitterOf(view);
+    int row = -1, col = -1;
+    if (saved == g_saved_splits.end() || !frame || !IsZoomed(frame->hwnd()) || !s ||
+        (s->GetRowCount() < 2 && s->GetColumnCount() < 2) || !s->IsChildPane(view, &row, &col) ||
+        row != 0 || col != 0)
+        return;
+    const POINT sizes[2] = {saved->second.first, saved->second.second};
+    for (int i = 0; i < 2; ++i) {
+        if (i < s->GetColumnCount())
+            s->SetColumnInfo(i, std::max<int>(sizes[i].x, 10), 10);
+        if (i < s->GetRowCount())
+            s->SetRowInfo(i, std::max<int>(sizes[i].y, 10), 10);
+    }
+    s->RecalcLayout();
 }
 
 int PaneCommand(CQWTextView* v, int id) {
@@ -537,4 +645,5 @@ void InstallNavigationCommands() {
     h.out_of_memory = &JlOutOfMemory;
     SetJumpListHooks(h);
     Interp_SetViewCallHook(&ViewCall);
+    InstallResultNavigation();
 }

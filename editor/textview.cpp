@@ -332,6 +332,8 @@ LRESULT CQWTextView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return fw::View::WindowProc(msg, wp, lp);
     case UWM_VIEW_ACTION:
         return OnViewRequest(wp, lp);
+    case UWM_VIEW_THREAD_CALL:
+        return OnViewThreadCall(this, wp);
     default:
         return fw::View::WindowProc(msg, wp, lp); // paint, activation, the framework's own
     }
@@ -374,6 +376,7 @@ void CQWTextView::RecomputeGeometry() {
 }
 
 void CQWTextView::OnDestroy() {
+    ForgetSavedSplitLayout(this);
     closing_ = true;
     flags_ |= QW_VF_CLOSING;
     if (g_current == this)
@@ -424,9 +427,13 @@ LRESULT CQWTextView::OnViewRequest(WPARAM code, LPARAM lp) {
     case 3:
         UpdateScrollRange(lp != 0);
         break;
-    default:
-        // 5 and 6 belong to the frame's split layout; 4 and any other code
-        // do nothing.
+    case 5:
+        RestoreSplitLayout(this);
+        break;
+    case 6:
+        ActivateViewFrame(this, lp != 0, 0);
+        break;
+    default: // 4 and any other code do nothing
         break;
     }
     return 1;

@@ -108,7 +108,28 @@ std::vector<std::string> QwStatusPaneTexts(const QwStatusViewInfo& v, const std:
 
 QWCustomStatusBar::QWCustomStatusBar() = default;
 
+std::string QwStatusTooltipText(int id, const QwStatusViewInfo& v) {
+    switch (id) {
+    case kPaneMode: return v.has_view ? "Click to toggle between insert and overtype" : "";
+    case kPaneFlags: return v.has_view ? "Click to toggle word wrap off/on" : "";
+    case kPaneLine: return v.has_view ? "Click to go to a line" : "";
+    case kPaneColumn: return v.has_view ? "Click to go to a column" : "";
+    case kPaneModified: return v.edited ? "Document edited.\nClick to Save." : "Document edited indicator";
+    case kPanePath: {
+        std::string t = "Current Directory: " + v.folder + "\nProject: " +
+                        (v.project.empty() ? std::string("(none)") : v.project);
+        if (v.has_view && v.special)
+            t += "\nFile: " + v.path + "\nModified: " + v.file_date;
+        else if (v.has_view)
+            t += "\nDocument: " + v.path;
+        return t;
+    }
+    default: return "";
+    }
+}
+
 QWCustomStatusBar::~QWCustomStatusBar() {
+    if (tips_) DestroyWindow(tips_);
     if (wnd_) DestroyWindow(wnd_);
     delete simple_;
 }
@@ -136,6 +157,12 @@ bool QWCustomStatusBar::Create(HWND parent, const QwPaneSpec* table) {
         if (GetTextMetricsA(dc, &tm)) avg_char_ = tm.tmAveCharWidth;
         SelectObject(dc, old);
         ReleaseDC(wnd_, dc);
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+        tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, wnd_, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+        if (tips_) SendMessageA(tips_, TTM_SETMAXTIPWIDTH, 0, 1024);
     } else {
         SendMessageA(wnd_, WM_SETREDRAW, FALSE, 0);
     }
@@ -222,6 +249,61 @@ void QWCustomStatusBar::Layout() {
         x += w;
     }
     if (simple_) simple_->width = client.right;
+    UpdateTools();
+}
+
+// Each pane is a tool of the tip window, placed over the pane.
+void QWCustomStatusBar::UpdateTools() {
+    if (!tips_) return;
+    while (SendMessageA(tips_, TTM_GETTOOLCOUNT, 0, 0) > 0) {
+        TTTOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        if (!SendMessageA(tips_, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&ti))) break;
+        SendMessageA(tips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    for (size_t i = 0; i < panes_.size() && i < rects_.size(); ++i) {
+        TTTOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.uFlags = TTF_SUBCLASS;
+        ti.hwnd = wnd_;
+        ti.uId = UINT_PTR(panes_[i].id);
+        ti.rect = rects_[i];
+        ti.lpszText = LPSTR_TEXTCALLBACKA;
+        SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+// The text of a pane's tip, asked for when it shows; none in simple mode.
+LRESULT QWCustomStatusBar::OnTipText(NMHDR* hdr) {
+    const int id = int(hdr->idFrom);
+    tip_.clear();
+    if (!simple_) {
+        if (g_hooks.tooltip) {
+            tip_ = g_hooks.tooltip(id);
+        } else {
+            QwStatusViewInfo info;
+            if (g_hooks.view_info) g_hooks.view_info(&info);
+            if (info.folder.empty()) {
+                char cwd[MAX_PATH] = "";
+                DWORD n = GetCurrentDirectoryA(MAX_PATH, cwd);
+                if (n && n < MAX_PATH) info.folder = cwd;
+            }
+            tip_ = QwStatusTooltipText(id, info);
+        }
+    }
+    if (hdr->code == TTN_GETDISPINFOW) {
+        auto* di = reinterpret_cast<NMTTDISPINFOW*>(hdr);
+        int n = MultiByteToWideChar(CP_ACP, 0, tip_.c_str(), -1, nullptr, 0);
+        wtip_.assign(size_t(n > 0 ? n : 1), L'\0');
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, tip_.c_str(), -1, &wtip_[0], n);
+        di->lpszText = &wtip_[0];
+        di->hinst = nullptr;
+    } else {
+        auto* di = reinterpret_cast<NMTTDISPINFOA*>(hdr);
+        di->lpszText = &tip_[0];
+        di->hinst = nullptr;
+    }
+    return 0;
 }
 
 int QWCustomStatusBar::Bar_SetPaneText(const char* text, int index, unsigned draw, int colour) {
@@ -424,6 +506,7 @@ LRESULT CALLBACK QWCustomStatusBar::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM l
     if (!self) return DefWindowProcA(wnd, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         self->wnd_ = nullptr;
+        self->tips_ = nullptr; // an owned window: gone with the bar
         SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
         return DefWindowProcA(wnd, msg, wp, lp);
     }
@@ -441,6 +524,12 @@ LRESULT QWCustomStatusBar::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_ERASEBKGND:
         return 1;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lp);
+        if (hdr && (hdr->code == TTN_GETDISPINFOA || hdr->code == TTN_GETDISPINFOW))
+            return OnTipText(hdr);
+        break;
+    }
     case WM_SIZE:
         Layout();
         InvalidateRect(wnd_, nullptr, FALSE);

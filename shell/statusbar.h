@@ -67,11 +67,16 @@ struct QwStatusViewInfo {
     bool edited = false, autosave = false;
     std::string path;       // the document's path, or the output tab's title
     std::string folder;     // the current folder
+    std::string project;    // the open project's name, empty when none
+    bool special = false;   // the view shows a special buffer: path is its file
+    std::string file_date;  // a special buffer's file date, as shown
 };
 
 // The texts of the panes 43537 to 43546 for `info` (index = id - 43537);
 // `clock` is the clock text. Each at most 259 characters.
 std::vector<std::string> QwStatusPaneTexts(const QwStatusViewInfo& info, const std::string& clock);
+// The tooltip of pane `id` for `info` (empty: no tip).
+std::string QwStatusTooltipText(int id, const QwStatusViewInfo& info);
 // Time in the user's format, two spaces, short date.
 std::string QwStatusClockText();
 
@@ -108,6 +113,9 @@ public:
 
     // The frame's pane update (nothing while simple mode is on).
     void UpdatePanes(const QwStatusViewInfo& info);
+    // The tooltip control: one tool a pane, whose text is asked for when
+    // the tip shows.
+    HWND TooltipWindow() const { return tips_; }
 
 private:
     struct Pane {
@@ -123,6 +131,8 @@ private:
     void Layout();
     void Paint(HDC dc);
     void DrawPane(HDC dc, const Pane& p, RECT rc);
+    void UpdateTools();
+    LRESULT OnTipText(NMHDR* hdr);
 
     HWND wnd_ = nullptr;
     HFONT font_ = nullptr;
@@ -131,6 +141,10 @@ private:
     std::vector<RECT> rects_;
     Pane* simple_ = nullptr;
     unsigned state_ = 0;  // bit 1: a message shows in the message pane
+    HWND tips_ = nullptr;
+    // The text of the tip showing, kept until the next one is asked for.
+    std::string tip_;
+    std::wstring wtip_;
 };
 
 // Creates the frame's status bar (the main frame's seam); false on failure.
@@ -152,6 +166,7 @@ bool QwStatusFilter(MSG* msg);
 struct QwStatusHooks {
     bool (*view_info)(QwStatusViewInfo* info) = nullptr;
     void (*pane_click)(int id, bool right) = nullptr;
+    // The tip of a pane; null: QwStatusTooltipText over view_info.
     std::string (*tooltip)(int id) = nullptr;
 };
 void QwSetStatusHooks(const QwStatusHooks& hooks);

@@ -4,11 +4,17 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "controls/nbmsgbox.h"
 #include "framework/fwapp.h"
 #include "opsys/msgout.h"
+#include "commands/cmdseq.h"
+#include "commands/cmdtable.h"
 #include "commands/interp.h"
+#include "commands/keytrans.h"
+#include "editor/panes.h"
 #include "shell/cmdline.h"
 #include "shell/dnaa.h"
 #include "shell/mainframe.h"
@@ -84,7 +90,7 @@ void PaneClick(int id, bool right) {
     HWND frame = app ? app->main_window() : nullptr;
     if (!frame) return;
     if (right) {
-        if (id == kPanePath) CExe_ExecuteByName("locate", 1, 1, 0, nullptr, nullptr);
+        if (id == kPanePath) CExe_ExecuteByName("locate", 1, 684, 0, nullptr, nullptr);
         return;
     }
     int command = 0;
@@ -124,6 +130,18 @@ void FileNotFound(const char* path) {
         MsgOut(QW_MSG_LOG, "Command line: %s does not exist", path);
 }
 
+// "-k": the command list runs as a played macro would, on the current view.
+int RunCommandLineCommand(const char* command, std::string* error) {
+    std::vector<int32_t> ids;
+    if (ParseKeyCommandList(&ids, command, error) < 0 || ids.empty()) return -1;
+    ReadCtrlBreak();
+    K_cmd_stop_flag(0);
+    K_cmd_params params;
+    K_cmd_params_init(&params, 8, 0, nullptr, 0, 0);
+    K_cmd_sequence seq{ids.data(), ids.data()};
+    return K_cmd_run_sequence(&seq, CurrentViewForCommands(), &params) ? 1 : 0;
+}
+
 } // namespace
 
 void QwInstallStatusPieces() {
@@ -161,6 +179,12 @@ void QwInstallStatusPieces() {
         return app && app->OpenDocumentFile(p) != nullptr;
     };
     a.file_not_found = FileNotFound;
+    a.go_to = GoToCommandLinePlace;
+    a.close_main_frame = [] {
+        fw::Application* app = fw::Application::Current();
+        if (HWND w = app ? app->main_window() : nullptr) PostMessageA(w, WM_CLOSE, 0, 0);
+    };
+    a.run_command = RunCommandLineCommand;
     a.show_main_window_once = [] {
         fw::Application* app = fw::Application::Current();
         if (HWND w = app ? app->main_window() : nullptr) {

@@ -10,8 +10,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "VmEngine/vm.h"
@@ -561,6 +563,90 @@ TEST_F(NavTest, TheApplicationViewTurnsButtonsIntoBindingsAndPrograms) {
     EXPECT_EQ(1, ui.enabled);
     DestroyWindow(v->hwnd());
     SetAppViewCommandHooks(AppViewCommandHooks{});
+}
+
+} // namespace
+
+namespace {
+
+// Focus moves only within the active window: tests of focus first make
+// the test's window the foreground one (other test programs of a parallel
+// run may hold it for a while).
+bool TakeForeground(HWND w) {
+    ShowWindow(w, SW_SHOW);
+    return qwtest::PumpUntil([w] {
+        SetForegroundWindow(w);
+        SetActiveWindow(w);
+        return GetForegroundWindow() == w;
+    }, 10000);
+}
+
+TEST_F(NavTest, WorkersActivateAViewThroughItsThread) {
+    ShowWindow(parent_, SW_SHOW);
+    NavView* v = MakeView(MakeBuffer(10), 5);
+    NavView* other = MakeView(MakeBuffer(10), 5);
+    if (!TakeForeground(parent_))
+        GTEST_SKIP() << "another program keeps the foreground";
+    SetFocus(other->hwnd());
+    ASSERT_EQ(other, GetCurrentTextView());
+    // A worker's activation runs on the view's thread while the worker
+    // waits; the window it names for the focus gets it last.
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = ActivateViewFrameFromThread(v, true, 0, nullptr, nullptr); });
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return result.load() != -1; }));
+    worker.join();
+    EXPECT_EQ(1, result.load());
+    EXPECT_EQ(v, GetCurrentTextView());
+    EXPECT_EQ(v->hwnd(), GetFocus());
+    result = -1;
+    std::thread worker2([&] { result = ActivateViewFrameFromThread(v, true, 0, nullptr, other->hwnd()); });
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return result.load() != -1; }));
+    worker2.join();
+    EXPECT_EQ(other->hwnd(), GetFocus());
+    // A hidden view answers the worker without acting.
+    v->ViewFlags(1, QW_VF_HIDDEN);
+    result = -1;
+    std::thread worker3([&] { result = ActivateViewFrameFromThread(v, true, 0, nullptr, nullptr); });
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return result.load() != -1; }));
+    worker3.join();
+    EXPECT_EQ(1, result.load());
+    EXPECT_EQ(other->hwnd(), GetFocus());
+    v->ViewFlags(0, QW_VF_HIDDEN);
+    // Deferred action 6 activates the view on its own thread, with the focus
+    // when lParam asks for it.
+    PostMessageA(v->hwnd(), UWM_VIEW_ACTION, 6, 1);
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return GetFocus() == v->hwnd(); }));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(NavTest, CommandLineLineAndColumn) {
+    ShowWindow(parent_, SW_SHOW);
+    SelectCurrentTextView(nullptr);
+    EXPECT_FALSE(GoToCommandLinePlace(12, 5)); // no view to move
+    NavView* v = MakeView(MakeBuffer(300), 20);
+    if (!TakeForeground(parent_))
+        GTEST_SKIP() << "another program keeps the foreground";
+    SetFocus(v->hwnd());
+    ASSERT_EQ(v, GetCurrentTextView());
+    EXPECT_TRUE(GoToCommandLinePlace(120, 5));
+    EXPECT_EQ(120u, v->GetCurLine());
+    EXPECT_EQ(4u, v->GetCurColumn());
+    EXPECT_TRUE(GoToCommandLinePlace(0, 2)); // the column alone, on the same line
+    EXPECT_EQ(120u, v->GetCurLine());
+    EXPECT_EQ(1u, v->GetCurColumn());
+    // Past the end, below 1, columns out of range: clamped.
+    EXPECT_TRUE(GoToCommandLinePlace(5000, -1));
+    EXPECT_EQ(300u, v->GetCurLine());
+    EXPECT_TRUE(GoToCommandLinePlace(-7, 0));
+    EXPECT_EQ(1u, v->GetCurLine());
+    EXPECT_EQ(0u, v->GetCurColumn());
+    // A view that cannot be edited is left alone.
+    v->ViewFlags(0, QW_VF_EDITABLE);
+    EXPECT_FALSE(GoToCommandLinePlace(50, -1));
+    EXPECT_EQ(1u, v->GetCurLine());
 }
 
 } // namespace

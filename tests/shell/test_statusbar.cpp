@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <thread>
 
@@ -196,6 +197,76 @@ TEST_F(Bar, MessageFunctionReachesTheMessagePane) {
     MsgOut(QW_MSG_STATUS, nullptr);  // reset
     EXPECT_EQ(frame_bar->SetFlag(-1, 2), 0u);
     QwDestroyStatusBar();
+}
+
+} // namespace
+
+namespace {
+
+// The tip a pane shows: the bar answers the tip window's request for it.
+std::string TipOf(QWCustomStatusBar& bar, int id, bool wide = false) {
+    if (wide) {
+        NMTTDISPINFOW di{};
+        di.hdr.hwndFrom = bar.TooltipWindow();
+        di.hdr.idFrom = UINT_PTR(id);
+        di.hdr.code = TTN_GETDISPINFOW;
+        SendMessageA(bar.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&di));
+        char out[2048] = "";
+        if (di.lpszText)
+            WideCharToMultiByte(CP_ACP, 0, di.lpszText, -1, out, sizeof out, nullptr, nullptr);
+        return out;
+    }
+    NMTTDISPINFOA di{};
+    di.hdr.hwndFrom = bar.TooltipWindow();
+    di.hdr.idFrom = UINT_PTR(id);
+    di.hdr.code = TTN_GETDISPINFOA;
+    SendMessageA(bar.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&di));
+    return di.lpszText ? di.lpszText : "";
+}
+
+QwStatusViewInfo g_tip_info;
+
+TEST_F(Bar, TooltipsOfThePanes) {
+    // A tool for every pane, as wide as 1024 pixels.
+    ASSERT_NE(nullptr, bar.TooltipWindow());
+    EXPECT_EQ(bar.PaneCount(), int(SendMessageA(bar.TooltipWindow(), TTM_GETTOOLCOUNT, 0, 0)));
+    EXPECT_EQ(1024, int(SendMessageA(bar.TooltipWindow(), TTM_GETMAXTIPWIDTH, 0, 0)));
+
+    QwStatusHooks h;
+    h.view_info = [](QwStatusViewInfo* out) {
+        *out = g_tip_info;
+        return true;
+    };
+    QwSetStatusHooks(h);
+    g_tip_info = QwStatusViewInfo{};
+    g_tip_info.folder = "C:\\work";
+    // Without a view: no tips for the view's panes.
+    for (int id : {kPaneMode, kPaneFlags, kPaneLine, kPaneColumn, kPaneGap1, kPaneClock})
+        EXPECT_EQ("", TipOf(bar, id)) << id;
+    EXPECT_EQ("Document edited indicator", TipOf(bar, kPaneModified));
+    EXPECT_EQ("Current Directory: C:\\work\nProject: (none)", TipOf(bar, kPanePath));
+
+    g_tip_info.has_view = g_tip_info.edited = true;
+    g_tip_info.path = "C:\\work\\a.c";
+    g_tip_info.project = "Tools";
+    EXPECT_EQ("Click to toggle between insert and overtype", TipOf(bar, kPaneMode));
+    EXPECT_EQ("Click to toggle word wrap off/on", TipOf(bar, kPaneFlags));
+    EXPECT_EQ("Click to go to a line", TipOf(bar, kPaneLine));
+    EXPECT_EQ("Click to go to a column", TipOf(bar, kPaneColumn, true));
+    EXPECT_EQ("Document edited.\nClick to Save.", TipOf(bar, kPaneModified));
+    EXPECT_EQ("Current Directory: C:\\work\nProject: Tools\nDocument: C:\\work\\a.c", TipOf(bar, kPanePath, true));
+    g_tip_info.special = true;
+    g_tip_info.file_date = "1/2/26 10:00";
+    EXPECT_EQ("Current Directory: C:\\work\nProject: Tools\nFile: C:\\work\\a.c\nModified: 1/2/26 10:00",
+              TipOf(bar, kPanePath));
+
+    // A message across the bar: no tips until it ends.
+    bar.SetPaneTextAt(0, "A long message", true);
+    ASSERT_TRUE(bar.InSimpleMode());
+    EXPECT_EQ("", TipOf(bar, kPaneLine));
+    bar.Bar_Simple(0, 0);
+    EXPECT_EQ("Click to go to a line", TipOf(bar, kPaneLine));
+    QwSetStatusHooks(QwStatusHooks{});
 }
 
 } // namespace
