@@ -32,7 +32,6 @@ set(QW_MACRO_OUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/SOURCE)
 set(QW_CONFIG_OUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/CONFIG)
 file(GLOB QW_MACRO_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/macros/*.c)
 set(QW_NATIVES_HEADER ${QW_MACRO_OUT}/qw_natives.h)
-set(QW_MACRO_CEX_TITLES undo WindowScrollCmds)
 add_custom_command(OUTPUT ${QW_NATIVES_HEADER}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QW_MACRO_OUT} ${QW_CONFIG_OUT}
   COMMAND ${QW_COMP4_BUILD_EXE} -h ${QW_NATIVES_HEADER}
@@ -49,16 +48,16 @@ foreach(src IN LISTS QW_MACRO_SOURCES)
     DEPENDS ${src} ${QW_NATIVES_HEADER} ${QW_COMP4_BUILD_DEP} $<$<TARGET_EXISTS:QW32>:QW32>
     COMMENT "Compiling macro program ${stem}" VERBATIM)
   list(APPEND QW_MACRO_OUTPUTS ${prog})
-  # Titles the editor runs without the ".ces" run flag load "<title>.cex".
-  if(stem IN_LIST QW_MACRO_CEX_TITLES)
-    set(cex ${QW_MACRO_OUT}/${stem}.cex)
-    add_custom_command(OUTPUT ${cex}
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${src} ${QW_MACRO_OUT}/${stem}.c
-      COMMAND ${QW_COMP4_BUILD_EXE} -i "${QW_MACRO_OUT};${QW_CONFIG_OUT}" ${QW_MACRO_OUT}/${stem}.c -o ${cex}
-      DEPENDS ${src} ${prog} ${QW_NATIVES_HEADER} ${QW_COMP4_BUILD_DEP} $<$<TARGET_EXISTS:QW32>:QW32>
-      COMMENT "Compiling macro program ${stem} (.cex)" VERBATIM)
-    list(APPEND QW_MACRO_OUTPUTS ${cex})
-  endif()
+  # The editor runs many titles without the ".ces" run flag (mouse and
+  # text-bar programs, undo, ...); those load "<title>.cex". Every program is
+  # shipped in both forms so that no caller finds its program missing.
+  set(cex ${QW_MACRO_OUT}/${stem}.cex)
+  add_custom_command(OUTPUT ${cex}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${src} ${QW_MACRO_OUT}/${stem}.c
+    COMMAND ${QW_COMP4_BUILD_EXE} -i "${QW_MACRO_OUT};${QW_CONFIG_OUT}" ${QW_MACRO_OUT}/${stem}.c -o ${cex}
+    DEPENDS ${src} ${prog} ${QW_NATIVES_HEADER} ${QW_COMP4_BUILD_DEP} $<$<TARGET_EXISTS:QW32>:QW32>
+    COMMENT "Compiling macro program ${stem} (.cex)" VERBATIM)
+  list(APPEND QW_MACRO_OUTPUTS ${cex})
 endforeach()
 add_custom_command(OUTPUT ${QW_CONFIG_OUT}/Keyboard.xxx
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/macros/Keyboard.xxx ${QW_CONFIG_OUT}/Keyboard.xxx
