@@ -14,6 +14,7 @@
 #include "commands/interp_vm.h"
 #include "commands/keytrans.h"
 #include "editor/appview.h"
+#include "editor/clipboard.h"
 #include "editor/doccmds.h"
 #include "editor/docmanager.h"
 #include "editor/docsave.h"
@@ -154,6 +155,15 @@ int HasSelection(void* v) {
     CQWTextView* t = TextView(v);
     return t && t->HasSelection() ? 1 : 0;
 }
+// Paste has something to paste: the "Scrap" buffer exists, or the clipboard
+// holds text that would fill it.
+int ScrapExists() {
+    if (vmb_find(VMB_T_TEMP, "Scrap")) return 1;
+    UINT own = RegisterTextFormat();
+    return IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_UNICODETEXT) ||
+                   IsClipboardFormatAvailable(CF_OEMTEXT) || (own && IsClipboardFormatAvailable(own))
+               ? 1 : 0;
+}
 int BufferEmpty(void* v) {
     CQWTextView* t = TextView(v);
     return !t || t->GetLineCount() == 0 ? 1 : 0;
@@ -194,6 +204,7 @@ K_cmd_exec_hooks ExecHooks() {
     h.selection_state = SelectionState;
     h.has_selection = HasSelection;
     h.buffer_empty = BufferEmpty;
+    h.scrap_exists = ScrapExists;
     h.is_main_view = IsMainView;
     h.any_editor_view = AnyEditorView;
     h.type_char = TypeChar;

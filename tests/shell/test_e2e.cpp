@@ -128,3 +128,35 @@ TEST(RunningEditor, KeysEditTheFileAndClosingSavesItAndEndsWithZero) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(qwtest::ReadFileBytes(file), "line one\r\nline two\r\nadded\r\nine three\r\n");
 }
+
+// The clipboard commands of the menus in the running program: all of the
+// text copied, pasted at its end, and saved by the save command.
+TEST(RunningEditor, MenuCopyAndPasteThroughTheClipboardThenSave) {
+    qwtest::TempDir dir;
+    std::string file = dir.file("twice.c");
+    qwtest::WriteFileBytes(file, "int a;\r\nint b;\r\n");
+
+    Program qw;
+    ASSERT_TRUE(qw.Start("\"" + WinPath(file) + "\""));
+    HWND frame = nullptr;
+    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 60000, [&] {
+        frame = qwtest::FindProcessWindow(qw.pi.dwProcessId, "QWMainFrame");
+        return frame && Caption(frame).find("twice.c") != std::string::npos && DocumentView(frame);
+    })) << "no document window; caption: " << (frame ? Caption(frame) : "");
+    HWND view = DocumentView(frame);
+    RECT rc;
+    GetClientRect(view, &rc);
+    LPARAM at = MAKELPARAM(rc.right / 2, 2);
+    PostMessageA(view, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(view, WM_LBUTTONUP, 0, at);
+    // Select all, copy, hide the selection (a selection stays where it is
+    // when the caret moves, and a paste would replace it), to the end of the
+    // document (the end of its last line), paste, save. The whole text is
+    // copied as a stream without the last line's break.
+    for (WPARAM id : {471, 455, 474, 387, 457, 322}) PostMessageA(frame, WM_COMMAND, id, 0);
+    EXPECT_TRUE(WaitFor(qw.pi.hProcess, 30000, [&] {
+        return qwtest::ReadFileBytes(file) == "int a;\r\nint b;int a;\r\nint b;\r\n";
+    })) << qwtest::ReadFileBytes(file);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(qw.pi.hProcess, 60000), WAIT_OBJECT_0);
+}
