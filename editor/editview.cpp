@@ -327,6 +327,31 @@ int CQWEditView::SelectionMode(int type) {
     return r;
 }
 
+int CQWEditView::MouseSelection(int op, int type) {
+    if (!HasBuffer()) return 0;
+    EditCore& e = LoadCore();
+    int r = 0;
+    switch (op) {
+    case 0:
+        if (e.sel_on) EditSetSelection(e, 3, false);
+        // A word drag selects characters; the drag itself widens to words.
+        e.sel_type = type == QW_SEL_WORD || type == QW_SEL_MOUSE ? QW_SEL_CHAR : type;
+        r = EditSetSelection(e, 0, true);
+        e.sel_state = QW_SST_MOUSE;
+        break;
+    case 2:
+        r = EditSetSelection(e, 2, false);
+        break;
+    case 3:
+        r = EditSetSelection(e, 3, true);
+        break;
+    default:
+        return 0;
+    }
+    StoreCore(true);
+    return r;
+}
+
 int CQWEditView::SelectAll() {
     if (!HasBuffer()) return 0;
     int r = EditSelectAll(LoadCore());

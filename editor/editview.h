@@ -62,6 +62,9 @@ public:
 
     // ---- Selection -------------------------------------------------------------
     bool HasSelection() const override;
+    // The mouse and the Shift+move commands: op 0 starts a selection of the
+    // type at the caret, 2 extends it to the caret, 3 clears it.
+    int MouseSelection(int op, int type) override;
     int SetSelection(int op, bool repaint = true, bool record = true);
     int SelectText(int start_line, int start_col, int end_line, int end_col, int type, int state,
                    bool repaint = true, bool record = true);

@@ -20,6 +20,7 @@
 #include "editor/clipboard.h"
 #include "editor/editview.h"
 #include "editor/langdict.h"
+#include "editor/panes.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
 #include "opsys/shell_outlets.h"
@@ -194,6 +195,32 @@ TEST_F(EditPrograms, CopyCutAndPasteThroughTheClipboard) {
     EXPECT_EQ(0, Cmd(455));
     EXPECT_EQ(0, Cmd(456));
     EXPECT_EQ((Lines{"abc"}), Text());
+}
+
+// The Shift+move commands start a selection at the caret and carry its end
+// with the caret; what they select is what Copy puts on the clipboard.
+TEST_F(EditPrograms, ShiftMovesSelectWhatCopyTakes) {
+    InstallNavigationCommands();
+    struct Case {
+        const char* what;
+        std::vector<int> moves;
+        std::string clip;
+    } cases[] = {
+        {"right twice", {413, 413}, "cd"},
+        {"down then end", {409, 417}, "cdef\r\nABCDEF"},
+        {"right then back left", {413, 413, 411}, "c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open({"abcdef", "ABCDEF", "xyz"});
+        Caret(1, 2);
+        for (int id : c.moves) Cmd(id);
+        ASSERT_TRUE(view_->HasSelection());
+        EXPECT_EQ(1, Cmd(455));
+        int style = -1;
+        EXPECT_EQ(c.clip, ClipboardText(&style));
+        EXPECT_EQ(0, style);
+    }
 }
 
 // Text another program put on the clipboard (no private format) pastes as
