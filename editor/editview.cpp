@@ -131,6 +131,17 @@ EditCore& CQWEditView::LoadCore() {
 
 void CQWEditView::StoreCore(bool repaint_all) {
     (void)repaint_all;
+    {
+        SelectionBounds b;
+        if (EditHasSelection(core_)) b = EditGetSelectionBounds(core_, false);
+        std::lock_guard<std::mutex> hold(painted_selection_lock_);
+        painted_selection_ = b;
+        painted_selection_kind_ = core_.sel_state == QW_SST_HIGHLIGHT ? QW_KIND_MARKED
+                                  : b.type == QW_SEL_LINE             ? QW_KIND_SEL_LINE
+                                  : b.type == QW_SEL_COLUMN           ? QW_KIND_SEL_COLUMN
+                                                                      : QW_KIND_SEL_STREAM;
+        painted_rules_ = core_.rules;
+    }
     SetCaretLine(uint32_t(std::max(core_.line, 1)));
     SetCaretColumn(std::max(core_.col, 0));
     CaretDisplayColumn(1, core_.dcol);
@@ -325,6 +336,33 @@ int CQWEditView::SelectionMode(int type) {
     int r = EditSelectionMode(LoadCore(), type);
     StoreCore(true);
     return r;
+}
+
+bool CQWEditView::SelectedPart(uint32_t line, const char* text, int len, int* from, int* to,
+                               int* kind) const {
+    std::lock_guard<std::mutex> hold(painted_selection_lock_);
+    const SelectionBounds& b = painted_selection_;
+    const int l = int(line);
+    if (b.code != QW_SB_VALID || l < b.start_line || l > b.end_line) return false;
+    int a, e;
+    if (b.type == QW_SEL_COLUMN) {
+        a = OffsetAtDisplayColumn(text, len, uint32_t(std::max(b.start_dcol, 1)), painted_rules_,
+                                  nullptr, false);
+        e = OffsetAtDisplayColumn(text, len, uint32_t(std::max(b.end_dcol, 1)), painted_rules_,
+                                  nullptr, false);
+    } else {
+        // An end at column 0 of a later line takes nothing of that line.
+        if (l == b.end_line && b.end_col == 0 && b.end_line > b.start_line) return false;
+        a = l == b.start_line ? b.start_col : 0;
+        e = l == b.end_line && b.end_col >= 0 ? b.end_col : len;
+    }
+    a = std::clamp(a, 0, len);
+    e = std::clamp(e, 0, len);
+    if (e <= a) return false;
+    *from = a;
+    *to = e;
+    *kind = painted_selection_kind_;
+    return true;
 }
 
 int CQWEditView::MouseSelection(int op, int type) {

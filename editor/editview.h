@@ -7,6 +7,7 @@
 //
 // Movement, scrolling and the command dispatch live in the class derived
 // from this one; what they need from here is public below.
+#include <mutex>
 #include <string>
 
 #include "editor/editops.h"
@@ -65,6 +66,8 @@ public:
     // The mouse and the Shift+move commands: op 0 starts a selection of the
     // type at the caret, 2 extends it to the caret, 3 clears it.
     int MouseSelection(int op, int type) override;
+    bool SelectedPart(uint32_t line, const char* text, int len, int* from, int* to,
+                      int* kind) const override;
     int SetSelection(int op, bool repaint = true, bool record = true);
     int SelectText(int start_line, int start_col, int end_line, int end_col, int type, int state,
                    bool repaint = true, bool record = true);
@@ -127,6 +130,11 @@ private:
     void ApplySettings();
     void DropHeldGroup();
     EditCore core_;
+    // What painting threads read of the selection, taken by StoreCore.
+    mutable std::mutex painted_selection_lock_;
+    SelectionBounds painted_selection_;
+    int painted_selection_kind_ = 0;
+    ColumnRules painted_rules_;
     bool group_held_ = false;
     int drag_key_state_ = 0;
     bool caret_created_ = false;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <vector>
 
 #include "VmEngine/vm.h"
 #include "editor/marks.h"
@@ -36,6 +37,34 @@ RowLayout CQWTextView::Layout() {
     L.window = ViewWindowColours();
     return L;
 }
+
+namespace {
+
+// The spans of a line with [from, to) drawn in `kind` over whatever colours
+// they gave it; pieces outside keep their own kinds.
+std::vector<TokenSpan> OverlaySpan(const TokenSpan* spans, int n, int len, int from, int to,
+                                   int kind) {
+    std::vector<TokenSpan> out;
+    out.reserve(size_t(n) + 3);
+    bool placed = false;
+    auto place = [&] {
+        if (!placed) out.push_back(TokenSpan{from, to, kind});
+        placed = true;
+    };
+    int at = 0;
+    for (int i = 0; i < n; ++i) {
+        int a = std::max(spans[i].start, at), b = std::min(spans[i].end, len);
+        if (b <= a) continue;
+        if (a < from) out.push_back(TokenSpan{a, std::min(b, from), spans[i].kind});
+        if (b > from) place();
+        if (b > to) out.push_back(TokenSpan{std::max(a, to), b, spans[i].kind});
+        at = b;
+    }
+    place();
+    return out;
+}
+
+} // namespace
 
 void CQWTextView::DrawLine(CDrawHelper& helper, const char* text, uint32_t line,
                            int /*first_col*/, int length, uint32_t row, unsigned flags) {
@@ -97,9 +126,23 @@ void CQWTextView::DrawLine(CDrawHelper& helper, const char* text, uint32_t line,
                                                         QW_MAX_COLUMNS + 1),
                            0, int(QW_MAX_COLUMNS) + 1);
         }
-        helper.PaintLineRow(int(row), t, len, p->spans, n);
+        int from = 0, to = 0, kind = 0;
+        if (SelectedPart(line, t, len, &from, &to, &kind)) {
+            std::vector<TokenSpan> marked = OverlaySpan(p->spans, n, len, from, to, kind);
+            helper.PaintLineRow(int(row), t, len, marked.data(), int(marked.size()));
+        } else {
+            helper.PaintLineRow(int(row), t, len, p->spans, n);
+        }
     } else {
-        helper.PaintLineRow(int(row), t, len, nullptr, 0);
+        int from = 0, to = 0, kind = 0;
+        if (SelectedPart(line, t, len, &from, &to, &kind)) {
+            const int plain = helper.layout().line_kind;
+            TokenSpan whole{0, len, plain};
+            std::vector<TokenSpan> marked = OverlaySpan(&whole, 1, len, from, to, kind);
+            helper.PaintLineRow(int(row), t, len, marked.data(), int(marked.size()));
+        } else {
+            helper.PaintLineRow(int(row), t, len, nullptr, 0);
+        }
     }
 }
 

@@ -188,6 +188,14 @@ public:
     RowLayout Layout();
     // Whether the view has a selection (the selection code overrides).
     virtual bool HasSelection() const { return false; }
+    // The selected part of line `line` (its text given) for painting: buffer
+    // offsets [*from, *to) and the colour kind; false when nothing of the
+    // line is selected. Called by painting threads.
+    virtual bool SelectedPart(uint32_t line, const char* text, int len, int* from, int* to,
+                              int* kind) const {
+        (void)line, (void)text, (void)len, (void)from, (void)to, (void)kind;
+        return false;
+    }
 
     // ---- Positioning and scrolling (gotoline_win.cpp, scrolling_win.cpp) ----
     // The one routine that puts the view on a line and column (flags
