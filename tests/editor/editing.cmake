@@ -7,7 +7,8 @@ if(NOT QW_HOST)
   qw_test(test_editprograms
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_editprograms.cpp
             ${CMAKE_SOURCE_DIR}/tests/commands/interp_test_support.cpp
-    LIBS editor qwframework commands)
+    LIBS editor qwframework commands
+    LOCKS clipboard)
   add_dependencies(test_editprograms macros)
   target_compile_definitions(test_editprograms PRIVATE QW_MACRO_DIR="${CMAKE_BINARY_DIR}/bin/SOURCE")
 endif()
