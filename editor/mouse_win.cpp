@@ -266,7 +266,10 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         g.visible_cols = cols_;
         if (!InTextRect(g, rows_, x, y) || !PastDragThreshold(mouse_x_, mouse_y_, x, y))
             return true;
-        MoveToPoint(x, y, 0x2 | ((HasSelection() || (flags_ & 0x10)) ? 0x40 : 0));
+        // The first move of a drag starts its selection where the button
+        // went down; later moves carry its end.
+        const bool had = HasSelection();
+        MoveToPoint(x, y, (had ? 0x2 : 0x3) | ((had || (flags_ & 0x10)) ? 0x40 : 0));
         mouse_x_ = x;
         mouse_y_ = y;
         return true;

@@ -277,15 +277,23 @@ TEST_F(NavTest, ClicksTheDragThresholdAndTheRightButtonCycle) {
     EXPECT_EQ(3u, v->GetCurColumn());
     EXPECT_TRUE(MouseSelecting());
     EXPECT_EQ(QW_SEL_MOUSE, MouseDragSelectionType());
-    v->selected = true; // the drag has a selection now
+    EXPECT_FALSE(v->selected); // a click alone selects nothing
     v->calls.clear();
     // Two pixels do not count as a move.
     SendMessageA(v->hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 2, y + 2));
     EXPECT_TRUE(v->calls.empty());
+    // The first real move starts the selection where the button went down
+    // and carries its end to the pointer.
     SendMessageA(v->hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 3 * cw_, y + ch_));
     EXPECT_EQ(4u, v->GetCurLine());
-    ASSERT_FALSE(v->calls.empty());
-    EXPECT_EQ(2, v->calls.back().first); // extended
+    ASSERT_EQ(2u, v->calls.size());
+    EXPECT_EQ(std::make_pair(0, int(QW_SEL_MOUSE)), v->calls[0]);
+    EXPECT_EQ(2, v->calls[1].first);
+    // A further move only extends it.
+    v->calls.clear();
+    SendMessageA(v->hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 3 * cw_, y + 3 * ch_));
+    ASSERT_EQ(1u, v->calls.size());
+    EXPECT_EQ(2, v->calls[0].first);
     // The right button cycles the drag's type: mouse -> line -> column -> character.
     const int want[] = {QW_SEL_LINE, QW_SEL_COLUMN, QW_SEL_CHAR, QW_SEL_LINE};
     for (int t : want) {
@@ -298,7 +306,7 @@ TEST_F(NavTest, ClicksTheDragThresholdAndTheRightButtonCycle) {
     // Outside the text (below the last row) a click changes nothing.
     v->selected = false;
     SendMessageA(v->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 10 * ch_ + 2));
-    EXPECT_EQ(4u, v->GetCurLine());
+    EXPECT_EQ(6u, v->GetCurLine());
     SendMessageA(v->hwnd(), WM_LBUTTONUP, 0, 0);
     // A click in the margin starts a line selection.
     v->calls.clear();
