@@ -54,49 +54,25 @@ std::string load(unsigned id, const char* fallback) {
     return LoadAppString(id, text, sizeof text) ? text : fallback;
 }
 
-fw::MultiDocTemplate* text_template() {
-    fw::Application* app = fw::Application::Current();
-    if (!app) return nullptr;
-    for (const auto& t : app->doc_manager()->templates())
-        if (t->resource_id() == DOC_TEMPLATE_TEXT) return t.get();
-    return nullptr;
-}
-
 // The editor documents in their order, copied: commands close documents
 // while they walk.
 std::vector<CQWDoc*> text_documents() {
     std::vector<CQWDoc*> docs;
-    if (fw::MultiDocTemplate* t = text_template())
+    if (fw::MultiDocTemplate* t = EditorTextTemplate())
         for (fw::Document* d : t->documents())
             if (auto* q = fw::DynamicDowncast<CQWDoc>(d)) docs.push_back(q);
     return docs;
 }
 
 bool still_open(CQWDoc* doc) {
-    fw::MultiDocTemplate* t = text_template();
+    fw::MultiDocTemplate* t = EditorTextTemplate();
     if (!t) return false;
     const auto& docs = t->documents();
     return std::find(docs.begin(), docs.end(), doc) != docs.end();
 }
 
-HWND main_window() {
-    QwShellOutlets o = QwGetShellOutlets();
-    if (o.main_window)
-        if (HWND h = static_cast<HWND>(o.main_window())) return h;
-    fw::Application* app = fw::Application::Current();
-    return app ? app->main_window() : nullptr;
-}
-
-HWND mdi_client() {
-    HWND main = main_window();
-    if (!main) return nullptr;
-    if (auto* frame = fw::DynamicDowncast<fw::MDIFrameWindow>(fw::Window::FromHandlePermanent(main)))
-        return frame->mdi_client();
-    return FindWindowExA(main, nullptr, "MDICLIENT", nullptr);
-}
-
 fw::FrameWindow* active_child() {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     if (!client) return nullptr;
     HWND child = reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0));
     return fw::DynamicDowncast<fw::FrameWindow>(fw::Window::FromHandlePermanent(child));
@@ -179,7 +155,7 @@ int FileSaveAll_cmd(int, K_cmd_params*) { return save_all(); }
 
 int AppExit_cmd(int, K_cmd_params*) {
     // The main frame's close asks about every modified document.
-    if (HWND main = main_window()) SendMessageA(main, WM_CLOSE, 0, 0);
+    if (HWND main = CommandMainWindow()) SendMessageA(main, WM_CLOSE, 0, 0);
     return 1;
 }
 
@@ -200,7 +176,7 @@ int WindowCloseAll_cmd(int, K_cmd_params*) {
 // The window a K_WindowList call names: its argument or its number, when
 // that is a document window of the MDI client.
 HWND listed_window(K_cmd_params* params) {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     if (!client || !params || !K_cmd_params_valid(params)) return nullptr;
     intptr_t candidates[2] = {params->arg, 0};
     int number = -1;
@@ -214,7 +190,7 @@ HWND listed_window(K_cmd_params* params) {
 
 int WindowList_cmd(int, K_cmd_params* params) {
     if (HWND child = listed_window(params)) {
-        HWND client = mdi_client();
+        HWND client = CommandMdiClient();
         if (IsIconic(child)) SendMessageA(client, WM_MDIRESTORE, reinterpret_cast<WPARAM>(child), 0);
         SendMessageA(client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
         return 1;
@@ -284,7 +260,7 @@ int CommonOpenDialog(std::vector<std::string>* names, const char* title, uint32_
     std::vector<char> buffer(kOpenBufferChars, '\0');
     // The text template's filter first, then every file.
     std::string filter;
-    if (fw::MultiDocTemplate* t = text_template()) {
+    if (fw::MultiDocTemplate* t = EditorTextTemplate()) {
         std::string name = t->GetDocString(fw::kFilterName), ext = t->GetDocString(fw::kFilterExt);
         if (!name.empty() && !ext.empty()) {
             filter += name;
@@ -299,7 +275,7 @@ int CommonOpenDialog(std::vector<std::string>* names, const char* title, uint32_
     filter += '\0';
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = main_window();
+    ofn.hwndOwner = CommandMainWindow();
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer.data();
@@ -337,7 +313,7 @@ int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags) 
     DocOpenPrompt prompt = g_prompt ? g_prompt : CommonOpenDialog;
     if (!prompt(&names, title.c_str(), flags)) return -1;
     // The dialog's area is repainted before the files take their time to open.
-    if (HWND main = main_window()) UpdateWindow(main);
+    if (HWND main = CommandMainWindow()) UpdateWindow(main);
     int opened = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         if (VwFileOpenEx(names[i].c_str(), open_mode, 1)) ++opened;
@@ -348,7 +324,7 @@ int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags) 
 }
 
 CQWDoc* NewDocumentWithStyleSheet(K_cmd_params* params) {
-    fw::MultiDocTemplate* tpl = text_template();
+    fw::MultiDocTemplate* tpl = EditorTextTemplate();
     if (!tpl) return nullptr;
     std::string sheet;
     char asked[256] = "";
@@ -373,4 +349,20 @@ int OpenNewWindowForView(fw::View* view) {
     tpl->InitialUpdateFrame(frame, doc, true);
     doc->RefreshViewWindows();
     return 1;
+}
+
+HWND CommandMainWindow() {
+    QwShellOutlets o = QwGetShellOutlets();
+    if (o.main_window)
+        if (HWND h = static_cast<HWND>(o.main_window())) return h;
+    fw::Application* app = fw::Application::Current();
+    return app ? app->main_window() : nullptr;
+}
+
+HWND CommandMdiClient() {
+    HWND main = CommandMainWindow();
+    if (!main) return nullptr;
+    if (auto* frame = fw::DynamicDowncast<fw::MDIFrameWindow>(fw::Window::FromHandlePermanent(main)))
+        return frame->mdi_client();
+    return FindWindowExA(main, nullptr, "MDICLIENT", nullptr);
 }

@@ -6,6 +6,8 @@
 //
 // Commands that name a view work on that view's document; the others on
 // every document of the text template.
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +18,11 @@ namespace fw { class View; }
 
 void InstallDocCommands();
 void RemoveDocCommands();
+
+// The main window the file and window commands act on (the shell's outlet,
+// else the application's), and its MDI client; null when there is none.
+HWND CommandMainWindow();
+HWND CommandMdiClient();
 
 // The file-open prompt: fills `names` with the chosen paths and answers
 // nonzero when the user accepted. `flags` are the common dialog's OFN_*

@@ -37,14 +37,6 @@ std::string load(unsigned id) {
     return LoadAppString(id, text, sizeof text) ? text : "";
 }
 
-fw::MultiDocTemplate* text_template() {
-    fw::Application* app = fw::Application::Current();
-    if (!app) return nullptr;
-    for (const auto& t : app->doc_manager()->templates())
-        if (t->resource_id() == DOC_TEMPLATE_TEXT) return t.get();
-    return nullptr;
-}
-
 bool is_engine_buffer_name(const char* path) {
     const char* file = PathFileName(path);
     return strncmp(file, "*VMB*", 5) == 0 && file[5];
@@ -146,7 +138,7 @@ void DoWorkerOpenRequest(uintptr_t id) {
 CQWDoc* MatchOpenDocument(const char* path, std::string* full_out, fw::MultiDocTemplate** template_out,
                           fw::View** view_out, int resolve) {
     if (view_out) *view_out = nullptr;
-    if (template_out) *template_out = text_template();
+    if (template_out) *template_out = EditorTextTemplate();
     if (!path) return nullptr;
     if (is_engine_buffer_name(path)) {
         if (full_out) *full_out = path;
@@ -174,7 +166,7 @@ fw::Document* CMultiOpenDocManager::OpenDocumentFile(const std::string& path) {
 }
 
 void CMultiOpenDocManager::OnFileNew() {
-    if (fw::MultiDocTemplate* t = text_template()) t->OpenDocumentFile(nullptr, true);
+    if (fw::MultiDocTemplate* t = EditorTextTemplate()) t->OpenDocumentFile(nullptr, true);
 }
 
 void CMultiOpenDocManager::ClearAllModified() {
@@ -305,4 +297,12 @@ int DoOpenFileRequest(void* record) {
     }
     if (g_hooks.compare_views) g_hooks.compare_views(first, second, request->flags | 0x2000);
     return 1;
+}
+
+fw::MultiDocTemplate* EditorTextTemplate() {
+    fw::Application* app = fw::Application::Current();
+    if (!app) return nullptr;
+    for (const auto& t : app->doc_manager()->templates())
+        if (t->resource_id() == DOC_TEMPLATE_TEXT) return t.get();
+    return nullptr;
 }

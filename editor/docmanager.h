@@ -36,6 +36,10 @@ public:
 // puts the framework's plain manager back.
 CMultiOpenDocManager* CreateDocManager(int op);
 
+// The editor's text template (resource id DOC_TEMPLATE_TEXT) of the running
+// application, or null before it is registered.
+fw::MultiDocTemplate* EditorTextTemplate();
+
 // The document open for `path` (or null); the full path, the text template
 // and the view showing it when asked.
 CQWDoc* MatchOpenDocument(const char* path, std::string* full_out, fw::MultiDocTemplate** template_out,

@@ -65,6 +65,16 @@ bool ParseResultRef(const char* text, int length, ResultRef* out) {
     if (k > start && k < length && text[k] == '>')
         start = k + 1;
 
+    // The text before `end` names the file: taken when it looks like a path.
+    auto accept = [&](int end, int line, int col) {
+        std::string path = Trimmed(text, start, end);
+        if (!PathOk(path))
+            return false;
+        out->path = path;
+        out->line = line;
+        out->column = col;
+        return true;
+    };
     for (int i = start; i < length; ++i) {
         const char c = text[i];
         if (c == '(') {
@@ -79,13 +89,8 @@ bool ParseResultRef(const char* text, int length, ResultRef* out) {
             }
             if (line <= 0 || j >= length || text[j] != ')')
                 continue;
-            std::string path = Trimmed(text, start, i);
-            if (!PathOk(path))
-                continue;
-            out->path = path;
-            out->line = line;
-            out->column = col;
-            return true;
+            if (accept(i, line, col))
+                return true;
         }
         if (c == ':') {
             bool drive = i == start + 1 && std::isalpha(static_cast<unsigned char>(text[start])) &&
@@ -108,13 +113,8 @@ bool ParseResultRef(const char* text, int length, ResultRef* out) {
             if (j < length && !(text[j] == ':' || IsBlank(text[j]) || text[j] == ',' ||
                                 text[j] == ')' || text[j] == ']'))
                 continue;
-            std::string path = Trimmed(text, start, i);
-            if (!PathOk(path))
-                continue;
-            out->path = path;
-            out->line = line;
-            out->column = col;
-            return true;
+            if (accept(i, line, col))
+                return true;
         }
     }
     return false;

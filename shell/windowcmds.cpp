@@ -20,22 +20,6 @@ enum : int {
     kWindowTileHorizontally = 372,
 };
 
-HWND main_window() {
-    QwShellOutlets o = QwGetShellOutlets();
-    if (o.main_window)
-        if (HWND h = static_cast<HWND>(o.main_window())) return h;
-    fw::Application* app = fw::Application::Current();
-    return app ? app->main_window() : nullptr;
-}
-
-HWND mdi_client() {
-    HWND main = main_window();
-    if (!main) return nullptr;
-    if (auto* frame = fw::DynamicDowncast<fw::MDIFrameWindow>(fw::Window::FromHandlePermanent(main)))
-        return frame->mdi_client();
-    return FindWindowExA(main, nullptr, "MDICLIENT", nullptr);
-}
-
 HWND active_child(HWND client) {
     return client ? reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)) : nullptr;
 }
@@ -49,7 +33,7 @@ HWND command_frame(K_cmd_params* params) {
         fw::FrameWindow* frame = view->GetParentFrame();
         return frame ? frame->hwnd() : nullptr;
     }
-    return named ? nullptr : active_child(mdi_client());
+    return named ? nullptr : active_child(CommandMdiClient());
 }
 
 int WindowNew_cmd(int, K_cmd_params* params) { return OpenNewWindowForView(CommandView(params)); }
@@ -62,7 +46,7 @@ int WindowClose_cmd(int, K_cmd_params* params) {
 }
 
 int WindowNext_cmd(int id, K_cmd_params* params) {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     HWND child = active_child(client);
     // Moving the window's tab ("DTBSwap") needs the document tab bar.
     char text[16] = "";
@@ -75,7 +59,7 @@ int WindowNext_cmd(int id, K_cmd_params* params) {
 }
 
 int WindowZoom_cmd(int, K_cmd_params* params) {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     HWND frame = command_frame(params);
     if (!client || !frame) return 0;
     if (IsZoomed(frame))
@@ -89,28 +73,28 @@ int WindowZoom_cmd(int, K_cmd_params* params) {
 // command ends first.
 int WindowSizeMove_cmd(int id, K_cmd_params* params) {
     HWND frame = command_frame(params);
-    if (!frame) frame = main_window();
+    if (!frame) frame = CommandMainWindow();
     if (!frame) return 0;
     PostMessageA(frame, WM_SYSCOMMAND, id == kWindowSize ? SC_SIZE : SC_MOVE, 0);
     return 1;
 }
 
 int WindowTile_cmd(int id, K_cmd_params*) {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     if (!client) return 0;
     SendMessageA(client, WM_MDITILE, id == kWindowTileHorizontally ? MDITILE_HORIZONTAL : MDITILE_VERTICAL, 0);
     return 1;
 }
 
 int WindowCascade_cmd(int, K_cmd_params*) {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     if (!client) return 0;
     SendMessageA(client, WM_MDICASCADE, 0, 0);
     return 1;
 }
 
 int WindowArrange_cmd(int, K_cmd_params*) {
-    HWND client = mdi_client();
+    HWND client = CommandMdiClient();
     if (!client) return 0;
     SendMessageA(client, WM_MDIICONARRANGE, 0, 0);
     return 1;

@@ -35,6 +35,7 @@
 #include "opsys/shell_outlets.h"
 #include "opsys/paths.h"
 #include "opsys/strlib.h"
+#include "tests/editor/doc_frame_fixture.h"
 #include "tests/editor/doc_test_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
@@ -72,25 +73,7 @@ public:
 };
 FW_IMPLEMENT_DYNCREATE(CountingView, fw::View)
 
-class MainFrame : public fw::MDIFrameWindow {
-public:
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_QW_WORKER_OPEN) {
-            DoWorkerOpenRequest(static_cast<uintptr_t>(wp));
-            return 0;
-        }
-        return fw::MDIFrameWindow::WindowProc(msg, wp, lp);
-    }
-};
-
-class Manager : public CMultiOpenDocManager {
-public:
-    bool DoPromptFileName(std::string& path, const std::string&, DWORD, bool, fw::MultiDocTemplate*) override {
-        if (g_save_as.empty()) return false;
-        path = g_save_as;
-        return true;
-    }
-};
+using MainFrame = doctest::WorkerOpenFrame;
 
 class Lifecycle : public doctest::LangTest {
 protected:
@@ -137,7 +120,7 @@ protected:
         hooks.choose_open_copy = [](unsigned) { return g_choice; };
         SetDocLifecycleHooks(&hooks);
         app = std::make_unique<fw::Application>();
-        app->SetDocManager(std::make_unique<Manager>());
+        app->SetDocManager(std::make_unique<doctest::SaveAsAnswerManager>(&g_save_as));
         app->AddDocTemplate(new fw::MultiDocTemplate(DOC_TEMPLATE_TEXT, FW_RUNTIME_CLASS(CQWDoc),
                                                      FW_RUNTIME_CLASS(fw::MDIChildWindow),
                                                      FW_RUNTIME_CLASS(CountingView)));

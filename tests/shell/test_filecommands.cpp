@@ -29,6 +29,7 @@
 #include "opsys/shell_outlets.h"
 #include "opsys/strlib.h"
 #include "shell/windowcmds.h"
+#include "tests/editor/doc_frame_fixture.h"
 #include "tests/editor/doc_test_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
@@ -95,25 +96,7 @@ class PlainView : public fw::View {
 };
 FW_IMPLEMENT_DYNCREATE(PlainView, fw::View)
 
-class MainFrame : public fw::MDIFrameWindow {
-public:
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_QW_WORKER_OPEN) {
-            DoWorkerOpenRequest(static_cast<uintptr_t>(wp));
-            return 0;
-        }
-        return fw::MDIFrameWindow::WindowProc(msg, wp, lp);
-    }
-};
-
-class Manager : public CMultiOpenDocManager {
-public:
-    bool DoPromptFileName(std::string& path, const std::string&, DWORD, bool, fw::MultiDocTemplate*) override {
-        if (g_save_as.empty()) return false;
-        path = g_save_as;
-        return true;
-    }
-};
+using MainFrame = doctest::WorkerOpenFrame;
 
 class FileCommands : public doctest::LangTest {
 protected:
@@ -146,7 +129,7 @@ protected:
         };
         SetDocLifecycleHooks(&hooks);
         app = std::make_unique<fw::Application>();
-        app->SetDocManager(std::make_unique<Manager>());
+        app->SetDocManager(std::make_unique<doctest::SaveAsAnswerManager>(&g_save_as));
         app->AddDocTemplate(new fw::MultiDocTemplate(DOC_TEMPLATE_TEXT, FW_RUNTIME_CLASS(CQWDoc),
                                                      FW_RUNTIME_CLASS(Child), FW_RUNTIME_CLASS(PlainView)));
         main = new MainFrame;
