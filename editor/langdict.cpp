@@ -539,7 +539,11 @@ int CompileDictionary(const char* source, const char* compiled, int buckets, int
                 st.add_word('c', text);
             break;
         default:
-            while (!text.empty() && is_blank(text.back())) text.pop_back();
+            // A CR is trimmed with the blanks: a word ending in one would lose it
+            // when the compiled line is read back, and never be found.
+            while (!text.empty() && (is_blank(text.back()) || text.back() == '\r')) text.pop_back();
+            if (text.empty())
+                break;
             if (text.size() > DICT_WORD_MAX)
                 st.error(n, IDS_DICT_BAD_GROUP, " (word longer than 150 characters)");
             else

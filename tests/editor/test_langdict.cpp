@@ -106,7 +106,7 @@ TEST_F(LangDict, CompiledFormIsExact) {
 TEST_F(LangDict, LookupClassesAndCase) {
     Write(UserPath("lang_c"), kCSource);
     Write(UserPath("lang_pas"),
-          "[Keywords]\nBegin\nEnd\n[Types]\nInteger\n[User 3]\nWriteLn\n[QW Commands]\n"
+          "[Keywords]\nBegin\nEnd\n[Types]\nInteger\nReal\r\t\n\r\t\n[User 3]\nWriteLn\n[QW Commands]\n"
           "K_Save Saves the file\n[Preprocessor]\n{$ifdef\n");
     int c = Load(4), p = Load(23);
     struct Case { int index; const char* word; int cls; int token; const char* stored; } cases[] = {
@@ -120,6 +120,7 @@ TEST_F(LangDict, LookupClassesAndCase) {
         {c, "whil", 0, TOKEN_NOT_FOUND, ""},
         {p, "BEGIN", 0, TOKEN_KEYWORD, "begin"},
         {p, "integer", TOKEN_TYPENAME, TOKEN_TYPENAME, "integer"},
+        {p, "real", TOKEN_TYPENAME, TOKEN_TYPENAME, "real"}, // a CR before the blanks is no part of it
         {p, "writeln", TOKEN_USER_1 + 2, TOKEN_USER_1 + 2, "writeln"},
         {p, "k_save", 0, TOKEN_KEYWORD, "Saves the file"},
         {p, "{$IFDEF", 0, TOKEN_PREPROCESSOR, "{$ifdef"},

@@ -87,8 +87,9 @@ std::vector<Word> Model(const std::string& src, bool cs, std::vector<std::string
             size_t tab = text.find('\t');
             if (tab != std::string::npos && tab > 0 && text.find('\0') > tab) templates->push_back(text.substr(0, tab));
         } else if (group && group != 'c') {
-            while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
-            if (text.size() <= DICT_WORD_MAX && text.find_first_of(std::string("\t\0", 2)) == std::string::npos)
+            while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+                text.pop_back();
+            if (!text.empty() && text.size() <= DICT_WORD_MAX && text.find_first_of(std::string("\t\0", 2)) == std::string::npos)
                 words.push_back({group, text, cs});
         }
     }
