@@ -15,7 +15,7 @@
 //   VM_ST_EDIT (0x1000000F) through vm_state_flags.
 //
 // The page, record and directory layouts are described at the top of
-// vmcore.cpp, which owns them.
+// VmEngine/detail/vmpage.h, which owns them.
 #include <cstddef>
 #include <cstdint>
 
@@ -96,7 +96,7 @@ enum : int {
     VM_GC_PEEK = 0x8000,
 };
 
-// The line record as a caller sees it (the stored form is packed; see vmcore.cpp).
+// The line record as a caller sees it (the stored form is packed; see detail/vmpage.h).
 struct VM_LINE {
     uint8_t kind;      // bit 0: continues the line of the record before it
     uint32_t length;   // text bytes in this record
