@@ -9,8 +9,10 @@
 #     process without a window on screen: time to the first screen, to the
 #     file fully read, the CPU time of that, and peak memory;
 #   - the program itself (QW32.exe FILE): time to the first painted document
-#     and to the end of its background read (when it goes idle), its CPU
-#     time and peak memory;
+#     (qw_startbench), and, in a run of its own watched from outside through
+#     /proc, the time until its background read is done (the last moment the
+#     process kept a CPU busy before it stayed idle for two seconds), its CPU
+#     time and its peak memory;
 #   - beside each run, in the same loop, `wc -l` on the same file: the anchor.
 # The table gives medians and each time's ratio to the anchor's median.
 # QW_BENCH_DIR: where the 1 GB file is made (default /tmp/qw_corebench, as
@@ -36,6 +38,7 @@ runs=${1:-3}
 dir=${QW_BENCH_DIR:-/tmp/qw_corebench}
 file=$dir/g1024.txt
 QW_BUILD_TARGETS="QW32 macros qw_comp4 qw_startbench bench_docopen" "$here/build.sh" "$tree" >/dev/null
+tick=$(getconf CLK_TCK)
 if [ ! -f "$file" ]; then
     QW_BUILD_TARGETS=qw_corebench "$here/build.sh" bench >/dev/null
     mkdir -p "$dir"
@@ -48,7 +51,36 @@ qw_wine_server_up
 median() { sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 key() { awk -v k="$1" '$1 == k {print $2}'; }
 # The median of a "label  median N ms" line of qw_startbench.
-startbench() { awk -v k="$1" 'index($0, k) == 1 {for (i = 1; i <= NF; ++i) if ($i == "median" || $i == "max") {print $(i+1); exit}}'; }
+startbench() { awk -v k="$1" 'index($0, k) == 1 {for (i = 1; i <= NF; ++i) if ($i == "median") {print $(i+1); exit}}'; }
+
+# One run of the program on the file, watched through /proc: "elapsed-seconds
+# cpu-seconds peak-KB" until it went idle; then it is ended and its swap file
+# removed (an ended process leaves it behind).
+qw32_read() {
+    "$QW_WINE" "$bin/QW32.exe" "$winfile" >/dev/null 2>&1 &
+    local pid=$! start=$EPOCHREALTIME now cpu prev_cpu=0 prev_t busy_t busy_cpu=0 swap=""
+    prev_t=$start busy_t=$start
+    while sleep 0.05; do
+        [ -r "/proc/$pid/stat" ] || break
+        now=$EPOCHREALTIME
+        cpu=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+        if awk -v c="$cpu" -v p="$prev_cpu" -v t="$tick" -v a="$prev_t" -v b="$now" \
+            'BEGIN {exit !((c - p) / t > (b - a) / 5)}'; then
+            busy_t=$now busy_cpu=$cpu
+        elif awk -v a="$busy_t" -v b="$now" -v s="$start" 'BEGIN {exit !(b - a > 2 && b - s > 5)}'; then
+            break
+        fi
+        prev_cpu=$cpu prev_t=$now
+        [ -n "$swap" ] || swap=$(find "/proc/$pid/fd" -lname '*QW32_Swap*' -printf '%l\n' 2>/dev/null | head -1)
+    done
+    local peak
+    peak=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    [ -z "$swap" ] || rm -f "$swap"
+    awk -v s="$start" -v e="$busy_t" -v c="$busy_cpu" -v t="$tick" -v k="$peak" \
+        'BEGIN {printf "%.3f %.2f %d\n", e - s, c / t, k}'
+}
 
 wc_s=() d_first=() d_full=() d_cpu=() d_peak=() q_paint=() q_full=() q_cpu=() q_peak=()
 for ((i = 0; i < runs; i++)); do
@@ -61,11 +93,12 @@ for ((i = 0; i < runs; i++)); do
     d_full+=("$(key fully_read_ms <<<"$out")")
     d_cpu+=("$(key fully_read_cpu_ms <<<"$out")")
     d_peak+=("$(key peak_working_set_mb <<<"$out")")
-    out=$("$QW_WINE" "$bin/qw_startbench.exe" 1 "$winfile" - read 2>/dev/null)
+    out=$("$QW_WINE" "$bin/qw_startbench.exe" 1 "$winfile" 2>/dev/null)
     q_paint+=("$(startbench "start to painted document" <<<"$out")")
-    q_full+=("$(startbench "start to fully read" <<<"$out")")
-    q_cpu+=("$(startbench "CPU time until then" <<<"$out")")
-    q_peak+=("$(startbench "peak working set" <<<"$out")")
+    read -r s u k < <(qw32_read)
+    q_full+=("$(awk -v s="$s" 'BEGIN {print s * 1000}')")
+    q_cpu+=("$(awk -v u="$u" 'BEGIN {print u * 1000}')")
+    q_peak+=("$(awk -v k="$k" 'BEGIN {print k / 1024}')")
 done
 m() { printf '%s\n' "$@" | median; }
 mx() { printf '%s\n' "$@" | sort -g | tail -1; }

@@ -1,15 +1,8 @@
 // Starts the program again and again with a 1 MB C file on its command line
 // and reports how long it takes until the file's document window has been
 // painted, and until the process has ended after its frame was closed.
-//   qw_startbench [runs] [file] [program path] [read]
-// With "read" it also waits, after the first paint, until the program has
-// read the file to its end in the background and reports that time and the
-// program's peak memory. Nothing outside the program tells when its read
-// thread is done, so the end is taken as the last moment the process was
-// busy before it stayed idle for a second: a reading program keeps a CPU
-// busy, an idle one (caret, timers) uses next to none.
+//   qw_startbench [runs] [file] [program path]
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,41 +47,6 @@ std::string MakeSample() {
     return path;
 }
 
-double CpuMs(HANDLE process) {
-    FILETIME created, ended, kernel, user;
-    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
-    auto ms = [](const FILETIME& t) {
-        return double((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
-    };
-    return ms(kernel) + ms(user);
-}
-
-// Waits until the process has used less than a fifth of a CPU for a whole
-// second; the time (QueryPerformanceCounter) of the end of its last busy
-// step, and the CPU time it used until then.
-void WaitUntilIdle(HANDLE process, LARGE_INTEGER* busy_end, double* cpu_at_end, const LARGE_INTEGER& freq) {
-    const DWORD step_ms = 20;
-    LARGE_INTEGER prev_t, now;
-    QueryPerformanceCounter(&prev_t);
-    double prev_cpu = CpuMs(process);
-    *busy_end = prev_t;
-    *cpu_at_end = prev_cpu;
-    for (;;) {
-        if (WaitForSingleObject(process, step_ms) == WAIT_OBJECT_0) return;
-        QueryPerformanceCounter(&now);
-        double cpu = CpuMs(process);
-        double wall = Ms(prev_t, now, freq);
-        if (cpu - prev_cpu > wall / 5) {
-            *busy_end = now;
-            *cpu_at_end = cpu;
-        } else if (Ms(*busy_end, now, freq) > 1000) {
-            return;
-        }
-        prev_t = now;
-        prev_cpu = cpu;
-    }
-}
-
 struct FindView {
     HWND found = nullptr;
 };
@@ -109,8 +67,7 @@ int main(int argc, char** argv) {
     int runs = argc > 1 ? atoi(argv[1]) : 5;
     std::string file = argc > 2 ? argv[2] : MakeSample();
     std::string exe;
-    const bool read = argc > 4 && strcmp(argv[4], "read") == 0;
-    if (argc > 3 && strcmp(argv[3], "-") != 0) {
+    if (argc > 3) {
         exe = argv[3];
     } else {
         char self[MAX_PATH];
@@ -125,7 +82,7 @@ int main(int argc, char** argv) {
     }
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);
-    std::vector<double> to_paint, to_exit, to_read, read_cpu, peak_mb;
+    std::vector<double> to_paint, to_exit;
     for (int i = 0; i < runs; ++i) {
         std::string cmd = "\"" + exe + "\" \"" + file + "\"";
         STARTUPINFOA si{};
@@ -152,17 +109,6 @@ int main(int argc, char** argv) {
             }
         }
         QueryPerformanceCounter(&t1);
-        if (read) {
-            LARGE_INTEGER done;
-            double cpu = 0;
-            WaitUntilIdle(pi.hProcess, &done, &cpu, freq);
-            to_read.push_back(Ms(t0, done, freq));
-            read_cpu.push_back(cpu);
-            PROCESS_MEMORY_COUNTERS pmc{};
-            pmc.cb = sizeof pmc;
-            if (GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof pmc))
-                peak_mb.push_back(double(pmc.PeakWorkingSetSize) / 1048576.0);
-        }
         QueryPerformanceCounter(&t2);
         PostMessageA(frame, WM_CLOSE, 0, 0);
         WaitForSingleObject(pi.hProcess, INFINITE);
@@ -173,14 +119,6 @@ int main(int argc, char** argv) {
         CloseHandle(pi.hProcess);
     }
     Report("start to painted document", to_paint);
-    if (!to_read.empty()) {
-        Report("start to fully read (CPU idle)", to_read);
-        Report("CPU time until then", read_cpu);
-    }
-    if (!peak_mb.empty()) {
-        std::sort(peak_mb.begin(), peak_mb.end());
-        printf("%-32s max %8.1f MB\n", "peak working set", peak_mb.back());
-    }
     Report("close to process end", to_exit);
     return 0;
 }
