@@ -11,6 +11,8 @@
 
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
+#include "commands/dlgcontrols.h"
+#include "commands/interp.h"
 #include "VmEngine/vm.h"
 #include "framework/fwprofile.h"
 #include "opsys/msgout.h"
@@ -83,6 +85,7 @@ BOOL CALLBACK FindChildProc(HWND w, LPARAM lp) {
 
 DlgCommandRunner DlgSetCommandRunner(DlgCommandRunner fn) { return g_runner.exchange(fn); }
 void DlgSetProfile(const fw::Profile* profile) { g_profile.store(profile); }
+const fw::Profile* DlgGetProfile() { return g_profile.load(); }
 DlgWorkAreaFn DlgSetWorkAreaProvider(DlgWorkAreaFn fn) { return g_work_area.exchange(fn); }
 void DlgSetDocumentOpenTest(DlgDocumentOpenFn fn) { g_doc_open.store(fn); }
 
@@ -107,6 +110,7 @@ int CDialogCallback::QueryValue(int id) {
 
 Dialog_UI::Dialog_UI(HWND parent, QWDialog* host, int template_id, int table_id)
     : parent_(parent), host_(host), template_id_(template_id) {
+    DlgInstallHistoryResolver();
     int id = table_id ? table_id : (template_id & 0xFFFF);
     HMODULE mod = GetModuleHandleA(nullptr);
     HRSRC res = FindResourceA(mod, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));
@@ -124,6 +128,8 @@ Dialog_UI::Dialog_UI(HWND parent, QWDialog* host, int template_id, int table_id)
 Dialog_UI::~Dialog_UI() {
     Call_Attached_Cexe(7, DLG_EV_STATE);
     if (owns_callback_) delete callback_;
+    if (grip_bitmap_) DeleteObject(grip_bitmap_);
+    if (background_) DeleteObject(background_);
 }
 
 void Dialog_UI::Init(int command_id, unsigned flags, const char* caption, const char* const* labels,
@@ -143,6 +149,10 @@ void Dialog_UI::Init(int command_id, unsigned flags, const char* caption, const 
     callback_ = callback ? callback : new CDialogCallback;
     callback_->owner = this;
     section_ = DlgProfileSection(command_id);
+    int key = 0;
+    if (!background_ && (DlgQueryTable(table_, DLG_SEC_VISUAL, template_id_ & 0xFFFF, 0x80, &key) & 0x80) && key)
+        background_ = static_cast<HBITMAP>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(key), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 }
 
 HWND Dialog_UI::hwnd() const { return host_ ? host_->hwnd() : nullptr; }
@@ -173,11 +183,7 @@ HWND Dialog_UI::Item(int id) const {
     return f.found;
 }
 
-int Dialog_UI::kind_of(HWND w) const {
-    if (!w || !IsWindow(w)) return DLG_KIND_NONE;
-    return DlgClassifyControl(ClassOf(w).c_str(), static_cast<uint32_t>(GetWindowLongA(w, GWL_STYLE)),
-                              GetDlgCtrlID(w));
-}
+int Dialog_UI::kind_of(HWND w) const { return DlgKindOf(w); }
 
 std::string Dialog_UI::Text(HWND w) const {
     int n = GetWindowTextLengthA(w);
@@ -201,165 +207,23 @@ void Dialog_UI::SetAnchor(HWND control, unsigned bits) {
     if (CCtrl_Info* i = Info(control, true)) i->anchors = bits;
 }
 
-// Radio groups: the value is the index of the checked button among the
-// buttons from the group's first one up to the next group start.
-static std::vector<HWND> RadioGroup(HWND first) {
-    std::vector<HWND> g;
-    for (HWND w = first; w; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (w != first && (GetWindowLongA(w, GWL_STYLE) & WS_GROUP)) break;
-        g.push_back(w);
-    }
-    return g;
+void Dialog_UI::RecordUndo(HWND control, int value, const std::string& text) {
+    if (!(state_ & DLG_ST_INITIALISED) && undo_.size() < kMaxUndo) undo_.push_back({control, value, text});
 }
 
 int Dialog_UI::IntValue(HWND w) const {
-    switch (kind_of(w)) {
-    case DLG_KIND_CHECK: return static_cast<int>(SendMessageA(w, BM_GETCHECK, 0, 0));
-    case DLG_KIND_RADIO: {
-        std::vector<HWND> g = RadioGroup(w);
-        for (size_t i = 0; i < g.size(); ++i)
-            if (SendMessageA(g[i], BM_GETCHECK, 0, 0) == BST_CHECKED) return static_cast<int>(i);
-        return -1;
-    }
-    case DLG_KIND_EDIT: {
-        long v = -1;
-        return DlgReadSpinValue(Text(w).c_str(), &v) ? static_cast<int>(v) : -1;
-    }
-    default: return -1;
-    }
-}
-
-void Dialog_UI::SetIntValue(HWND w, int v) {
-    if (kind_of(w) == DLG_KIND_CHECK) {
-        SendMessageA(w, BM_SETCHECK, static_cast<WPARAM>(v), 0);
-    } else if (kind_of(w) == DLG_KIND_RADIO) {
-        std::vector<HWND> g = RadioGroup(w);
-        for (size_t i = 0; i < g.size(); ++i)
-            SendMessageA(g[i], BM_SETCHECK, static_cast<int>(i) == v ? BST_CHECKED : BST_UNCHECKED, 0);
-    }
-}
-
-int Dialog_UI::ProfileInt(int id, int def) const {
-    const fw::Profile* p = g_profile.load();
-    int key = 0, extra = def;
-    unsigned f = DlgQueryTable(table_, DLG_SEC_PROFILE, id, -1, &key, &extra);
-    if (!p || !(f & 0x1)) return def;
-    std::string sec = section_;
-    if (f & 0x2) sec = "Dialog " + std::to_string(template_id_);
-    return p->GetInt(sec, std::to_string(id), extra);
+    std::unique_ptr<CDlgControl> c = DlgMakeControl(const_cast<Dialog_UI*>(this), w);
+    return c ? c->GetInt() : -1;
 }
 
 bool Dialog_UI::LoadControl(HWND w) {
-    int kind = kind_of(w), id = GetDlgCtrlID(w);
-    if (kind == DLG_KIND_RADIO && !(GetWindowLongA(w, GWL_STYLE) & WS_GROUP)) return false;  // not the group's first
-    bool record = !(state_ & DLG_ST_INITIALISED) && undo_.size() < kMaxUndo;
-    auto set_text = [&](const std::string& t) {
-        if (kind == DLG_KIND_DROPLIST) {
-            SendMessageA(w, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(t.c_str()));
-        } else {
-            SetWindowTextA(w, t.c_str());
-        }
-        if (record) undo_.push_back({w, -2, t});
-    };
-    auto set_int = [&](int v) {
-        SetIntValue(w, v);
-        if (record) undo_.push_back({w, v, {}});
-    };
-    if (id >= 160 && id <= 199) {
-        if (kind == DLG_KIND_STATIC && static_cast<size_t>(id - 160) < labels_.size())
-            SetWindowTextA(w, labels_[static_cast<size_t>(id - 160)].c_str());
-        return true;
-    }
-    bool text_kind = kind == DLG_KIND_EDIT || kind == DLG_KIND_COMBO || kind == DLG_KIND_DROPLIST;
-    if (kind == DLG_KIND_EDIT && (flags_ & DLG_F_CHANGE_POSTS_OK)) {
-        SetWindowTextA(w, "");
-        return true;
-    }
-    if (kind == DLG_KIND_COMBO && (flags_ & DLG_F_CHANGE_POSTS_OK)) state_ |= DLG_ST_COMBO_POSTS_OK;
-    if ((id >= 250 && id <= 259 && kind == DLG_KIND_EDIT) || (id >= 270 && id <= 279 && text_kind)) {
-        DlgString s = string_value(id - (id >= 270 ? 270 : 250));
-        if (!s.text) return false;
-        std::string t(s.text, strnlen(s.text, static_cast<size_t>(s.size)));
-        set_text(t);
-        return true;
-    }
-    if (is_setting_id(id)) {
-        if (kind == DLG_KIND_CHECK || kind == DLG_KIND_RADIO) {
-            set_int(cmd_get_value(id));
-            return true;
-        }
-        if (text_kind) {
-            char buf[1024] = "";
-            cmd_get_string(id, buf, sizeof buf);
-            set_text(buf);
-            return true;
-        }
-        return false;
-    }
-    if (kind == DLG_KIND_CHECK || kind == DLG_KIND_RADIO) {
-        int v = (DlgQueryTable(table_, DLG_SEC_PROFILE, id, 0x1) & 0x1) ? ProfileInt(id, 0)
-                                                                         : Call_Attached_Cexe(id, DLG_EV_VALUE_QUERY);
-        if (v >= 0) set_int(v);
-        return true;
-    }
-    return false;
-}
-
-bool Dialog_UI::StoreValue(HWND w, int kind, int id, const std::string& text, int v) {
-    bool is_int = kind == DLG_KIND_CHECK || kind == DLG_KIND_RADIO;
-    if (!is_int && id >= 250 && id <= 284) {
-        // A text longer than its buffer is never cut into it: validation
-        // reports it and the old value stays.
-        DlgString s = string_value(id - (id >= 280 ? 280 : id >= 270 ? 270 : 250));
-        if (s.text && text.size() >= static_cast<size_t>(s.size)) return false;
-    }
-    if (id >= 250 && id <= 259 && kind == DLG_KIND_EDIT) {
-        DlgCopyToString(string_value(id - 250), text.c_str());
-    } else if (id >= 270 && id <= 279) {
-        DlgCopyToString(string_value(id - 270), text.c_str());
-    } else if (id >= 280 && id <= 284) {
-        DlgCopyToString(string_value(id - 280), text.c_str());
-    } else if (is_setting_id(id)) {
-        if (is_int) cmd_set_value(id, v);
-        else cmd_set_string(id, text.c_str());
-    } else if (const fw::Profile* p = g_profile.load(); p && (DlgQueryTable(table_, DLG_SEC_PROFILE, id, 0x1) & 0x1)) {
-        int key = 0;
-        unsigned f = DlgQueryTable(table_, DLG_SEC_PROFILE, id, -1, &key);
-        std::string sec = (f & 0x2) ? "Dialog " + std::to_string(template_id_) : section_;
-        if (is_int) p->WriteInt(sec, std::to_string(id), v);
-        else p->WriteString(sec, std::to_string(id), text);
-    }
-    (void)w;
-    if (kind == DLG_KIND_CHECK || kind == DLG_KIND_RADIO || kind == DLG_KIND_EDIT || kind == DLG_KIND_COMBO ||
-        kind == DLG_KIND_DROPLIST)
-        Call_Attached_Cexe(id, DLG_EV_VALUE_STORED, is_int ? std::to_string(v).c_str() : text.c_str());
-    return true;
+    std::unique_ptr<CDlgControl> c = DlgMakeControl(this, w);
+    return c && c->Exchange(this, DLG_LOAD, current_, reason_);
 }
 
 bool Dialog_UI::StoreControl(HWND w) {
-    int kind = kind_of(w), id = GetDlgCtrlID(w);
-    switch (kind) {
-    case DLG_KIND_CHECK: return StoreValue(w, kind, id, {}, IntValue(w));
-    case DLG_KIND_RADIO:
-        if (!(GetWindowLongA(w, GWL_STYLE) & WS_GROUP)) return false;
-        return StoreValue(w, kind, id, {}, IntValue(w));
-    case DLG_KIND_EDIT:
-    case DLG_KIND_COMBO:
-        return StoreValue(w, kind, id, Text(w), 0);
-    case DLG_KIND_DROPLIST:
-    case DLG_KIND_LISTBOX: {
-        bool list = kind == DLG_KIND_LISTBOX;
-        LRESULT sel = SendMessageA(w, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0);
-        if (sel < 0) return false;
-        LRESULT n = SendMessageA(w, list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN, static_cast<WPARAM>(sel), 0);
-        if (n < 0) return false;
-        std::string t(static_cast<size_t>(n) + 1, '\0');
-        SendMessageA(w, list ? LB_GETTEXT : CB_GETLBTEXT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&t[0]));
-        t.resize(strlen(t.c_str()));
-        return StoreValue(w, kind, id, t, static_cast<int>(sel));
-    }
-    default: return false;
-    }
+    std::unique_ptr<CDlgControl> c = DlgMakeControl(this, w);
+    return c && c->Exchange(this, DLG_SAVE, current_, reason_);
 }
 
 void Dialog_UI::StoreAll() {
@@ -374,21 +238,70 @@ void Dialog_UI::StoreAll() {
     }
 }
 
+namespace {
+thread_local Dialog_UI* t_event_engine = nullptr;
+}
+
+Dialog_UI* DlgCurrentEngine() { return t_event_engine ? t_event_engine : pDialog_UI(nullptr); }
+
 int Dialog_UI::Call_Attached_CexeEx(int id, int event, const char* text, intptr_t a1, intptr_t a2, intptr_t a3,
                                     intptr_t a4) {
     CDialogCallback* cb = callback_;
-    if (!cb) return -1;
-    if (cb->nesting > 0 && !cb->reentry_allowed) return 1;
-    HWND w = event == DLG_EV_STATE ? nullptr : Item(id);
-    cb->control = w;
-    cb->rect = RECT{};
-    if (w) GetWindowRect(w, &cb->rect);
-    cb->text = text ? text : (w && kind_of(w) == DLG_KIND_EDIT ? Text(w) : std::string());
-    cb->value = text ? std::strtol(text, nullptr, 10) : (w ? IntValue(w) : 0);
-    cb->arg1 = a1, cb->arg2 = a2, cb->arg3 = a3, cb->arg4 = a4;
-    ++cb->nesting;
-    int answer = cb->OnEvent(event, id);
-    --cb->nesting;
+    if (program_.empty() && !cb) return -1;
+    // The context of the event: the control, its text and its value.
+    HWND w = event == DLG_EV_STATE || !hwnd() ? nullptr : Item(id);
+    RECT rect{};
+    std::string ctext = text ? text : "";
+    long value = 0;
+    VMB* list = nullptr;
+    if (w) {
+        GetWindowRect(w, &rect);
+        int kind = kind_of(w);
+        CCtrl_Info* info = Info(w, false);
+        list = info ? info->list : nullptr;
+        if (list) {
+            char sel[250] = "";
+            value = Dlg_GetListSel(w, 0, sel, sizeof sel) + 1;
+            if (!text) ctext = reason_ == DLG_R_TEXT_CHANGED ? Text(w) : sel;
+        } else if (kind == DLG_KIND_CHECK || kind == DLG_KIND_RADIO || kind == DLG_KIND_EDIT) {
+            value = text ? std::strtol(text, nullptr, 10) : IntValue(w);
+            if (kind == DLG_KIND_EDIT && !text) ctext = Text(w);
+        }
+    }
+    int answer;
+    struct Current {
+        Dialog_UI* saved = t_event_engine;
+        explicit Current(Dialog_UI* ui) { t_event_engine = ui; }
+        ~Current() { t_event_engine = saved; }
+    } current(this);
+    if (!program_.empty()) {
+        DlgEventRecord rec{};
+        rec.tag = 0x5F1967EAu;
+        rec.dialog = hwnd();
+        rec.template_id = template_id_;
+        rec.command_id = command_id_;
+        rec.strings = strings_.empty() ? nullptr : strings_.data();
+        rec.flags = flags_;
+        rec.values = values_;
+        rec.context = rect;
+        rec.control = w;
+        rec.text = ctext.c_str();
+        rec.arg1 = a1, rec.arg2 = a2, rec.arg3 = a3, rec.arg4 = a4;
+        rec.list = list;
+        rec.value = value;
+        rec.reason = reason_;
+        answer = ::Call_Attached_CexeEx(program_.c_str(), static_cast<int>(program_arg_), id, event, this, &rec);
+    } else {
+        if (cb->nesting > 0 && !cb->reentry_allowed) return 1;
+        cb->control = w;
+        cb->rect = rect;
+        cb->text = ctext;
+        cb->value = value;
+        cb->arg1 = a1, cb->arg2 = a2, cb->arg3 = a3, cb->arg4 = a4;
+        ++cb->nesting;
+        answer = cb->OnEvent(event, id);
+        --cb->nesting;
+    }
     if (answer == 2 && event == DLG_EV_VALIDATE && (kind_of(w) == DLG_KIND_COMBO || kind_of(w) == DLG_KIND_DROPLIST))
         DlgApplyTable(0x6, id);
     if (answer == 4 && event == DLG_EV_STATE && id == 3) {
@@ -401,57 +314,9 @@ int Dialog_UI::Call_Attached_CexeEx(int id, int event, const char* text, intptr_
 }
 
 // Availability of an identifier inside the dialog: the callback decides.
-static bool Available(Dialog_UI* ui, int id) {
+bool Dialog_UI::Available(int id) {
     if (!is_setting_id(id)) return true;
-    int a = ui->Call_Attached_Cexe(id, DLG_EV_AVAILABLE);
-    return a != 0;
-}
-
-bool Dialog_UI::TestEnable(const DlgRecord& r, HWND control, HWND key) {
-    bool invert = (r.flags & 0x1) != 0;
-    int kind = kind_of(control);
-    bool same = r.control == r.key;
-    switch (kind) {
-    case DLG_KIND_CHECK: {
-        bool v = same ? Available(this, r.control)
-                      : (IntValue(control) == BST_CHECKED && Enabled(control) && Available(this, r.key));
-        return v != invert;
-    }
-    case DLG_KIND_RADIO: {
-        HWND first = control;
-        while (first && !(GetWindowLongA(first, GWL_STYLE) & WS_GROUP)) first = GetWindow(first, GW_HWNDPREV);
-        int idx = IntValue(first ? first : control);
-        bool v = same || ((idx == r.extra) != invert);
-        return v && Enabled(control) && Available(this, r.key);
-    }
-    case DLG_KIND_EDIT: return !Text(control).empty() && Enabled(control);
-    case DLG_KIND_COMBO:
-    case DLG_KIND_DROPLIST:
-        if (!same && Text(control).empty()) return false;
-        if (!Available(this, r.key)) return false;
-        return Enabled(control) || !DlgIsTarget(table_, DLG_SEC_ENABLE, r.control);
-    case DLG_KIND_LISTBOX:
-        return (SendMessageA(control, LB_GETCOUNT, 0, 0) > 0 || (r.flags & 0x2)) && Available(this, r.key);
-    case DLG_KIND_STATIC:
-    case DLG_KIND_PUSH: return Available(this, r.control) != invert;
-    default: (void)key; return true;
-    }
-}
-
-void Dialog_UI::EnableWithCompanions(HWND key, bool on) {
-    EnableWindow(key, on);
-    int kind = kind_of(key);
-    if (kind == DLG_KIND_EDIT || kind == DLG_KIND_COMBO || kind == DLG_KIND_DROPLIST) {
-        HWND prev = GetWindow(key, GW_HWNDPREV);
-        if (prev && kind_of(prev) == DLG_KIND_STATIC) EnableWindow(prev, on);
-    }
-    if (kind == DLG_KIND_EDIT) {
-        if (HWND spin = SpinPartnerOf(key)) {
-            EnableWindow(spin, on);
-            HWND after = GetWindow(spin, GW_HWNDNEXT);
-            if (after && GetDlgCtrlID(after) == 65527) EnableWindow(after, on);
-        }
-    }
+    return Call_Attached_Cexe(id, DLG_EV_AVAILABLE) != 0;
 }
 
 int Dialog_UI::DlgApplyTable(unsigned mask, int control, int key, const DlgRecord* skip) {
@@ -477,7 +342,8 @@ int Dialog_UI::DlgApplyTable(unsigned mask, int control, int key, const DlgRecor
                 for (int i = 0; i < r.extra && k; ++i) k = GetWindow(k, GW_HWNDNEXT);
                 if (k) kw = k;
             }
-            bool v = TestEnable(r, cw, kw);
+            std::unique_ptr<CDlgControl> c = DlgMakeControl(this, cw);
+            bool v = c ? c->TestEnable(this, r, kw) : true;
             if (key) {
                 verdict = v;
                 if (!v) stop = true;
@@ -485,22 +351,27 @@ int Dialog_UI::DlgApplyTable(unsigned mask, int control, int key, const DlgRecor
             }
             if (v && r.key != r.control) v = DlgApplyTable(DLG_SEC_ENABLE, 0, r.key, &r) != 0;
             verdict = v;
-            EnableWindow(kw, v);
+            std::unique_ptr<CDlgControl> k = DlgMakeControl(this, kw);
+            if (!k) EnableWindow(kw, v);
+            else if (r.key == r.control) EnableWindow(kw, v);
+            else k->Enable(v);
             if (r.key != r.control) {
-                EnableWithCompanions(kw, v);
+                if (k) k->EnableCompanions(v);
                 DlgApplyTable(DLG_SEC_ENABLE, r.key);
             }
             break;
         }
-        case DLG_SEC_VALUE:
-            if (state_ & DLG_ST_CLOSING) break;
-            if (kind_of(kw) == DLG_KIND_LISTBOX || kind_of(kw) == DLG_KIND_DROPLIST || kind_of(kw) == DLG_KIND_COMBO) {
-                LoadList(r, kw);
-            } else {
-                LoadControl(kw);
+        case DLG_SEC_VALUE: {
+            std::unique_ptr<CDlgControl> k = DlgMakeControl(this, kw);
+            if (state_ & DLG_ST_CLOSING) {
+                // Lists give their content back.
+                if (k) k->WriteBack(this, r, cw);
+                break;
             }
+            if (!k || !k->LoadSource(this, r, cw, kind_of(cw))) LoadControl(kw);
             if (state_ & DLG_ST_INITIALISED) DlgApplyTable(DLG_SEC_ENABLE, r.key);
             break;
+        }
         case DLG_SEC_ACTION:
             if (!ApplyAction(r, cw, kw)) stop = true;
             break;
@@ -512,8 +383,7 @@ int Dialog_UI::DlgApplyTable(unsigned mask, int control, int key, const DlgRecor
             }
             break;
         case DLG_SEC_DOUBLE_CLICK:
-            if (kind_of(cw) == DLG_KIND_LISTBOX && Enabled(kw))
-                PostMessageA(hwnd(), WM_COMMAND, MAKEWPARAM(r.key, BN_CLICKED), reinterpret_cast<LPARAM>(kw));
+            if (std::unique_ptr<CDlgControl> c = DlgMakeControl(this, cw)) c->DoubleClick(this, r, kw);
             break;
         default: break;
         }
@@ -533,30 +403,8 @@ bool Dialog_UI::ApplyAction(const DlgRecord& r, HWND cw, HWND kw) {
         StoreAll();
     }
     if (kind == DLG_KIND_PUSH) {
-        if (r.key != r.control && (kkind == DLG_KIND_EDIT || kkind == DLG_KIND_COMBO)) {
-            std::string t = Text(kw);
-            if (Call_Attached_Cexe(r.control, DLG_EV_CLICK, t.c_str()) == 1) {
-                std::string back = callback_ ? callback_->text : t;
-                SetWindowTextA(kw, back.c_str());
-            }
-            if (r.flags & 0x3000) PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(kw), TRUE);
-        } else if ((r.key != r.control) && (kkind == DLG_KIND_LISTBOX || kkind == DLG_KIND_DROPLIST) &&
-                   (r.flags & 0x3000)) {
-            bool list = kkind == DLG_KIND_LISTBOX;
-            if (r.flags & 0x1000) {
-                SendMessageA(kw, list ? LB_RESETCONTENT : CB_RESETCONTENT, 0, 0);
-            } else {
-                LRESULT sel = SendMessageA(kw, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0);
-                if (sel >= 0) SendMessageA(kw, list ? LB_DELETESTRING : CB_DELETESTRING, static_cast<WPARAM>(sel), 0);
-            }
-            DlgApplyTable(DLG_SEC_ACTION, r.key);
-            bool empty = SendMessageA(kw, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0) <= 0;
-            HWND focus = empty && r.extra ? Item(r.extra) : kw;
-            if (focus) PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus), TRUE);
-        } else {
-            if ((r.flags & 0x1) && Call_Attached_Cexe(r.control, DLG_EV_CLICK) == 0) return false;
-            if (r.flags & 0x1000) EndDialog(r.control);
-        }
+        std::unique_ptr<CDlgControl> c = DlgMakeControl(this, cw);
+        if (c && !c->Click(this, r, kw)) return false;
     } else if (r.flags & 0x1) {
         Call_Attached_Cexe(r.control, DLG_EV_CLICK);
     }
@@ -568,15 +416,8 @@ bool Dialog_UI::ApplyAction(const DlgRecord& r, HWND cw, HWND kw) {
         DlgApplyTable(DLG_SEC_ENABLE);
     }
     if (r.flags & 0x2) InvalidateRect(cw, nullptr, TRUE);
-    if ((r.flags & 0x20) && kind == DLG_KIND_LISTBOX) {
-        LRESULT sel = SendMessageA(cw, LB_GETCURSEL, 0, 0);
-        LRESULT n = sel >= 0 ? SendMessageA(cw, LB_GETTEXTLEN, static_cast<WPARAM>(sel), 0) : -1;
-        if (n >= 0) {
-            std::string t(static_cast<size_t>(n) + 1, '\0');
-            SendMessageA(cw, LB_GETTEXT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&t[0]));
-            SetWindowTextA(kw, t.c_str());
-        }
-    }
+    if (r.flags & 0x20)
+        if (std::unique_ptr<CDlgControl> c = DlgMakeControl(this, cw)) c->CopyToPartner(this, r, kw);
     if ((r.flags & 0x40) && r.key != r.control) DlgApplyTable(DLG_SEC_ACTION, r.key);
     if (r.flags & 0x80) StoreControl(cw);
     return true;
@@ -591,6 +432,7 @@ void Dialog_UI::LoadList(const DlgRecord& r, HWND key) {
     // A caller value names a list buffer, one entry per line.
     if (!is_setting_id(r.extra) && r.extra < 10 && values_[r.extra]) {
         VMB* list = reinterpret_cast<VMB*>(values_[r.extra]);
+        info->list = list;
         VmGuard guard;
         char line[1025];
         for (int n = 1, last = vm_last_ln(list); n <= last; ++n)
@@ -793,12 +635,19 @@ void Dialog_UI::ShareCallback(CDialogCallback* cb) {
 void Dialog_UI::OnInitDialog() {
     HWND dlg = hwnd();
     if (!dlg) return;
+    int corner = 0;
+    if (DlgQueryTable(table_, DLG_SEC_VISUAL, template_id_ & 0xFFFF, 0x20, nullptr, &corner) & 0x20) {
+        RECT wr{};
+        GetWindowRect(dlg, &wr);
+        if (HRGN rgn = CreateRoundRectRgn(0, 0, wr.right - wr.left + 1, wr.bottom - wr.top + 1, corner, corner))
+            if (!SetWindowRgn(dlg, rgn, TRUE)) DeleteObject(rgn);  // the window owns it once set
+    }
     for (HWND w = GetWindow(dlg, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) LoadControl(w);
     DlgApplyTable(DLG_SEC_VALUE);
     DlgApplyTable(DLG_SEC_ENABLE);
     sizing_ = (GetWindowLongA(dlg, GWL_STYLE) & WS_THICKFRAME) != 0;
     if (sizing_) AutoAnchors();
-    RestorePlacement();
+    RestorePlacement(true);
     if (!caption_.empty()) SetWindowTextA(dlg, caption_.c_str());
     state_ |= DLG_ST_INITIALISED;
     Call_Attached_Cexe(1, DLG_EV_STATE);
@@ -829,13 +678,55 @@ void Dialog_UI::AutoAnchors() {
     }
 }
 
-void Dialog_UI::RestorePlacement() {
+void Dialog_UI::CreateSizeGrip() {
+    HWND dlg = hwnd();
+    if (grip_ || !dlg) return;
+    HINSTANCE mod = GetModuleHandleA(nullptr);
+    auto bmp = static_cast<HBITMAP>(
+        LoadImageA(mod, MAKEINTRESOURCEA(DLG_IDB_SIZE_GRIP), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    if (!bmp) return;
+    BITMAP bm{};
+    GetObjectA(bmp, sizeof bm, &bm);
+    RECT cr{};
+    GetClientRect(dlg, &cr);
+    grip_ = CreateWindowExA(WS_EX_TRANSPARENT, "STATIC", "", 0x5000000E, cr.right - bm.bmWidth,
+                            cr.bottom - bm.bmHeight, bm.bmWidth, bm.bmHeight, dlg,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(DLG_ID_SIZE_GRIP)), mod, nullptr);
+    if (!grip_) {
+        DeleteObject(bmp);
+        return;
+    }
+    grip_bitmap_ = bmp;
+    SendMessageA(grip_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bmp));
+    // The static may have sized itself to the image: back into the corner.
+    SetWindowPos(grip_, HWND_TOP, cr.right - bm.bmWidth, cr.bottom - bm.bmHeight, bm.bmWidth, bm.bmHeight,
+                 SWP_NOACTIVATE);
+    SetAnchor(grip_, DLG_ANCHOR_MOVE_X | DLG_ANCHOR_MOVE_Y);
+}
+
+bool Dialog_UI::EraseBackground(HDC dc) {
+    if (!background_ || !hwnd()) return false;
+    BITMAP bm{};
+    if (!GetObjectA(background_, sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0) return false;
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, background_);
+    RECT cr{};
+    GetClientRect(hwnd(), &cr);
+    for (int y = 0; y < cr.bottom; y += bm.bmHeight)
+        for (int x = 0; x < cr.right; x += bm.bmWidth) BitBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    return true;
+}
+
+void Dialog_UI::RestorePlacement(bool with_grip) {
     HWND dlg = hwnd();
     RECT wr{}, cr{};
     GetWindowRect(dlg, &wr);
     GetClientRect(dlg, &cr);
     initial_ = {wr.right - wr.left, wr.bottom - wr.top};
     client_ = {cr.right, cr.bottom};
+    if (with_grip && sizing_) CreateSizeGrip();
     DlgWorkAreaFn area_fn = g_work_area.load();
     DlgRect work = area_fn ? area_fn() : DefaultWorkArea();
     DlgRect r{wr.left, wr.top, wr.right, wr.bottom};
@@ -1020,17 +911,25 @@ bool Dialog_UI::OnCommand(int id, int code, HWND control) {
 void Dialog_UI::OnTeardown() {
     state_ |= DLG_ST_CLOSING;
     bool modeless = host_ && host_->modeless;
+    DlgApplyTable(DLG_SEC_VALUE);  // closing: lists give their content back
     if (!(state_ & DLG_ST_CONFIRMED) && !modeless) {
         // Cancel: the first values go back, immediate-apply settings too.
         for (const Undo& u : undo_) {
-            if (!IsWindow(u.window)) continue;
-            int kind = kind_of(u.window);
-            StoreValue(u.window, kind, GetDlgCtrlID(u.window), u.text, u.value);
+            std::unique_ptr<CDlgControl> c = DlgMakeControl(this, u.window);
+            if (!c) continue;
+            if (u.value == -2) c->StoreText(this, u.text, 0);
+            else c->StoreInt(this, u.value, 0);
         }
     }
     undo_.clear();
     SavePlacement();
     infos_.clear();
+    grip_ = nullptr;  // goes with the window
+    // A clean-up may change the child list: the walk then starts again.
+    for (HWND w = GetWindow(hwnd(), GW_CHILD); w;) {
+        std::unique_ptr<CDlgControl> c = DlgMakeControl(this, w);
+        w = c && c->Cleanup(this) ? GetWindow(hwnd(), GW_CHILD) : GetWindow(w, GW_HWNDNEXT);
+    }
 }
 
 void Dialog_UI::OnActivateApp(bool active) {
@@ -1226,6 +1125,12 @@ bool QWDialog::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         break;
     case WM_GETMINMAXINFO:
         ui_->OnMinMax(reinterpret_cast<MINMAXINFO*>(lp));
+        break;
+    case WM_ERASEBKGND:
+        if (ui_->EraseBackground(reinterpret_cast<HDC>(wp))) {
+            *result = 1;
+            return true;
+        }
         break;
     default: break;
     }

@@ -25,6 +25,7 @@
 #include "framework/fwdialog.h"
 
 struct K_cmd_params;
+struct VMB;
 class Dialog_UI;
 class QWDialog;
 
@@ -45,6 +46,12 @@ enum : unsigned {
     DLG_F_WIDEN = 0x400000,
     DLG_F_RIGHT_EDGE = 0x800000,
     DLG_F_CENTRE = 0x1000000,
+};
+
+// Resources of the engine.
+enum : int {
+    DLG_IDB_SIZE_GRIP = 32766,
+    DLG_ID_SIZE_GRIP = 65535,
 };
 
 // Dialog events.
@@ -121,6 +128,7 @@ DlgCommandRunner DlgSetCommandRunner(DlgCommandRunner fn);
 // window's monitor (replaceable for tests).
 namespace fw { class Profile; }
 void DlgSetProfile(const fw::Profile* profile);
+const fw::Profile* DlgGetProfile();
 using DlgWorkAreaFn = DlgRect (*)();
 DlgWorkAreaFn DlgSetWorkAreaProvider(DlgWorkAreaFn fn);
 // Whether a path names a document open in the editor (the documents layer
@@ -134,6 +142,7 @@ struct CCtrl_Info {
     int bottom_margin = 0;
     int min_width = 0;
     int source = -1;
+    VMB* list = nullptr;  // the list buffer the control shows, when known
     DWORD sel_start = 0, sel_end = 0;
     RECT original{};
 };
@@ -186,6 +195,9 @@ public:
     void OnSize(int cx, int cy);
     void OnMove() { moved_ = true; }
     void OnMinMax(MINMAXINFO* mmi);
+    // Paints the table's background bitmap; false: the default erase.
+    bool EraseBackground(HDC dc);
+    HWND size_grip() const { return grip_; }
     void FilterMessage(const MSG* msg);
     void HandleRequest(void* record);
     void EndDialog(int code);
@@ -193,6 +205,20 @@ public:
     void SetAnchor(HWND control, unsigned bits);
     CCtrl_Info* Info(HWND control, bool create);
     int kind_of(HWND control) const;
+    HWND Item(int id) const;
+    std::string Text(HWND w) const;
+    // Label text n, null when there is none.
+    const std::string* label(int n) const {
+        return n >= 0 && n < static_cast<int>(labels_.size()) ? &labels_[static_cast<size_t>(n)] : nullptr;
+    }
+    bool has_table() const { return has_table_; }
+    // Whether a setting or command identifier is available inside the dialog.
+    bool Available(int id);
+    // Before the dialog is initialised, the first value of a control (an
+    // integer, or -2 with the text) for Cancel to put back.
+    void RecordUndo(HWND control, int value, const std::string& text);
+    void LoadList(const DlgRecord& r, HWND key);
+    HWND SpinPartnerOf(HWND edit) const;
     // Fills a list box or combo box; the widest entry plus an average
     // character (0 when nothing could be measured). Stops with the
     // out-of-space message when the control refuses an entry.
@@ -205,26 +231,18 @@ private:
         int value;
         std::string text;
     };
-    HWND Item(int id) const;
     bool Enabled(HWND w) const { return w && IsWindowEnabled(w); }
-    std::string Text(HWND w) const;
     int IntValue(HWND w) const;
-    void SetIntValue(HWND w, int v);
-    bool TestEnable(const DlgRecord& r, HWND control, HWND key);
-    void EnableWithCompanions(HWND key, bool on);
     bool ApplyAction(const DlgRecord& r, HWND control, HWND key);
-    void LoadList(const DlgRecord& r, HWND key);
-    HWND SpinPartnerOf(HWND edit) const;
     bool CheckSpin(HWND edit);
     void SpinDelta(HWND spin, int delta);
     bool CheckRecordRules(HWND control, const std::string& text);
     void Message(unsigned id, const char* arg1 = nullptr, const char* arg2 = nullptr);
     void SetAnchorPoint(HWND control);
-    void RestorePlacement();
+    void RestorePlacement(bool with_grip);
+    void CreateSizeGrip();
     void SavePlacement();
     void AutoAnchors();
-    bool StoreValue(HWND control, int kind, int id, const std::string& text, int ivalue);
-    int ProfileInt(int id, int def) const;
 
     HWND parent_;
     QWDialog* host_;
@@ -256,6 +274,9 @@ private:
     bool sizing_ = false;
     SIZE initial_{0, 0};
     SIZE client_{-1, -1};
+    HBITMAP grip_bitmap_ = nullptr;
+    HWND grip_ = nullptr;
+    HBITMAP background_ = nullptr;
 };
 
 class QWDialog : public fw::Dialog {
@@ -283,6 +304,12 @@ private:
 
 // The engine of a dialog window (null: the window with the focus).
 Dialog_UI* pDialog_UI(HWND window);
+// The engine whose event is being delivered on this thread, else that of
+// the dialog with the focus; null when neither.
+Dialog_UI* DlgCurrentEngine();
+// Lets HistoryListReadLine find the history a dialog control shows by its
+// identifier (installed by the first engine; idempotent).
+void DlgInstallHistoryResolver();
 
 // ---- The entry ----------------------------------------------------------------------
 // Returns the modal result (1 OK, 2 Cancel, or a button's code), 1 for a

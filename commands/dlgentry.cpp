@@ -1,9 +1,13 @@
 // The one entry for every dialog, and the small dialogs built on it.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "commands/cmdtable.h"
+#include "commands/dlgcontrols.h"
 #include "commands/dlgengine.h"
+#include "Reu/history.h"
+#include "VmEngine/vm.h"
 #include "opsys/msgout.h"
 
 bool DlgStartDialogThread(QWDialog* dialog, int template_id);
@@ -16,7 +20,27 @@ void InitEngine(QWDialog* dlg, const intptr_t* values, const char* caption, DlgL
     dlg->ui()->Init(command_id, flags, caption, labels, strings, values, formatter, program, program_arg, callback);
 }
 
+// The history a control of the current dialog shows: the name of the list
+// buffer bound to it.
+int HistoryListOfControl(int control_id, char* out, int size) {
+    Dialog_UI* ui = DlgCurrentEngine();
+    HWND w = ui ? ui->Item(control_id) : nullptr;
+    CCtrl_Info* info = w ? ui->Info(w, false) : nullptr;
+    if (!info || !info->list || !out || size <= 0) return 0;
+    char name[VM_NAME_MAX + 1] = "";
+    {
+        VmGuard guard;
+        vmb_get_name(info->list, name);
+    }
+    return name[0] && DlgCopyToString({out, size}, name) ? 1 : 0;
+}
+
 } // namespace
+
+void DlgInstallHistoryResolver() {
+    static std::atomic<bool> installed{false};
+    if (!installed.exchange(true)) HistoryListSetControlResolver(HistoryListOfControl);
+}
 
 int dialog_manager_ex(int template_id, const intptr_t* values, const char* caption, DlgLineFormatter formatter,
                       unsigned flags, const char* const* labels, DlgString* strings, int command_id, int table_id,

@@ -15,3 +15,10 @@ else()
   set_tests_properties(dlgtables_rejects_broken PROPERTIES PASS_REGULAR_EXPRESSION
     "section 0x3 is not one known section bit.*key 999 is not in template 2300.*control 777 is not in template 2300.*control id 0 would end the table.*no template 4242")
 endif()
+if(NOT QW_HOST)
+  qw_test(test_dlgcontrols SOURCES interp_test_support.cpp test_dlgcontrols.cpp test_dlgcontrols.rc
+    LIBS commands comctl32)
+  set_source_files_properties(test_dlgcontrols.rc PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/res/dialogs/sizegrip.bmp;${CMAKE_SOURCE_DIR}/res/strings_dialogs.rc")
+  target_include_directories(test_dlgcontrols PRIVATE ${CMAKE_SOURCE_DIR})
+endif()
