@@ -212,6 +212,7 @@ class CDlg_Static : public CDlgControl {
 public:
     using CDlgControl::CDlgControl;
     bool Exchange(Dialog_UI* ui, int mode, const DlgRecord*, int) override {
+        if (mode == DLG_LOAD && !(ui->state() & DLG_ST_INITIALISED)) MakeLabel(ui);
         if (mode != DLG_LOAD || !InRange(id_, 160, 199)) return false;
         const std::string* label = ui->label(id_ - 160);
         if (!label) return false;
@@ -219,6 +220,19 @@ public:
         return true;
     }
     bool TestEnable(Dialog_UI* ui, const DlgRecord& r, HWND) override { return AvailabilityRule(ui, r); }
+
+private:
+    // A label control: its link text from the string table, and the
+    // notify style so that the pointer over it can become a hand.
+    void MakeLabel(Dialog_UI* ui) {
+        const DlgRecord* r = DlgFindTableEntry(ui->table(), DLG_SEC_VISUAL, id_, -1, 0x80);
+        if (!r) return;
+        if (r->key) {
+            char text[141] = "";
+            if (LoadStringA(GetModuleHandleA(nullptr), r->key, text, sizeof text) > 0) SetWindowTextA(w_, text);
+        }
+        if (r->flags & 0x400) SetWindowLongA(w_, GWL_STYLE, GetWindowLongA(w_, GWL_STYLE) | SS_NOTIFY);
+    }
 };
 
 class CDlg_ProgressCtrl : public CDlgControl {
@@ -500,6 +514,71 @@ bool CDlg_ListBox::WriteBack(Dialog_UI* ui, const DlgRecord& r, HWND) {
     return s.text && DlgCopyToString(s, t.c_str());
 }
 
+// The edit of a combo box whose list record asks for it (mode 0x2: Delete
+// removes the selected entry; 0x4: Delete and Enter ask for validation).
+struct ComboEdit {
+    Dialog_UI* ui;
+    HWND combo;
+    unsigned mode;
+};
+
+constexpr const char* kComboEditProp = "QwComboEdit";
+
+LRESULT CALLBACK ComboEditProc(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+    auto* ce = reinterpret_cast<ComboEdit*>(ref);
+    switch (m) {
+    case WM_GETDLGCODE:
+        if ((ce->mode & 0x4) && lp && reinterpret_cast<const MSG*>(lp)->message == WM_KEYDOWN &&
+            reinterpret_cast<const MSG*>(lp)->wParam == VK_RETURN)
+            return DLGC_WANTALLKEYS;  // Enter does not press the default button
+        break;
+    case WM_SYSKEYDOWN:
+    case WM_SYSCHAR:
+        if ((ce->mode & 0x4) && wp == VK_RETURN) return 0;
+        break;
+    case WM_CHAR:
+        if ((ce->mode & 0x4) && wp == '\r') return 0;
+        break;
+    case WM_KEYDOWN: {
+        bool shift = GetKeyState(VK_SHIFT) < 0;
+        HWND dlg = ce->ui->hwnd();
+        if (wp == VK_DELETE) {
+            ce->ui->SetState(DLG_ST_ALL_PASSED | DLG_ST_ALL_RAN, false);
+            if ((ce->mode & 0x2) && !shift && SendMessageA(ce->combo, CB_GETCURSEL, 0, 0) >= 0) {
+                CCtrl_Info* info = ce->ui->Info(ce->combo, false);
+                Dlg_ListRemove(ce->ui, nullptr, ce->combo, false, info ? info->list : nullptr);
+                return 0;
+            }
+            if (ce->mode & 0x4)
+                PostMessageA(dlg, UWM_DLG_VALIDATE, reinterpret_cast<WPARAM>(ce->combo), shift ? 0x802E : 46);
+        } else if (wp == VK_RETURN && (ce->mode & 0x4)) {
+            std::string keep = DlgWindowText(ce->combo);
+            SendMessageA(ce->combo, CB_SHOWDROPDOWN, FALSE, 0);
+            SetWindowTextA(ce->combo, keep.c_str());
+            PostMessageA(dlg, UWM_DLG_VALIDATE, reinterpret_cast<WPARAM>(ce->combo), 13);
+            return 0;
+        }
+        break;
+    }
+    case WM_NCDESTROY:
+        RemovePropA(w, kComboEditProp);
+        RemoveWindowSubclass(w, ComboEditProc, id);
+        delete ce;
+        break;
+    default: break;
+    }
+    return DefSubclassProc(w, m, wp, lp);
+}
+
+void SubclassComboEdit(Dialog_UI* ui, HWND combo, unsigned mode) {
+    HWND edit = GetDlgItem(combo, 1001);
+    if (!edit) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+    if (!edit || GetPropA(edit, kComboEditProp)) return;  // once per edit
+    auto* ce = new ComboEdit{ui, combo, mode};
+    if (SetWindowSubclass(edit, ComboEditProc, 1, reinterpret_cast<DWORD_PTR>(ce))) SetPropA(edit, kComboEditProp, ce);
+    else delete ce;
+}
+
 class CDlg_ComboBox : public CDlgControl {
 public:
     using CDlgControl::CDlgControl;
@@ -520,6 +599,7 @@ public:
         if (prev && DlgKindOf(prev) == DLG_KIND_STATIC) EnableWindow(prev, on);
     }
     bool LoadSource(Dialog_UI* ui, const DlgRecord& r, HWND, int) override {
+        if (!(ui->state() & DLG_ST_INITIALISED) && (r.flags & 0x6)) SubclassComboEdit(ui, w_, r.flags & 0x6);
         LoadList(ui, r);
         return true;
     }
@@ -806,6 +886,22 @@ bool CDlg_TreeCtrl::LoadSource(Dialog_UI* ui, const DlgRecord& r, HWND, int) {
 }
 
 } // namespace
+
+bool DlgLabelColour(Dialog_UI* ui, HWND w, COLORREF* out) {
+    static const COLORREF kColours[13] = {0xFFFFFF, 0x000000, 0x808080, 0xC0C0C0, 0xA9A9A9, 0x008000, 0x00FF00,
+                                          0x800000, 0xFF0000, 0x0000FF, 0x000080, 0x00FFFF, 0xFFFF00};
+    if (!ui || DlgKindOf(w) != DLG_KIND_STATIC) return false;
+    const DlgRecord* r = DlgFindTableEntry(ui->table(), DLG_SEC_VISUAL, GetDlgCtrlID(w), -1, 0x80);
+    if (!r || !(r->flags & 0x800) || r->extra >= 13) return false;  // only the table's 13 colours
+    *out = kColours[r->extra];
+    return true;
+}
+
+bool DlgLabelHandCursor(Dialog_UI* ui, HWND w) {
+    if (!ui || DlgKindOf(w) != DLG_KIND_STATIC) return false;
+    const DlgRecord* r = DlgFindTableEntry(ui->table(), DLG_SEC_VISUAL, GetDlgCtrlID(w), -1, 0x80);
+    return r && (r->flags & 0x400);
+}
 
 std::unique_ptr<CDlgControl> DlgMakeControl(Dialog_UI* ui, HWND w) {
     if (!ui || !w || !IsWindow(w)) return nullptr;

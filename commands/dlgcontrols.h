@@ -84,6 +84,11 @@ std::unique_ptr<CDlgControl> DlgMakeControl(Dialog_UI* ui, HWND w);
 
 // The kind of a window (DlgClassifyControl of its class and style).
 int DlgKindOf(HWND w);
+// Label controls (a static with a section 0x1000 record with flag 0x80):
+// the text colour its record picks (flag 0x800, extra 0 to 12), and
+// whether the pointer over it is a hand (flag 0x400).
+bool DlgLabelColour(Dialog_UI* ui, HWND w, COLORREF* out);
+bool DlgLabelHandCursor(Dialog_UI* ui, HWND w);
 // The text of a window, at most `max` bytes.
 std::string DlgWindowText(HWND w, size_t max = 1023);
 

@@ -519,8 +519,47 @@ bool Dialog_UI::CheckSpin(HWND edit) {
     return true;
 }
 
+// A spin beside a list box moves the selected line up (delta > 0) or down
+// by one, in the list buffer when the list shows one.
+static void MoveListLine(Dialog_UI* ui, HWND list, int delta) {
+    int sel = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    int to = delta > 0 ? sel - 1 : sel + 1;
+    if (sel < 0 || to < 0 || to >= count || !delta) return;
+    CCtrl_Info* info = ui->Info(list, false);
+    std::vector<std::string> lines;
+    if (info && info->list) {
+        VmGuard guard;
+        VMB* b = info->list;
+        if (to + 1 > vm_last_ln(b) || sel + 1 > vm_last_ln(b)) return;
+        char a[1025] = "", c[1025] = "";
+        vm_read_text(b, sel + 1, 0, a, 1024, nullptr);
+        vm_read_text(b, to + 1, 0, c, 1024, nullptr);
+        vm_replace_line(b, sel + 1, c, static_cast<int>(strlen(c)), 0);
+        vm_replace_line(b, to + 1, a, static_cast<int>(strlen(a)), 0);
+        for (int n = 1, last = vm_last_ln(b); n <= last; ++n)
+            if (vm_read_text(b, n, 0, a, 1024, nullptr) >= 0) lines.emplace_back(a);
+    } else {
+        auto line = [&](int i) {
+            LRESULT n = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+            std::string t(static_cast<size_t>(std::max<LRESULT>(n, 0)) + 1, '\0');
+            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&t[0]));
+            t.resize(strlen(t.c_str()));
+            return t;
+        };
+        for (int i = 0; i < count; ++i) lines.push_back(line(i));
+        std::swap(lines[static_cast<size_t>(sel)], lines[static_cast<size_t>(to)]);
+    }
+    ui->Call_Attached_Cexe(GetDlgCtrlID(list), DLG_EV_SPIN_LIST);
+    ui->PopulateListFromStrings(list, lines, to);
+}
+
 void Dialog_UI::SpinDelta(HWND spin, int delta) {
     HWND edit = GetWindow(spin, GW_HWNDPREV);
+    if (edit && kind_of(edit) == DLG_KIND_LISTBOX) {
+        MoveListLine(this, edit, delta);
+        return;
+    }
     if (!edit || kind_of(edit) != DLG_KIND_EDIT) return;
     DlgSpinParams p = DlgParseSpinParams(Text(spin).c_str());
     long v = 0;
@@ -529,6 +568,7 @@ void Dialog_UI::SpinDelta(HWND spin, int delta) {
     SetFocus(edit);
     SetWindowTextA(edit, DlgFormatSpinValue(p, v).c_str());
     SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(spin, UDM_SETPOS32, 0, static_cast<LPARAM>(v));
 }
 
 void Dialog_UI::SetAnchorPoint(HWND control) {
@@ -1125,6 +1165,25 @@ bool QWDialog::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         break;
     case WM_GETMINMAXINFO:
         ui_->OnMinMax(reinterpret_cast<MINMAXINFO*>(lp));
+        break;
+    case WM_CTLCOLORSTATIC: {
+        COLORREF colour = 0;
+        if (DlgLabelColour(ui_.get(), reinterpret_cast<HWND>(lp), &colour)) {
+            auto dc = reinterpret_cast<HDC>(wp);
+            SetTextColor(dc, colour);
+            SetBkMode(dc, TRANSPARENT);
+            *result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+            return true;
+        }
+        break;
+    }
+    case WM_SETCURSOR:
+        if (DlgLabelHandCursor(ui_.get(), reinterpret_cast<HWND>(wp))) {
+            HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(109));
+            SetCursor(hand ? hand : LoadCursorA(nullptr, IDC_HAND));
+            *result = TRUE;
+            return true;
+        }
         break;
     case WM_ERASEBKGND:
         if (ui_->EraseBackground(reinterpret_cast<HDC>(wp))) {

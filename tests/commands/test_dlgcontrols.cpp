@@ -92,9 +92,11 @@ public:
             return it == values_.end() ? -1 : it->second;
         }
         if (event == DLG_EV_VALUE_STORED) (*stored)[id] = text;
+        if (event == DLG_EV_SPIN_LIST) spun.push_back(id);
         return CDialogCallback::OnEvent(event, id);
     }
     std::map<int, std::string>* stored = nullptr;
+    std::vector<int> spun;
 
 private:
     std::map<int, int> values_;
@@ -243,8 +245,26 @@ TEST_F(DlgControls, ValuesLoadAndStoreByKind) {
             EXPECT_EQ(SendDlgItemMessageA(d, 170, PBM_GETRANGE, FALSE, 0), 200);
             EXPECT_EQ(SendDlgItemMessageA(d, 170, PBM_GETPOS, 0, 0), 50);
 
-            SetWindowTextA(GetDlgItem(d, 250), "abcdefg");
+            // The spin beside the list moves the selected line up, in the
+            // list's buffer too, and tells the callback.
+            SendDlgItemMessageA(d, 284, LB_SETCURSEL, 1, 0);
+            NMUPDOWN nm{};
+            nm.hdr.hwndFrom = GetDlgItem(d, 291);
+            nm.hdr.idFrom = 291;
+            nm.hdr.code = UDN_DELTAPOS;
+            nm.iDelta = -1;  // the up arrow
+            SendMessageA(d, WM_NOTIFY, 291, reinterpret_cast<LPARAM>(&nm));
+            EXPECT_EQ(SendDlgItemMessageA(d, 284, LB_GETCURSEL, 0, 0), 0);
+            char first[8] = "";
+            SendDlgItemMessageA(d, 284, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+            EXPECT_STREQ(first, "y");
+            EXPECT_EQ(static_cast<Answers*>(ui->callback())->spun, std::vector<int>{284});
+            nm.iDelta = 1;  // down from the last line: nothing moves
             SendDlgItemMessageA(d, 284, LB_SETCURSEL, 2, 0);
+            SendMessageA(d, WM_NOTIFY, 291, reinterpret_cast<LPARAM>(&nm));
+            EXPECT_EQ(SendDlgItemMessageA(d, 284, LB_GETCURSEL, 0, 0), 2);
+
+            SetWindowTextA(GetDlgItem(d, 250), "abcdefg");
             SetWindowTextA(GetDlgItem(d, 272), "purple");
             SendDlgItemMessageA(d, 273, CB_SETCURSEL, 0, 0);
             EXPECT_EQ(Dlg_SetCheck(ui, 220, 0), 1);
@@ -259,6 +279,8 @@ TEST_F(DlgControls, ValuesLoadAndStoreByKind) {
     EXPECT_STREQ(s2, "purple");
     EXPECT_STREQ(s3, "one");
     EXPECT_STREQ(s4, "z");
+    EXPECT_EQ(Line(letters, 1), "y");
+    EXPECT_EQ(Line(letters, 2), "x");
     EXPECT_STREQ(s5, "1,234");
     EXPECT_EQ(stored[220], "0");
     EXPECT_EQ(stored[230], "1");
@@ -325,9 +347,9 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
     }
     VMB* history = MakeList("Buffer f", {"first", "second"});
     intptr_t values[10] = {reinterpret_cast<intptr_t>(history), reinterpret_cast<intptr_t>(rows)};
-    char s0[64] = "", s1[MAX_PATH] = "";
-    DlgCopyToString({s1, sizeof s1}, tmp.path().c_str());
-    DlgString strings[] = {{s0, sizeof s0}, {s1, sizeof s1}, {nullptr, 0}};
+    char s0[64] = "", s1[64] = "", s2[64] = "", s3[MAX_PATH] = "";
+    DlgCopyToString({s3, sizeof s3}, tmp.path().c_str());
+    DlgString strings[] = {{s0, sizeof s0}, {s1, sizeof s1}, {s2, sizeof s2}, {s3, sizeof s3}, {nullptr, 0}};
     std::string root = tmp.path();
     if (root.back() == '\\') root.pop_back();
     int r = Run(9102, values, strings, nullptr, nullptr, {
@@ -343,8 +365,8 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             ListView_SetCheckState(lv, 1, FALSE);
             ListView_SetItemText(lv, 2, 1, const_cast<char*>("33"));
 
-            // The tree opens at string value 1; pick its child "sub2".
-            HWND tree = GetDlgItem(d, 281);
+            // The tree opens at string value 3; pick its child "sub2".
+            HWND tree = GetDlgItem(d, 283);
             HTREEITEM at = TreeView_GetSelection(tree);
             ASSERT_TRUE(at);
             HTREEITEM pick = nullptr;
@@ -364,7 +386,7 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             char line[64] = "";
             EXPECT_EQ(HistoryListReadLine(270, 2, line, sizeof line), 1);
             EXPECT_STREQ(line, "second");
-            EXPECT_EQ(HistoryListReadLine(281, 1, line, sizeof line), 0);  // shows no list
+            EXPECT_EQ(HistoryListReadLine(283, 1, line, sizeof line), 0);  // shows no list
             EXPECT_EQ(Dlg_GetItemListBuffer(ui, 270), history);
             Press(d, IDOK);
         },
@@ -376,14 +398,14 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
     EXPECT_EQ(Line(rows, 2, &flags), "b\t2");
     EXPECT_FALSE(flags & 0x8);
     EXPECT_EQ(Line(rows, 3), "c\t33");
-    EXPECT_EQ(std::string(s1), root + "\\sub2");
+    EXPECT_EQ(std::string(s3), root + "\\sub2");
     char line[64] = "";
     EXPECT_EQ(HistoryListReadLine(270, 1, line, sizeof line), 0);  // no dialog: nothing to resolve
 }
 
 // The size grip: present only with a sizing border, kept in the corner as
-// the dialog grows; the rounded region of the table's visual option.
-TEST_F(DlgControls, SizeGripAndRoundedRegion) {
+// the dialog grows; the table's visual options: rounded region, labels.
+TEST_F(DlgControls, SizeGripAndVisualOptions) {
     char s0[8] = "", s1[MAX_PATH] = "";
     DlgString strings[] = {{s0, sizeof s0}, {s1, sizeof s1}, {nullptr, 0}};
     auto corner_matches = [](HWND d) {
@@ -397,13 +419,28 @@ TEST_F(DlgControls, SizeGripAndRoundedRegion) {
         EXPECT_EQ(g.right - g.left, 12);
     };
     int r = Run(9102, nullptr, strings, nullptr, nullptr, {
-        [&](HWND d, Dialog_UI*) {
+        [&](HWND d, Dialog_UI* ui) {
             ASSERT_TRUE(GetDlgItem(d, DLG_ID_SIZE_GRIP));
             EXPECT_EQ(GetWindowLongA(GetDlgItem(d, DLG_ID_SIZE_GRIP), GWL_STYLE) & 0x5000000E, 0x5000000E);
             corner_matches(d);
             HRGN rgn = CreateRectRgn(0, 0, 0, 0);
             EXPECT_NE(GetWindowRgn(d, rgn), ERROR);
             DeleteObject(rgn);
+            // The label takes its text from the string table and colour 9.
+            EXPECT_EQ(Text(GetDlgItem(d, 400)), "Visit the site");
+            EXPECT_TRUE(GetWindowLongA(GetDlgItem(d, 400), GWL_STYLE) & SS_NOTIFY);  // for the hand
+            HDC dc = CreateCompatibleDC(nullptr);
+            SendMessageA(d, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(GetDlgItem(d, 400)));
+            EXPECT_EQ(GetTextColor(dc), 0x0000FFu);
+            DeleteDC(dc);
+            EXPECT_TRUE(DlgLabelHandCursor(ui, GetDlgItem(d, 400)));
+            // A colour index past the 13 colours is no colour at all.
+            COLORREF c = 0x123456;
+            EXPECT_FALSE(DlgLabelColour(ui, GetDlgItem(d, 401), &c));
+            EXPECT_EQ(c, 0x123456u);
+            EXPECT_FALSE(DlgLabelHandCursor(ui, GetDlgItem(d, 401)));
+            EXPECT_EQ(Text(GetDlgItem(d, 401)), "plain");
             RECT w{};
             GetWindowRect(d, &w);
             SetWindowPos(d, nullptr, 0, 0, w.right - w.left + 40, w.bottom - w.top + 30, SWP_NOMOVE | SWP_NOZORDER);
@@ -424,6 +461,60 @@ TEST_F(DlgControls, SizeGripAndRoundedRegion) {
         },
     });
     EXPECT_EQ(r, IDCANCEL);
+}
+
+// The edit of a combo box: Enter and Delete ask for validation with their
+// own reasons (mode 0x4); Delete removes the selected entry (mode 0x2).
+TEST_F(DlgControls, ComboEditKeys) {
+    struct Reasons : CDialogCallback {
+        int OnEvent(int event, int id) override {
+            if (event == DLG_EV_VALIDATE) seen.emplace_back(id, owner->reason());
+            return CDialogCallback::OnEvent(event, id);
+        }
+        std::vector<std::pair<int, int>> seen;
+    };
+    VMB* asked = MakeList("asked", {"p", "q"});
+    VMB* kept = MakeList("kept", {"u", "v", "w"});
+    intptr_t values[10] = {0, 0, reinterpret_cast<intptr_t>(asked), reinterpret_cast<intptr_t>(kept)};
+    char s0[64] = "", s1[MAX_PATH] = "", s2[64] = "";
+    DlgString strings[] = {{s0, sizeof s0}, {s1, sizeof s1}, {s2, sizeof s2}, {nullptr, 0}};
+    auto* cb = new Reasons;
+    auto edit = [](HWND d, int id) { return FindWindowExA(GetDlgItem(d, id), nullptr, "Edit", nullptr); };
+    auto reasons_of_271 = [cb] {
+        std::vector<int> r;
+        for (auto& e : cb->seen)
+            if (e.first == 271) r.push_back(e.second);
+        return r;
+    };
+    int r = Run(9102, values, strings, nullptr, cb, {
+        [&](HWND d, Dialog_UI*) {
+            HWND e = edit(d, 271);
+            ASSERT_TRUE(e);
+            MSG enter{e, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+            EXPECT_EQ(SendMessageA(e, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) & DLGC_WANTALLKEYS,
+                      DLGC_WANTALLKEYS);
+            SetWindowTextA(GetDlgItem(d, 271), "typed");
+            SendMessageA(e, WM_KEYDOWN, VK_RETURN, 0);
+            EXPECT_EQ(Text(GetDlgItem(d, 271)), "typed");
+        },
+        [&](HWND d, Dialog_UI*) {
+            EXPECT_EQ(reasons_of_271(), std::vector<int>{13});
+            SendMessageA(edit(d, 271), WM_KEYDOWN, VK_DELETE, 0);
+        },
+        [&](HWND d, Dialog_UI*) {
+            EXPECT_EQ(reasons_of_271(), (std::vector<int>{13, 46}));
+            HWND combo = GetDlgItem(d, 272);
+            SendMessageA(combo, CB_SETCURSEL, 1, 0);
+            SendMessageA(edit(d, 272), WM_KEYDOWN, VK_DELETE, 0);
+            EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
+            Press(d, IDCANCEL);
+        },
+    });
+    EXPECT_EQ(r, IDCANCEL);
+    EXPECT_EQ(Line(kept, 1), "u");
+    EXPECT_EQ(Line(kept, 2), "w");
+    VmGuard guard;
+    EXPECT_EQ(vm_last_ln(kept), 2);
 }
 
 // A program attached to the dialog answers its events in place of a
