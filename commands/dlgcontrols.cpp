@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Reu/history.h"
 #include "VmEngine/vm.h"
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
@@ -611,6 +612,20 @@ public:
         SendMessageA(GetParent(w_), WM_COMMAND, MAKEWPARAM(id_, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(w_));
         return 1;
     }
+    // A list unpacked from a line of a record buffer goes back into that
+    // line when the dialog was confirmed; the temporary list is closed.
+    bool WriteBack(Dialog_UI* ui, const DlgRecord& r, HWND) override {
+        CCtrl_Info* info = ui->Info(w_, false);
+        if (!(r.flags & 0x10) || !info || !info->list) return false;
+        VMB* record = CallerList(ui, r.extra & 0xFF);
+        bool keep = (ui->state() & DLG_ST_CONFIRMED) || (ui->flags() & DLG_F_MODELESS);
+        VMB* list = info->list;
+        info->list = nullptr;
+        if (keep && record) return HistoryListPack(list, record, r.extra >> 8, HL_OP_READ, 0) != nullptr;
+        VmGuard guard;
+        vmb_close(list, 0);
+        return false;
+    }
 
 private:
     // The list, then a drop-down list's selection by its stored text.
@@ -1020,6 +1035,34 @@ int Dlg_FillListFromArgs(Dialog_UI* ui, int id, int line) {
         select = vm_mark_line(list) - 1;
     }
     ui->PopulateListFromStrings(w, lines, select);
+    return 1;
+}
+
+int Dlg_ValidateText(Dialog_UI* ui, HWND combo, const std::string& text) {
+    DlgRecord r{};
+    if (!ui || DlgKindOf(combo) != DLG_KIND_COMBO ||
+        !DlgFindTableEntryN(ui->table(), GetDlgCtrlID(combo), DLG_SEC_VALUE, 0x2, -1, &r))
+        return 0;
+    if ((r.flags & 0x800) || (text.empty() && !(r.flags & 0x200))) return 0;
+    if (!(r.flags & 0x400) &&
+        SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str())) >= 0)
+        return 0;
+    std::string entry = text.substr(0, kLineMax);
+    bool top = (r.flags & 0x20) != 0;
+    CCtrl_Info* info = ui->Info(combo, false);
+    if (!info || !info->list) {
+        SendMessageA(combo, CB_INSERTSTRING, top ? 0 : static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry.c_str()));
+        return 1;
+    }
+    {
+        VmGuard guard;
+        if (top) vm_insert_line(info->list, 0, entry.c_str(), static_cast<int>(entry.size()));
+        else vm_append_line_ex(info->list, entry.c_str(), 0);
+    }
+    std::vector<std::string> lines;
+    for (auto& l : ReadLines(info->list)) lines.push_back(l.first);
+    info->min_width = ui->PopulateListFromStrings(combo, lines, top ? 0 : static_cast<int>(lines.size()) - 1);
+    SetWindowTextA(combo, entry.c_str());
     return 1;
 }
 

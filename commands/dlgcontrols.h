@@ -114,6 +114,12 @@ int Dlg_FillListFromArgs(Dialog_UI* ui, int id, int line);
 // key's section 0x4 records and moves the focus.
 int Dlg_ListRemove(Dialog_UI* ui, const DlgRecord* record, HWND w, bool clear, VMB* buffer);
 
+// An accepted entry of an editable combo box joins its list when the
+// control's section 0x2 record has flag 0x2: not when already there (unless
+// 0x400), not when empty (unless 0x200), never with 0x800; at the top with
+// 0x20. The list buffer gets it too, and the control is refilled. 1 when added.
+int Dlg_ValidateText(Dialog_UI* ui, HWND combo, const std::string& text);
+
 // The record that an attached program receives with each dialog event.
 struct DlgEventRecord {
     uint32_t tag;  // 0x5F1967EA

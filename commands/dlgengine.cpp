@@ -636,14 +636,7 @@ bool Dialog_UI::ValidateControl(HWND w, int reason) {
     if (ok) ok = CheckRecordRules(w, text);
     if (ok && Call_Attached_Cexe(id, DLG_EV_VALIDATE, text.c_str()) == 0) ok = false;
     if (ok && kind == DLG_KIND_EDIT) ok = CheckSpin(w);
-    if (ok && kind == DLG_KIND_COMBO && !(flags_ & DLG_F_CHANGE_POSTS_OK) && !text.empty()) {
-        DlgRecord r{};
-        if (DlgFindTableEntryN(table_, id, DLG_SEC_VALUE, 0x2, -1, &r) &&
-            SendMessageA(w, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str())) < 0 &&
-            !(r.flags & 0x800))
-            SendMessageA(w, CB_INSERTSTRING, (r.flags & 0x20) ? 0 : static_cast<WPARAM>(-1),
-                         reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    if (ok && kind == DLG_KIND_COMBO && !(flags_ & DLG_F_CHANGE_POSTS_OK)) Dlg_ValidateText(this, w, text);
     if (!ok && !(state_ & DLG_ST_SILENT)) {
         state_ |= DLG_ST_FAILED;
         PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(w), TRUE);

@@ -501,20 +501,54 @@ TEST_F(DlgControls, ComboEditKeys) {
             EXPECT_EQ(reasons_of_271(), std::vector<int>{13});
             SendMessageA(edit(d, 271), WM_KEYDOWN, VK_DELETE, 0);
         },
-        [&](HWND d, Dialog_UI*) {
+        [&](HWND d, Dialog_UI* ui) {
             EXPECT_EQ(reasons_of_271(), (std::vector<int>{13, 46}));
             HWND combo = GetDlgItem(d, 272);
             SendMessageA(combo, CB_SETCURSEL, 1, 0);
             SendMessageA(edit(d, 272), WM_KEYDOWN, VK_DELETE, 0);
             EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);
+            // An accepted entry joins the list and its buffer, once; an
+            // empty one does not.
+            SetWindowTextA(combo, "new");
+            EXPECT_TRUE(ui->ValidateControl(combo, DLG_R_FOCUS_LOST));
+            EXPECT_TRUE(ui->ValidateControl(combo, DLG_R_FOCUS_LOST));
+            SetWindowTextA(combo, "");
+            EXPECT_TRUE(ui->ValidateControl(combo, DLG_R_FOCUS_LOST));
+            EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 3);
             Press(d, IDCANCEL);
         },
     });
     EXPECT_EQ(r, IDCANCEL);
     EXPECT_EQ(Line(kept, 1), "u");
     EXPECT_EQ(Line(kept, 2), "w");
+    EXPECT_EQ(Line(kept, 3), "new");
     VmGuard guard;
-    EXPECT_EQ(vm_last_ln(kept), 2);
+    EXPECT_EQ(vm_last_ln(kept), 3);
+}
+
+// A combo box's list unpacked from a record line goes back into that line
+// at OK, and is only closed at Cancel. (The list source binds the unpacked
+// list; the test binds it here.)
+TEST_F(DlgControls, ComboListGoesBackIntoItsRecordLine) {
+    VMB* record = MakeList("record", {"x", "a\tb"});
+    intptr_t values[10] = {0, 0, 0, 0, 0, reinterpret_cast<intptr_t>(record)};
+    char s[5][64] = {};
+    DlgString strings[] = {{s[0], 64}, {s[1], 64}, {s[2], 64}, {s[3], 64}, {s[4], 64}, {nullptr, 0}};
+    for (auto [answer, entry] : {std::pair<int, const char*>{IDOK, "new"}, {IDCANCEL, "more"}}) {
+        int r = Run(9103, values, strings, nullptr, nullptr, {
+            [&, answer = answer, entry = entry](HWND d, Dialog_UI* ui) {
+                HWND combo = GetDlgItem(d, 274);
+                ui->Info(combo, true)->list = HistoryListPack(nullptr, record, 2, HL_OP_ADD, 0);
+                SetWindowTextA(combo, entry);
+                EXPECT_TRUE(ui->ValidateControl(combo, DLG_R_FOCUS_LOST));
+                EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), answer == IDOK ? 3 : 4);  // after "new" went back
+                Press(d, answer);
+            },
+        });
+        EXPECT_EQ(r, answer);
+        EXPECT_EQ(Line(record, 2), "a\tb\tnew") << entry;
+        EXPECT_EQ(Line(record, 1), "x");
+    }
 }
 
 // A program attached to the dialog answers its events in place of a
