@@ -941,6 +941,24 @@ bool Dialog_UI::OnCommand(int id, int code, HWND control) {
     }
 }
 
+bool Dialog_UI::OnControlNotify(HWND w, UINT code) {
+    if (kind_of(w) != DLG_KIND_TREE || !IsChild(hwnd(), w)) return false;
+    int id = GetDlgCtrlID(w);
+    if (code == TVN_SELCHANGEDA || code == TVN_SELCHANGEDW) {
+        int saved = reason_;
+        reason_ = DLG_R_SEL_CHANGED;
+        DlgApplyTable(DLG_SEC_ENABLE, id);
+        DlgApplyTable(DLG_SEC_ACTION, id);
+        reason_ = saved;
+        return true;
+    }
+    if (code == static_cast<UINT>(NM_KILLFOCUS)) {
+        if (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & DLG_VAL_STORE_ON_LEAVE) StoreControl(w);
+        return true;
+    }
+    return false;
+}
+
 void Dialog_UI::OnTeardown() {
     state_ |= DLG_ST_CLOSING;
     bool modeless = host_ && host_->modeless;
@@ -1108,6 +1126,10 @@ bool QWDialog::OnNotify(WPARAM wp, LPARAM lp, LRESULT* result) {
         // with the default (inverted) range.
         ui_->SpinDelta(nm->hwndFrom, -ud->iDelta);
         *result = 1;  // the engine set the partner itself
+        return true;
+    }
+    if (nm && ui_->OnControlNotify(nm->hwndFrom, nm->code)) {
+        *result = 0;
         return true;
     }
     return fw::Dialog::OnNotify(wp, lp, result);

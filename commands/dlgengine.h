@@ -190,6 +190,8 @@ public:
 
     // Host notifications.
     bool OnCommand(int id, int code, HWND control);
+    // Notifications of tree views: selection changed, focus lost.
+    bool OnControlNotify(HWND control, UINT code);
     void OnTeardown();
     void OnActivateApp(bool active);
     void OnSize(int cx, int cy);

@@ -382,6 +382,7 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             }
             ASSERT_TRUE(pick);
             TreeView_SelectItem(tree, pick);
+            EXPECT_EQ(std::string(s3), root + "\\sub2");  // its action record stores it at once
 
             char line[64] = "";
             EXPECT_EQ(HistoryListReadLine(270, 2, line, sizeof line), 1);
