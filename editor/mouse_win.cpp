@@ -1,6 +1,7 @@
 // The text view's mouse, wheel, timer and cursor handlers (the arithmetic
 // is in mouse.cpp).
 #include <algorithm>
+#include <cstdlib>
 
 #include "VmEngine/vm.h"
 #include "editor/editops.h"
@@ -22,6 +23,10 @@ struct MouseState {
     bool busy = false;
     int drag_type = QW_SEL_CHAR;
     bool pointer_hidden = false;
+    // A press on the selection waits for a move past the drag threshold
+    // (a drag of the selection) or a release (a click).
+    bool drag_pending = false;
+    int press_x = 0, press_y = 0;
 };
 MouseState g_mouse;
 
@@ -189,6 +194,13 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         if (hwnd() && GetFocus() != hwnd())
             SetFocus(hwnd());
         bool had_selection = HasSelection();
+        if (had_selection && !shift && !ctrl && PointOnSelection(x, y)) {
+            g_mouse.drag_pending = true;
+            g_mouse.press_x = x;
+            g_mouse.press_y = y;
+            SetCapture(hwnd());
+            return true;
+        }
         if (had_selection && !shift) {
             MouseSelection(3, 0);
             had_selection = false;
@@ -246,6 +258,14 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         return true;
     }
     case WM_LBUTTONUP:
+        if (g_mouse.drag_pending) {
+            // A click on the selection: it ends and the caret goes there.
+            g_mouse.drag_pending = false;
+            ReleaseCapture();
+            MouseSelection(3, 0);
+            MoveToPoint(x, y, 0x4);
+            return true;
+        }
         if (g_mouse.selecting) {
             ReleaseCapture();
             KillTimer(hwnd(), QW_AUTOSCROLL_TIMER);
@@ -256,6 +276,18 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         if (g_mouse.pointer_hidden) {
             ShowCursor(TRUE);
             g_mouse.pointer_hidden = false;
+        }
+        if (g_mouse.drag_pending) {
+            if (!(wp & MK_LBUTTON)) {
+                g_mouse.drag_pending = false;
+                ReleaseCapture();
+            } else if (std::abs(x - g_mouse.press_x) > GetSystemMetrics(SM_CXDRAG) / 2 ||
+                       std::abs(y - g_mouse.press_y) > GetSystemMetrics(SM_CYDRAG) / 2) {
+                g_mouse.drag_pending = false;
+                ReleaseCapture();
+                TryDragSelection(WM_LBUTTONDOWN, g_mouse.press_x, g_mouse.press_y);
+            }
+            return true;
         }
         if (!g_mouse.selecting)
             return true;
