@@ -194,7 +194,7 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         if (hwnd() && GetFocus() != hwnd())
             SetFocus(hwnd());
         bool had_selection = HasSelection();
-        if (had_selection && !shift && !ctrl && PointOnSelection(x, y)) {
+        if (had_selection && !shift && PointOnSelection(x, y)) {
             g_mouse.drag_pending = true;
             g_mouse.press_x = x;
             g_mouse.press_y = y;
