@@ -208,7 +208,7 @@ public:
         }
         POINT p = Client(pt);
         DWORD allowed = *effect;
-        DWORD proposed = Allowed(view_->OnDragOver(data, keys, p), allowed) & ~DROPEFFECT_SCROLL;
+        DWORD proposed = Allowed(view_->DropEffectFor(data, keys), allowed) & ~DROPEFFECT_SCROLL;
         DWORD r = view_->OnDropEx(data, proposed, allowed, p);
         if (r == DWORD(-1)) r = proposed != DROPEFFECT_NONE && view_->OnDrop(data, proposed, p) ? proposed
                                                                                                 : DROPEFFECT_NONE;
@@ -240,6 +240,23 @@ private:
     CQWEditView* view_;
     IDataObject* data_ = nullptr;
 };
+
+// The entries of the right-button drop menu: move, copy, a separator, cancel.
+std::vector<std::string> DropMenuEntries() {
+    char text[256];
+    if (LoadStringA(GetModuleHandleA(nullptr), 449, text, sizeof text) <= 0)
+        std::snprintf(text, sizeof text, "%s", "&Move Here\r&Copy Here\r\rCancel");
+    std::vector<std::string> out;
+    std::string all = text;
+    size_t start = 0;
+    for (;;) {
+        size_t cr = all.find('\r', start);
+        out.push_back(all.substr(start, cr == std::string::npos ? std::string::npos : cr - start));
+        if (cr == std::string::npos) break;
+        start = cr + 1;
+    }
+    return out;
+}
 
 bool GetHGlobal(IDataObject* data, CLIPFORMAT cf, std::string* out) {
     FORMATETC f = TextFormat(cf);
@@ -379,7 +396,7 @@ bool CQWEditView::TryDragSelection(UINT msg, int x, int y) {
     data->Release();
     if (hr != DRAGDROP_S_DROP) effect = DROPEFFECT_NONE;
     bool handled = true;
-    if (button == MK_RBUTTON && !drag_entered_) {
+    if (button == MK_RBUTTON && !drag_entered_ && effect == DROPEFFECT_NONE && !g_drag.drop_handled) {
         // Dropped nowhere in this view: the right button's own menu.
         OnViewMouseEvent(517, MouseLastHitArea(), 0, 0, 0, 0);
         handled = false;
@@ -444,16 +461,19 @@ DWORD CQWEditView::OnDragEnter(IDataObject* data, DWORD keys, POINT pt) {
         if (hwnd()) InvalidateRect(hwnd(), nullptr, FALSE);
     }
     drag_key_state_ = int(keys);
+    return DropEffectFor(data, keys); // files open as a copy, whatever the keys
+}
+
+DWORD CQWEditView::DropEffectFor(IDataObject* data, DWORD keys) {
     if (IsViewOnly()) return DROPEFFECT_NONE;
-    if (!DataObjectHasText(data)) return DROPEFFECT_COPY; // files open, whatever the keys
+    if (!DataObjectHasText(data)) return DataObjectHasFiles(data) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     return DropEffectFromKeys(keys);
 }
 
 DWORD CQWEditView::OnDragOver(IDataObject* data, DWORD keys, POINT pt) {
     drag_key_state_ = int(keys);
-    if (IsViewOnly()) return DROPEFFECT_NONE;
-    if (!DataObjectHasText(data)) return DataObjectHasFiles(data) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
-    DWORD effect = DropEffectFromKeys(keys);
+    DWORD effect = DropEffectFor(data, keys);
+    if (!DataObjectHasText(data)) return effect;
     if (effect == DROPEFFECT_NONE || HasPendingRows() || !hwnd()) return effect;
     const int cw = std::max(EditorCellWidth(), 1), ch = std::max(EditorCellHeight(), 1);
     if (!drop_caret_) {
@@ -520,12 +540,37 @@ void CQWEditView::OnDragLeave() {
     }
 }
 
-DWORD CQWEditView::OnDropEx(IDataObject*, DWORD, DWORD, POINT) {
+DWORD CQWEditView::OnDropEx(IDataObject* data, DWORD effect, DWORD allowed, POINT pt) {
     g_drag.feedback = nullptr;
     DestroyDropCaret();
-    // Only a right-button drag asks what to do; the menu is not offered
-    // yet, so every drop takes the proposed effect.
-    return DWORD(-1);
+    // Only a right-button drag asks what to do; the others drop at once.
+    if (!(drag_key_state_ & MK_RBUTTON) || !hwnd()) return DWORD(-1);
+    std::vector<std::string> entries = DropMenuEntries();
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return DWORD(-1);
+    const DWORD effects[] = {DROPEFFECT_MOVE, DROPEFFECT_COPY};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].empty()) {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        UINT flags = MF_STRING;
+        if (i < 2 && !(effects[i] & allowed)) flags |= MF_GRAYED;
+        AppendMenuA(menu, flags, UINT_PTR(i + 1), entries[i].c_str());
+        if (i < 2 && effects[i] == (effect & ~DROPEFFECT_SCROLL)) SetMenuDefaultItem(menu, UINT(i + 1), FALSE);
+    }
+    POINT screen = pt;
+    ClientToScreen(hwnd(), &screen);
+    int chosen = int(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, screen.x, screen.y, 0,
+                                    hwnd(), nullptr));
+    DestroyMenu(menu);
+    if (chosen == 1 || chosen == 2) {
+        DWORD e = effects[chosen - 1];
+        return OnDrop(data, e, pt) ? e : DROPEFFECT_NONE;
+    }
+    OnDragLeave();
+    UpdateCaret(GetInsertMode() != 0);
+    return DROPEFFECT_NONE;
 }
 
 bool CQWEditView::OnDrop(IDataObject* data, DWORD effect, POINT pt) {

@@ -102,6 +102,8 @@ public:
     // The drop target side, points in client coordinates. OnDropEx answers
     // (DWORD)-1 when OnDrop is to run with the effect as it stands.
     DWORD OnDragEnter(IDataObject* data, DWORD key_state, POINT pt);
+    // The effect a drop of the data with the key state would have here.
+    DWORD DropEffectFor(IDataObject* data, DWORD key_state);
     DWORD OnDragOver(IDataObject* data, DWORD key_state, POINT pt);
     void OnDragLeave();
     DWORD OnDragScroll(DWORD key_state, POINT pt);

@@ -26,6 +26,7 @@ struct MouseState {
     // A press on the selection waits for a move past the drag threshold
     // (a drag of the selection) or a release (a click).
     bool drag_pending = false;
+    UINT press_message = 0; // the button that went down
     int press_x = 0, press_y = 0;
 };
 MouseState g_mouse;
@@ -196,6 +197,7 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         bool had_selection = HasSelection();
         if (had_selection && !shift && PointOnSelection(x, y)) {
             g_mouse.drag_pending = true;
+            g_mouse.press_message = WM_LBUTTONDOWN;
             g_mouse.press_x = x;
             g_mouse.press_y = y;
             SetCapture(hwnd());
@@ -258,7 +260,7 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         return true;
     }
     case WM_LBUTTONUP:
-        if (g_mouse.drag_pending) {
+        if (g_mouse.drag_pending && g_mouse.press_message == WM_LBUTTONDOWN) {
             // A click on the selection: it ends and the caret goes there.
             g_mouse.drag_pending = false;
             ReleaseCapture();
@@ -278,14 +280,15 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
             g_mouse.pointer_hidden = false;
         }
         if (g_mouse.drag_pending) {
-            if (!(wp & MK_LBUTTON)) {
+            const WPARAM button = g_mouse.press_message == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON;
+            if (!(wp & button)) {
                 g_mouse.drag_pending = false;
                 ReleaseCapture();
             } else if (std::abs(x - g_mouse.press_x) > GetSystemMetrics(SM_CXDRAG) / 2 ||
                        std::abs(y - g_mouse.press_y) > GetSystemMetrics(SM_CYDRAG) / 2) {
                 g_mouse.drag_pending = false;
                 ReleaseCapture();
-                TryDragSelection(WM_LBUTTONDOWN, g_mouse.press_x, g_mouse.press_y);
+                TryDragSelection(g_mouse.press_message, g_mouse.press_x, g_mouse.press_y);
             }
             return true;
         }
@@ -313,12 +316,26 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
             g_mouse.drag_type = NextDragSelectionType(g_mouse.drag_type);
             MouseSelection(2, g_mouse.drag_type);
         } else if (!g_mouse.busy) {
+            if (msg == WM_RBUTTONDOWN && HasSelection() && PointOnSelection(x, y)) {
+                // Offered as a drag with the right button; a release
+                // without a move is the button's own click.
+                g_mouse.drag_pending = true;
+                g_mouse.press_message = WM_RBUTTONDOWN;
+                g_mouse.press_x = x;
+                g_mouse.press_y = y;
+                SetCapture(hwnd());
+                return true;
+            }
             OnViewMouseEvent(msg == WM_RBUTTONDOWN ? 516 : 518, g_mouse.hit_area, 0, 0, 0,
                              KeyFlags(wp));
         }
         return true;
     }
     case WM_RBUTTONUP:
+        if (g_mouse.drag_pending && g_mouse.press_message == WM_RBUTTONDOWN) {
+            g_mouse.drag_pending = false;
+            ReleaseCapture();
+        }
         if (!(flags_ & QW_VF_EAT_CLICK) && !g_mouse.selecting) {
             MouseSelection(3, 0);
             MoveToPoint(x, y, 0x4);
