@@ -630,6 +630,39 @@ TEST_F(DragDrop, DataObjectOffersBothTextFormats) {
     data->Release();
 }
 
+// Near an edge of the window a drag scrolls the view, a line or a column at
+// a time, only after the pointer has stayed there a moment.
+TEST_F(DragDrop, DragNearTheEdgesScrollsAfterADelay) {
+    Lines lines;
+    for (int i = 1; i <= 200; ++i) lines.push_back("line " + std::to_string(i));
+    Open(lines);
+    view_->SetTopLine(50);
+    const int ch = std::max(EditorCellHeight(), 1);
+    const int rows_y = int(view_->GetLinesInWindow()) * ch;
+    struct Case {
+        const char* what;
+        POINT pt;
+        int top_after;
+    } cases[] = {
+        {"top edge", POINT{view_->GetTextBarWidth() + 40, 2}, 49},
+        {"below the last row", POINT{view_->GetTextBarWidth() + 40, rows_y + 1}, 51},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        view_->SetTopLine(50);
+        DWORD e = view_->OnDragScroll(0, c.pt);
+        EXPECT_EQ(DWORD(DROPEFFECT_MOVE | DROPEFFECT_SCROLL), e);
+        EXPECT_EQ(50u, view_->GetTopLine()); // not at once
+        Sleep(kDragScrollDelayMs + 20);
+        view_->OnDragScroll(0, c.pt);
+        EXPECT_EQ(uint32_t(c.top_after), view_->GetTopLine());
+        view_->OnDragScroll(0, c.pt); // the next step waits for the interval
+        EXPECT_EQ(uint32_t(c.top_after), view_->GetTopLine());
+        // Back in the middle: no scrolling, the key effect alone.
+        EXPECT_EQ(DWORD(DROPEFFECT_COPY), view_->OnDragScroll(MK_CONTROL, At(view_, 55, 3)));
+    }
+}
+
 // A press on the selection and a release without a move is a click: the
 // selection ends and the caret goes to the point.
 TEST_F(DragDrop, ClickOnTheSelectionEndsIt) {
