@@ -346,7 +346,10 @@ DWORD CQWEditView::GetDragEffects() {
     return IsViewOnly() ? DROPEFFECT_COPY : DROPEFFECT_COPY | DROPEFFECT_MOVE;
 }
 
-void CQWEditView::OnDragStart() { g_drag.drop_handled = false; }
+void CQWEditView::OnDragStart() {
+    g_drag.drop_handled = false;
+    g_drag.drop_document = nullptr;
+}
 
 IDataObject* CQWEditView::MakeSelectionDataObject() {
     if (!HasBuffer()) return nullptr;
