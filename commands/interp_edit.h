@@ -76,5 +76,8 @@ struct InterpEditHooks {
     // language; -1 when there is none.
     int (*find_template)(void* view, const char* abbrev, std::string* out) = nullptr;
     int (*buffer)(void* view, int op, const char* name) = nullptr;
+    // Appends the names of the named buffers to the list of a list request
+    // record; the count, -1 when the record is not one.
+    int (*buffer_names)(void* request) = nullptr;
 };
 void Interp_SetEditHooks(const InterpEditHooks* hooks);

@@ -327,6 +327,10 @@ int32_t m_Edit_Buffer(InterpCall& c) {
     return g_edit.buffer ? g_edit.buffer(c.self, c.a[0], name) : -1;
 }
 
+int32_t m_List_AddBufferNames(InterpCall& c) {
+    return g_edit.buffer_names ? g_edit.buffer_names(c.self) : -1;
+}
+
 #define QW_NATIVE(name, argc, desc) {#name, argc, IC_NONE, n_##name},
 const InterpNativeEntry kNatives[] = {
 #include "commands/interp_natives.inc"

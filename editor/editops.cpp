@@ -336,7 +336,7 @@ int EditTypeKey(EditCore& e, int ch) {
     if (!e.buffer || e.view_only) return 0;
     if (!EditHasSelection(e)) {
         EditRecord(e, QW_UNDO_CLASS_CMD, 0, ch, e.line);
-    } else if (EditTypingReplacesSelection(e, false)) {
+    } else if (EditTypingReplacesSelection(e, true)) {
         WriteGroup(e, QW_UNDO_CLASS_REPLACE, 0, 0, nullptr);
         e.group_open = true;
         EditDeleteSelection(e);
@@ -375,7 +375,7 @@ int EditTab(EditCore& e) {
 int EditIndent(EditCore& e, int count) {
     if (!e.buffer || e.view_only) return 0;
     OpScope op(e);
-    if (EditTypingReplacesSelection(e, false)) EditDeleteSelection(e);
+    if (EditTypingReplacesSelection(e, true)) EditDeleteSelection(e);
     else if (e.sel_state == QW_SST_HIGHLIGHT) EditSetSelection(e, 3, false);
     int w = EditIndentWidth(e.settings);
     if (count <= 0) count = w - ((e.dcol - 1) % w);
@@ -597,7 +597,7 @@ std::string IndentFor(const EditCore& e, int line) {
 int EditSplitLine(EditCore& e, int indent_mode) {
     if (!e.buffer || e.view_only) return 0;
     OpScope op(e);
-    if (EditTypingReplacesSelection(e, false)) EditDeleteSelection(e);
+    if (EditTypingReplacesSelection(e, true)) EditDeleteSelection(e);
     VmGuard g;
     EnsureLine(e);
     std::string t = ReadLine(e.buffer, e.line);

@@ -206,6 +206,11 @@ int EditSelectAll(EditCore& e);
 SelectionBounds EditGetSelectionBounds(const EditCore& e, bool column_mode);
 bool EditHasSelection(const EditCore& e);
 bool EditTypingReplacesSelection(const EditCore& e, bool check_caret);
+// Whether a position (line, buffer column, display column) lies on the
+// selected text: inside the columns of a column selection, inside the range
+// of the others; past the end of a line of a character selection (type 3)
+// only when past_end_counts.
+bool EditSelectionContains(const EditCore& e, int line, int col, int dcol, bool past_end_counts);
 // Deletes the selection (nothing in an empty buffer); 1 when deleted.
 int EditDeleteSelection(EditCore& e);
 // Column-select mode: 1 or 0 sets, -1 reads.

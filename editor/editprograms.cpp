@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "VmEngine/vm.h"
 #include "commands/interp_edit.h"
@@ -200,7 +201,7 @@ int Selection(void* pv, int what) {
     case QW_ES_END_COLUMN: return valid ? b.end_col : 0;
     case QW_ES_START_DCOL: return valid ? b.start_dcol : 0;
     case QW_ES_END_DCOL: return valid ? b.end_dcol : 0;
-    case QW_ES_TYPING_REPLACES: return EditTypingReplacesSelection(e, false) ? 1 : 0;
+    case QW_ES_TYPING_REPLACES: return EditTypingReplacesSelection(e, true) ? 1 : 0;
     default: return -1;
     }
 }
@@ -276,6 +277,10 @@ std::string BufferText(VMB* b) {
     return text;
 }
 
+// The names the programs have used for named buffers, in order of first
+// use; a list of them shows the ones that still exist.
+std::vector<std::string> g_named_buffers;
+
 VMB* NamedBuffer(const char* name, bool create) {
     if (!*name || !std::strcmp(name, "Scrap")) {
         if (!create) return vmb_find(VMB_T_TEMP, "Scrap");
@@ -283,7 +288,30 @@ VMB* NamedBuffer(const char* name, bool create) {
     }
     VMB* b = vmb_find(VMB_T_TEMP, name);
     if (!b && create) b = vmb_open(VMB_T_TEMP, name, 0);
+    if (b && std::find(g_named_buffers.begin(), g_named_buffers.end(), name) == g_named_buffers.end())
+        g_named_buffers.push_back(name);
     return b;
+}
+
+// The record a list-building program is called with (argument 8).
+struct ListRequestRecord {
+    uint32_t tag; // 0x5F1967EA
+    int32_t id;   // the command whose list is built
+    VMB* list;    // the target list buffer
+    uint32_t flags;
+};
+
+int BufferNames(void* record) {
+    auto* r = static_cast<ListRequestRecord*>(record);
+    if (!r || r->tag != 0x5F1967EAu || !r->list || !vmb_check(r->list)) return -1;
+    std::vector<std::string> names;
+    if (vmb_find(VMB_T_TEMP, "Scrap")) names.push_back("Scrap");
+    for (const std::string& n : g_named_buffers)
+        if (vmb_find(VMB_T_TEMP, n.c_str())) names.push_back(n);
+    VmGuard g;
+    for (const std::string& n : names)
+        vm_insert_line(r->list, vm_line_count(r->list), n.data(), int(n.size()));
+    return int(names.size());
 }
 
 bool SelectedText(CQWEditView* v, std::string* text, int* style) {
@@ -423,5 +451,6 @@ void InstallEditProgramHooks() {
     h.group = &Group;
     h.find_template = &FindTemplateOf;
     h.buffer = &Buffer;
+    h.buffer_names = &BufferNames;
     Interp_SetEditHooks(&h);
 }

@@ -12,6 +12,7 @@
 #include "commands/cmdtable.h"
 #include "commands/interp.h"
 #include "editor/clipboard.h"
+#include "editor/dragdrop.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
 #include "opsys/msgout.h"
@@ -46,6 +47,10 @@ CQWEditView::CQWEditView() {
 }
 
 CQWEditView::~CQWEditView() {
+    ReleaseViewDropTarget(drop_target_);
+    DragState& d = TheDragState();
+    if (d.source == this) d.source = nullptr;
+    if (d.feedback == this) d.feedback = nullptr;
     std::lock_guard<std::mutex> lock(g_views_mutex);
     g_views.erase(std::remove(g_views.begin(), g_views.end(), static_cast<const fw::View*>(this)),
                   g_views.end());
@@ -447,7 +452,9 @@ int CQWEditView::Paste() {
         MsgBeep(0x10000);
         return 0;
     }
-    if (EditTypingReplacesSelection(e, false)) EditDeleteSelection(e);
+    if (EditTypingReplacesSelection(e, true)) EditDeleteSelection(e);
+    else if (e.sel_on && e.sel_state != QW_SST_CARET && e.sel_state != QW_SST_MARKS)
+        EditSetSelection(e, 3, false); // pasted away from it, as typing ends it
     int r = EditInsertText(e, text.data(), text.size(), style, QW_IB_CARET_END);
     StoreCore(true);
     return r;
@@ -498,6 +505,29 @@ bool CQWEditView::TakeCommandStop() {
 }
 
 LRESULT CQWEditView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE: {
+        LRESULT r = CQWTextView::WindowProc(msg, wp, lp);
+        if (r == 0 && !drop_target_) {
+            // Without OLE on this thread the view simply takes no drops.
+            drop_target_ = MakeViewDropTarget(this);
+            if (FAILED(RegisterDragDrop(hwnd(), drop_target_))) {
+                drop_target_->Release();
+                drop_target_ = nullptr;
+            }
+        }
+        return r;
+    }
+    case WM_DESTROY:
+        if (drop_target_) {
+            RevokeDragDrop(hwnd());
+            ReleaseViewDropTarget(drop_target_);
+            drop_target_ = nullptr;
+        }
+        break;
+    default:
+        break;
+    }
     return CQWTextView::WindowProc(msg, wp, lp);
 }
 
@@ -513,7 +543,7 @@ int CQWEditView::RunEditCommand(int id, const char* param) {
         return 0;
     }
     if (id != 450 && id != 451) EditRecordCommand(e, id);
-    bool replaces = EditTypingReplacesSelection(e, false);
+    bool replaces = EditTypingReplacesSelection(e, true);
     int r = -1;
     switch (id) {
     case 433: r = EditSplitLine(e, 0); break;                   // K_LineSplit

@@ -14,6 +14,8 @@
 #include "editor/textview.h"
 
 class CQWDoc;
+struct IDataObject;
+struct IDropTarget;
 
 // The global typing mode: insert (1) or overtype (0). Setting it re-creates
 // the caret of the current text view so its shape follows the mode.
@@ -86,6 +88,28 @@ public:
     int Cut();
     int Paste();
 
+    // ---- Drag and drop (dragdrop_win32.cpp) ------------------------------------------
+    // The source side: the effects a drag from here allows, the hooks around
+    // the drag, and the drag itself from a press at a client point on the
+    // selection (true when a drag ran).
+    DWORD GetDragEffects();
+    void OnDragStart();
+    void OnDragEnd(DWORD effect, bool handled);
+    bool TryDragSelection(UINT msg, int x, int y) override;
+    bool PointOnSelection(int x, int y) override;
+    // A data object of the selection (null without one); reference count 1.
+    IDataObject* MakeSelectionDataObject();
+    // The drop target side, points in client coordinates. OnDropEx answers
+    // (DWORD)-1 when OnDrop is to run with the effect as it stands.
+    DWORD OnDragEnter(IDataObject* data, DWORD key_state, POINT pt);
+    // The effect a drop of the data with the key state would have here.
+    DWORD DropEffectFor(IDataObject* data, DWORD key_state);
+    DWORD OnDragOver(IDataObject* data, DWORD key_state, POINT pt);
+    void OnDragLeave();
+    DWORD OnDragScroll(DWORD key_state, POINT pt);
+    DWORD OnDropEx(IDataObject* data, DWORD effect, DWORD allowed, POINT pt);
+    bool OnDrop(IDataObject* data, DWORD effect, POINT pt);
+
     // ---- Undo ------------------------------------------------------------------------
     int Undo();
     int Redo();
@@ -136,8 +160,14 @@ private:
     int painted_selection_kind_ = 0;
     ColumnRules painted_rules_;
     bool group_held_ = false;
+    void DestroyDropCaret();
     int drag_key_state_ = 0;
     bool caret_created_ = false;
+    bool drag_entered_ = false;  // a drag from this view entered it
+    bool drop_caret_ = false;
+    IDropTarget* drop_target_ = nullptr;
+    DWORD scroll_zone_since_ = 0; // when the pointer entered a scroll zone (0: outside)
+    DWORD scroll_last_step_ = 0;
 };
 
 // Registers the editing commands' view handlers with the command table and

@@ -1,6 +1,7 @@
 // The text view's mouse, wheel, timer and cursor handlers (the arithmetic
 // is in mouse.cpp).
 #include <algorithm>
+#include <cstdlib>
 
 #include "VmEngine/vm.h"
 #include "editor/editops.h"
@@ -22,6 +23,11 @@ struct MouseState {
     bool busy = false;
     int drag_type = QW_SEL_CHAR;
     bool pointer_hidden = false;
+    // A press on the selection waits for a move past the drag threshold
+    // (a drag of the selection) or a release (a click).
+    bool drag_pending = false;
+    UINT press_message = 0; // the button that went down
+    int press_x = 0, press_y = 0;
 };
 MouseState g_mouse;
 
@@ -189,6 +195,14 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         if (hwnd() && GetFocus() != hwnd())
             SetFocus(hwnd());
         bool had_selection = HasSelection();
+        if (had_selection && !shift && PointOnSelection(x, y)) {
+            g_mouse.drag_pending = true;
+            g_mouse.press_message = WM_LBUTTONDOWN;
+            g_mouse.press_x = x;
+            g_mouse.press_y = y;
+            SetCapture(hwnd());
+            return true;
+        }
         if (had_selection && !shift) {
             MouseSelection(3, 0);
             had_selection = false;
@@ -246,6 +260,14 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         return true;
     }
     case WM_LBUTTONUP:
+        if (g_mouse.drag_pending && g_mouse.press_message == WM_LBUTTONDOWN) {
+            // A click on the selection: it ends and the caret goes there.
+            g_mouse.drag_pending = false;
+            ReleaseCapture();
+            MouseSelection(3, 0);
+            MoveToPoint(x, y, 0x4);
+            return true;
+        }
         if (g_mouse.selecting) {
             ReleaseCapture();
             KillTimer(hwnd(), QW_AUTOSCROLL_TIMER);
@@ -256,6 +278,19 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
         if (g_mouse.pointer_hidden) {
             ShowCursor(TRUE);
             g_mouse.pointer_hidden = false;
+        }
+        if (g_mouse.drag_pending) {
+            const WPARAM button = g_mouse.press_message == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON;
+            if (!(wp & button)) {
+                g_mouse.drag_pending = false;
+                ReleaseCapture();
+            } else if (std::abs(x - g_mouse.press_x) > GetSystemMetrics(SM_CXDRAG) / 2 ||
+                       std::abs(y - g_mouse.press_y) > GetSystemMetrics(SM_CYDRAG) / 2) {
+                g_mouse.drag_pending = false;
+                ReleaseCapture();
+                TryDragSelection(g_mouse.press_message, g_mouse.press_x, g_mouse.press_y);
+            }
+            return true;
         }
         if (!g_mouse.selecting)
             return true;
@@ -281,12 +316,26 @@ bool CQWTextView::OnNavigationMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* r
             g_mouse.drag_type = NextDragSelectionType(g_mouse.drag_type);
             MouseSelection(2, g_mouse.drag_type);
         } else if (!g_mouse.busy) {
+            if (msg == WM_RBUTTONDOWN && HasSelection() && PointOnSelection(x, y)) {
+                // Offered as a drag with the right button; a release
+                // without a move is the button's own click.
+                g_mouse.drag_pending = true;
+                g_mouse.press_message = WM_RBUTTONDOWN;
+                g_mouse.press_x = x;
+                g_mouse.press_y = y;
+                SetCapture(hwnd());
+                return true;
+            }
             OnViewMouseEvent(msg == WM_RBUTTONDOWN ? 516 : 518, g_mouse.hit_area, 0, 0, 0,
                              KeyFlags(wp));
         }
         return true;
     }
     case WM_RBUTTONUP:
+        if (g_mouse.drag_pending && g_mouse.press_message == WM_RBUTTONDOWN) {
+            g_mouse.drag_pending = false;
+            ReleaseCapture();
+        }
         if (!(flags_ & QW_VF_EAT_CLICK) && !g_mouse.selecting) {
             MouseSelection(3, 0);
             MoveToPoint(x, y, 0x4);

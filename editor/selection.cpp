@@ -210,9 +210,14 @@ int EditSelectAll(EditCore& e) {
 bool EditTypingReplacesSelection(const EditCore& e, bool check_caret) {
     if (!EditHasSelection(e) || !e.typing_replaces || e.sel_state == QW_SST_HIGHLIGHT) return false;
     if (!check_caret) return true;
+    // Only a caret on the selection or at one of its ends: a caret moved
+    // away leaves the selection to be ended, not replaced out of sight.
     SelectionBounds b = EditGetSelectionBounds(e, false);
     if (b.code != QW_SB_VALID) return false;
     if (e.line < b.start_line || e.line > b.end_line) return false;
+    if (b.type == QW_SEL_COLUMN) return e.dcol >= b.start_dcol && e.dcol <= b.end_dcol;
+    if (e.line == b.start_line && e.col < b.start_col) return false;
+    if (e.line == b.end_line && b.end_col != QW_SEL_END_EOL && e.col > b.end_col) return false;
     return true;
 }
 
@@ -229,4 +234,15 @@ int EditDeleteSelection(EditCore& e) {
     int r = EditDeleteBlock(e, b);
     if (e.marks) e.marks->Reset(QW_MARK_SEL_DELETING);
     return r;
+}
+
+bool EditSelectionContains(const EditCore& e, int line, int col, int dcol, bool past_end_counts) {
+    SelectionBounds b = EditGetSelectionBounds(e, false);
+    if (b.code != QW_SB_VALID || line < b.start_line || line > b.end_line) return false;
+    if (b.type == QW_SEL_COLUMN) return dcol >= b.start_dcol && dcol < b.end_dcol;
+    if (line == b.start_line && col < b.start_col) return false;
+    if (line == b.end_line && b.end_col != QW_SEL_END_EOL && col >= b.end_col) return false;
+    // Past the end of its line a point lies beside a character selection.
+    if (!past_end_counts && b.type == QW_SEL_CHAR && col >= EditLineLength(e, line)) return false;
+    return true;
 }

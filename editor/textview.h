@@ -246,6 +246,11 @@ public:
     virtual int MouseSelection(int op, int type) { (void)op; (void)type; return 0; }
     // Selects the word at the caret (double click); 1 when selected.
     virtual int SelectWordAtCaret() { return 0; }
+    // Drag and drop of the selection (the edit view overrides): whether a
+    // client point lies on the selected text, and the drag started by a
+    // press there (true when a drag ran).
+    virtual bool PointOnSelection(int x, int y) { (void)x; (void)y; return false; }
+    virtual bool TryDragSelection(UINT msg, int x, int y) { (void)msg; (void)x; (void)y; return false; }
 
     // ---- View state (snapshots.cpp) -------------------------------------------
     // Push 0x1, pop 0x2, drop 0x4 with the options of CViewSnapshot; 0 when

@@ -1,11 +1,14 @@
 // The selection commands: copy, cut and paste through the clipboard, the
 // named buffers (the command's parameter names the buffer, or the file for
-// 320 and 458, or gives the fill character for 461).
+// 320 and 458, or gives the fill character for 461). Asked for the list of
+// a buffer command, it lists the named buffers.
 #include "qw_natives.h"
 
+const K_BufferOpen = 380;
 const K_FileInsert = 320;
 const K_PasteBuffer = 382;
 const K_BufferAddWord = 383;
+const K_BufferDelete = 384;
 const K_Copy = 455;
 const K_Cut = 456;
 const K_Paste = 457;
@@ -53,9 +56,13 @@ int main(int id, int arg, int view, int rec, int *result)
     char name[260];
     int op;
     *result = 0;
-    // The lists of buffer names are not offered: the parameter is typed.
-    if (arg == LIST_REQUEST)
+    if (arg == LIST_REQUEST) {
+        if (id == K_BufferOpen || id == K_PasteBuffer || id == K_BufferAddWord ||
+            id == K_BufferDelete || id == K_CopyToBuffer || id == K_AppendToBuffer ||
+            id == K_SelectionFill)
+            *result = List_AddBufferNames(rec);
         return 0;
+    }
     if (id == K_Copy) {
         *result = Edit_Clipboard(view, CLIP_COPY) > 0;
         return 0;

@@ -351,6 +351,43 @@ TEST_F(Edit, SelectionTypesAndStates) {
     EXPECT_EQ("z", Text());
 }
 
+// Which positions lie on a selection (a drag starts there, a drop there is
+// refused) and where the caret may stand for typing to replace it.
+TEST_F(Edit, PositionsOnTheSelection) {
+    struct Case {
+        int type, sl, sc, el, ec; // column type: display columns
+        int line, col, dcol;
+        bool on, on_past_end, replaces;
+    } cases[] = {
+        // "two three" of line 1 to "fo" of line 2 (stream, type 3).
+        {QW_SEL_CHAR, 1, 4, 2, 2, 1, 3, 4, false, false, false},
+        {QW_SEL_CHAR, 1, 4, 2, 2, 1, 4, 5, true, true, true},   // its first character
+        {QW_SEL_CHAR, 1, 4, 2, 2, 1, 13, 14, false, true, true}, // past the end of line 1
+        {QW_SEL_CHAR, 2, 0, 2, 2, 2, 1, 2, true, true, true},
+        {QW_SEL_CHAR, 1, 4, 2, 2, 2, 2, 3, false, false, true}, // just after its end: replaces
+        {QW_SEL_CHAR, 1, 4, 2, 2, 2, 3, 4, false, false, false},
+        // Line selection of line 2 (ends at column 0 of line 3).
+        {QW_SEL_LINE, 2, 0, 3, 0, 2, 6, 7, true, true, true},
+        {QW_SEL_LINE, 2, 0, 3, 0, 3, 0, 1, false, false, true},
+        {QW_SEL_LINE, 2, 0, 3, 0, 1, 2, 3, false, false, false},
+        // Columns 2 to 4 of lines 1 and 2.
+        {QW_SEL_COLUMN, 1, 2, 2, 4, 2, 2, 3, true, true, true},
+        {QW_SEL_COLUMN, 1, 2, 2, 4, 2, 3, 4, false, false, true},
+        {QW_SEL_COLUMN, 1, 2, 2, 4, 1, 0, 1, false, false, false},
+        {QW_SEL_COLUMN, 1, 2, 2, 4, 3, 2, 3, false, false, false},
+    };
+    for (const Case& c : cases) {
+        Load({"one two three", "four", "five"});
+        ASSERT_EQ(1, EditSelectText(e_, c.sl, c.sc, c.el, c.ec, c.type, QW_SST_MOUSE, false));
+        EditSetCaret(e_, c.line, c.col);
+        EXPECT_EQ(c.dcol, e_.dcol);
+        SCOPED_TRACE(testing::Message() << c.type << " at " << c.line << "," << c.col);
+        EXPECT_EQ(c.on, EditSelectionContains(e_, c.line, c.col, c.dcol, false));
+        EXPECT_EQ(c.on_past_end, EditSelectionContains(e_, c.line, c.col, c.dcol, true));
+        EXPECT_EQ(c.replaces, EditTypingReplacesSelection(e_, true));
+    }
+}
+
 // Random edits on the buffer and on a model; undo all restores the original
 // bytes and redo all the edited ones.
 TEST_F(Edit, RandomEditsUndoAndRedo) {

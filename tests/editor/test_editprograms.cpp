@@ -18,6 +18,7 @@
 #include "commands/cmdtable.h"
 #include "commands/interp.h"
 #include "editor/clipboard.h"
+#include "editor/dragdrop.h"
 #include "editor/editview.h"
 #include "editor/langdict.h"
 #include "editor/panes.h"
@@ -422,6 +423,331 @@ TEST_F(EditPrograms, MatchingBrace) {
         EXPECT_EQ(c.ok, Cmd(508));
         EXPECT_EQ(c.to, CaretAt());
     }
+}
+
+
+// ---- Drag and drop between views ---------------------------------------------------------
+// The drop target's methods are driven directly with the data object a drag
+// from the source view offers, as the system's drag loop would call them.
+class DragDrop : public EditPrograms {
+protected:
+    void SetUp() override {
+        EditPrograms::SetUp();
+        HDC dc = GetDC(nullptr);
+        CQWTextView::MeasureFont(dc);
+        ReleaseDC(nullptr, dc);
+    }
+    void TearDown() override {
+        if (other_ && IsWindow(other_->hwnd())) DestroyWindow(other_->hwnd());
+        other_ = nullptr;
+        TheDragState() = DragState();
+        EditPrograms::TearDown();
+    }
+    // A second view: on a document of its own, or (lines empty) on the first one's.
+    CQWEditView* OpenOther(const Lines& lines, bool same_document = false) {
+        fw::Document* doc = same_document ? view_->GetDocument() : nullptr;
+        if (!doc) {
+            VMB* b = vmb_open(VMB_T_TEMP, nullptr, 0);
+            for (size_t i = 0; i < lines.size(); ++i)
+                vm_insert_line(b, int(i), lines[i].data(), int(lines[i].size()));
+            auto* d = new CQWDoc;
+            EXPECT_EQ(1, d->BindBuffer(b));
+            d->SetStyleSheetByName("EditTest", 0);
+            doc = d;
+        }
+        other_ = new CQWEditView;
+        RECT rc{0, 0, 500, 300};
+        EXPECT_TRUE(other_->CreateView(parent_, 59649, doc, rc, WS_CHILD | WS_VISIBLE));
+        SendMessageA(other_->hwnd(), WM_SIZE, 0, MAKELPARAM(rc.right, rc.bottom));
+        return other_;
+    }
+    static Lines TextOf(CQWEditView* v) {
+        Lines out;
+        for (int l = 1; l <= vm_line_count(v->GetBuffer()); ++l) {
+            std::string t;
+            EditReadLine(v->LoadCore(), l, &t);
+            out.push_back(t);
+        }
+        return out;
+    }
+    // The client point of a line and display column of a view.
+    static POINT At(CQWEditView* v, int line, int dcol) {
+        const int cw = std::max(EditorCellWidth(), 1), ch = std::max(EditorCellHeight(), 1);
+        return POINT{v->GetTextBarWidth() + (dcol - 1 - int(v->GetFirstVisibleColumn())) * cw + cw / 4,
+                     (line - int(v->GetTopLine())) * ch + ch / 4};
+    }
+    // A whole drag from `from`'s selection onto `to` at (line, dcol) with the
+    // key state; the effect the drop answered.
+    DWORD Drag(CQWEditView* from, CQWEditView* to, int line, int dcol, DWORD keys) {
+        IDataObject* data = from->MakeSelectionDataObject();
+        EXPECT_NE(data, nullptr);
+        if (!data) return DROPEFFECT_NONE;
+        DragState& d = TheDragState();
+        from->OnDragStart();
+        d.source = from;
+        DWORD effect = to->OnDragEnter(data, keys, At(to, line, dcol));
+        if (effect != DROPEFFECT_NONE) effect = to->OnDragOver(data, keys, At(to, line, dcol));
+        if (effect != DROPEFFECT_NONE && !to->OnDrop(data, effect, At(to, line, dcol))) effect = DROPEFFECT_NONE;
+        if (effect == DROPEFFECT_NONE) to->OnDragLeave();
+        d.source = nullptr;
+        from->OnDragEnd(effect, true);
+        data->Release();
+        return effect;
+    }
+    CQWEditView* other_ = nullptr;
+};
+
+TEST_F(DragDrop, DropsBetweenViewsWithUndoOnEachSide) {
+    struct Case {
+        const char* what;
+        Lines source, target;
+        int sl, sc, el, ec, type; // the dragged selection (column: display columns)
+        int line, dcol;           // the drop point
+        DWORD keys, effect;
+        Lines source_after, target_after;
+    };
+    // A column block reaching the last line leaves an empty line after it.
+    const Case cases[] = {
+        {"stream move", {"hello world"}, {"abc"}, 1, 5, 1, 11, QW_SEL_CHAR, 1, 2, 0, DROPEFFECT_MOVE,
+         {"hello"}, {"a worldbc"}},
+        {"stream copy", {"hello world"}, {"abc"}, 1, 0, 1, 5, QW_SEL_CHAR, 1, 4, MK_CONTROL, DROPEFFECT_COPY,
+         {"hello world"}, {"abchello"}},
+        {"column copy", {"abcd", "efgh"}, {"12345", "67890"}, 1, 2, 2, 4, QW_SEL_COLUMN, 1, 3, MK_CONTROL,
+         DROPEFFECT_COPY, {"abcd", "efgh"}, {"12bc345", "67fg890", ""}},
+        {"column move", {"abcd", "efgh"}, {"12345", "67890"}, 1, 2, 2, 4, QW_SEL_COLUMN, 2, 6, 0,
+         DROPEFFECT_MOVE, {"ad", "eh"}, {"12345", "67890bc", "     fg", ""}},
+        {"line move", {"one", "two", "three"}, {"x", "y"}, 2, 0, 3, 0, QW_SEL_LINE, 2, 1, 0, DROPEFFECT_MOVE,
+         {"one", "three"}, {"x", "two", "y"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open(c.source);
+        CQWEditView* target = OpenOther(c.target);
+        ASSERT_EQ(1, view_->SelectText(c.sl, c.sc, c.el, c.ec, c.type, QW_SST_MOUSE));
+        EXPECT_EQ(c.effect, Drag(view_, target, c.line, c.dcol, c.keys));
+        EXPECT_EQ(c.source_after, TextOf(view_));
+        EXPECT_EQ(c.target_after, TextOf(target));
+        // The dropped text is selected in the target.
+        EXPECT_TRUE(target->HasSelection());
+        // One undo on each side takes its part back.
+        EXPECT_EQ(1, target->Undo());
+        EXPECT_EQ(c.target, TextOf(target));
+        if (c.effect == DROPEFFECT_MOVE) {
+            EXPECT_EQ(1, view_->Undo());
+        }
+        EXPECT_EQ(c.source, TextOf(view_));
+        DestroyWindow(target->hwnd());
+        other_ = nullptr;
+    }
+}
+
+TEST_F(DragDrop, MoveWithinOneDocumentIsOneUndoGroup) {
+    // In the same view, and from one view of a document to another of it.
+    for (bool second_view : {false, true}) {
+        SCOPED_TRACE(second_view ? "two views" : "one view");
+        Open({"one two three", "four"});
+        CQWEditView* target = second_view ? OpenOther({}, true) : view_;
+        ASSERT_EQ(1, view_->SelectText(1, 4, 1, 8, QW_SEL_CHAR, QW_SST_MOUSE)); // "two "
+        EXPECT_EQ(DWORD(DROPEFFECT_MOVE), Drag(view_, target, 2, 5, 0));
+        EXPECT_EQ((Lines{"one three", "fourtwo "}), TextOf(view_));
+        EXPECT_EQ(1, target->Undo());
+        EXPECT_EQ((Lines{"one two three", "four"}), TextOf(view_));
+        // A move to a place before the source on the same line.
+        ASSERT_EQ(1, view_->SelectText(1, 8, 1, 13, QW_SEL_CHAR, QW_SST_MOUSE)); // "three"
+        EXPECT_EQ(DWORD(DROPEFFECT_MOVE), Drag(view_, target, 1, 1, 0));
+        EXPECT_EQ((Lines{"threeone two ", "four"}), TextOf(view_));
+        EXPECT_EQ(1, target->Undo());
+        EXPECT_EQ((Lines{"one two three", "four"}), TextOf(view_));
+        if (second_view) {
+            DestroyWindow(target->hwnd());
+            other_ = nullptr;
+        }
+    }
+}
+
+TEST_F(DragDrop, RefusedDrops) {
+    Open({"one two three"});
+    // Onto the dragged text itself: nothing changes, for a move or a copy.
+    for (DWORD keys : {DWORD(0), DWORD(MK_CONTROL)}) {
+        ASSERT_EQ(1, view_->SelectText(1, 4, 1, 7, QW_SEL_CHAR, QW_SST_MOUSE));
+        const int depth = view_->GetUndoDepth();
+        EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drag(view_, view_, 1, 6, keys));
+        EXPECT_EQ((Lines{"one two three"}), TextOf(view_));
+        EXPECT_EQ(depth, view_->GetUndoDepth());
+    }
+    // Ctrl and Shift together.
+    CQWEditView* target = OpenOther({"x"});
+    ASSERT_EQ(1, view_->SelectText(1, 4, 1, 7, QW_SEL_CHAR, QW_SST_MOUSE));
+    EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drag(view_, target, 1, 1, MK_CONTROL | MK_SHIFT));
+    EXPECT_EQ((Lines{"x"}), TextOf(target));
+    EXPECT_EQ((Lines{"one two three"}), TextOf(view_));
+    // A view-only document takes nothing.
+    vm_state_flags(target->GetBuffer(), VM_OP_SET, DOC_ST_VIEW_MODE);
+    ASSERT_EQ(1, view_->SelectText(1, 4, 1, 7, QW_SEL_CHAR, QW_SST_MOUSE));
+    EXPECT_EQ(DWORD(DROPEFFECT_NONE), Drag(view_, target, 1, 1, 0));
+    EXPECT_EQ((Lines{"x"}), TextOf(target));
+    EXPECT_EQ((Lines{"one two three"}), TextOf(view_));
+    // Data without text.
+    IDataObject* none = MakeTextDataObject("", 0);
+    FORMATETC f{CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    EXPECT_NE(S_OK, none->QueryGetData(&f));
+    none->Release();
+}
+
+TEST_F(DragDrop, DataObjectOffersBothTextFormats) {
+    Open({"abcd", "efgh"});
+    ASSERT_EQ(1, view_->SelectText(1, 2, 2, 4, QW_SEL_COLUMN, QW_SST_MOUSE));
+    IDataObject* data = view_->MakeSelectionDataObject();
+    ASSERT_NE(data, nullptr);
+    IEnumFORMATETC* formats = nullptr;
+    ASSERT_EQ(S_OK, data->EnumFormatEtc(DATADIR_GET, &formats));
+    std::vector<UINT> seen;
+    FORMATETC f;
+    while (formats->Next(1, &f, nullptr) == S_OK) seen.push_back(f.cfFormat);
+    formats->Release();
+    EXPECT_EQ((std::vector<UINT>{RegisterTextFormat(), CF_TEXT}), seen);
+    auto read = [&](UINT cf) {
+        FORMATETC fe{CLIPFORMAT(cf), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM m{};
+        std::string out;
+        if (data->GetData(&fe, &m) != S_OK) return std::string("(none)");
+        out = static_cast<const char*>(GlobalLock(m.hGlobal));
+        GlobalUnlock(m.hGlobal);
+        ReleaseStgMedium(&m);
+        return out;
+    };
+    EXPECT_EQ("bc\r\nfg\r\n", read(CF_TEXT));
+    EXPECT_EQ("Sel_Style=2,how=1\r\nbc\r\nfg\r\n", read(RegisterTextFormat()));
+    TheDragState().drop_handled = true;
+    EXPECT_EQ("Sel_Style=2,how=0\r\nbc\r\nfg\r\n", read(RegisterTextFormat()));
+    EXPECT_EQ("(none)", read(CF_UNICODETEXT));
+    // What a reader of the data makes of it: the private format's style.
+    std::string text;
+    int style = -1;
+    EXPECT_TRUE(ReadDataObjectText(data, &text, &style));
+    EXPECT_EQ(2, style);
+    EXPECT_EQ("bc\r\nfg\r\n", text);
+    data->Release();
+}
+
+// Near an edge of the window a drag scrolls the view, a line or a column at
+// a time, only after the pointer has stayed there a moment.
+TEST_F(DragDrop, DragNearTheEdgesScrollsAfterADelay) {
+    Lines lines;
+    for (int i = 1; i <= 200; ++i) lines.push_back("line " + std::to_string(i));
+    Open(lines);
+    view_->SetTopLine(50);
+    const int ch = std::max(EditorCellHeight(), 1);
+    const int rows_y = int(view_->GetLinesInWindow()) * ch;
+    struct Case {
+        const char* what;
+        POINT pt;
+        int top_after;
+    } cases[] = {
+        {"top edge", POINT{view_->GetTextBarWidth() + 40, 2}, 49},
+        {"below the last row", POINT{view_->GetTextBarWidth() + 40, rows_y + 1}, 51},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        view_->SetTopLine(50);
+        DWORD e = view_->OnDragScroll(0, c.pt);
+        EXPECT_EQ(DWORD(DROPEFFECT_MOVE | DROPEFFECT_SCROLL), e);
+        EXPECT_EQ(50u, view_->GetTopLine()); // not at once
+        Sleep(kDragScrollDelayMs + 20);
+        view_->OnDragScroll(0, c.pt);
+        EXPECT_EQ(uint32_t(c.top_after), view_->GetTopLine());
+        view_->OnDragScroll(0, c.pt); // the next step waits for the interval
+        EXPECT_EQ(uint32_t(c.top_after), view_->GetTopLine());
+        // Back in the middle: no scrolling, the key effect alone.
+        EXPECT_EQ(DWORD(DROPEFFECT_COPY), view_->OnDragScroll(MK_CONTROL, At(view_, 55, 3)));
+    }
+}
+
+// A press on the selection and a release without a move is a click: the
+// selection ends and the caret goes to the point.
+TEST_F(DragDrop, ClickOnTheSelectionEndsIt) {
+    Open({"one two three"});
+    ASSERT_EQ(1, view_->SelectText(1, 4, 1, 7, QW_SEL_CHAR, QW_SST_MOUSE));
+    POINT p = At(view_, 1, 6);
+    EXPECT_TRUE(view_->PointOnSelection(p.x, p.y));
+    POINT outside = At(view_, 1, 10);
+    EXPECT_FALSE(view_->PointOnSelection(outside.x, outside.y));
+    SendMessageA(view_->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    EXPECT_TRUE(view_->HasSelection()); // a drag may still follow
+    SendMessageA(view_->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    EXPECT_FALSE(view_->HasSelection());
+    EXPECT_EQ(std::make_pair(1, 5), CaretAt());
+}
+
+// ---- Typing and paste with the caret away from the selection ------------------------------
+TEST_F(EditPrograms, SelectionIsReplacedOnlyWhereTheCaretIs) {
+    struct Case {
+        const char* what;
+        int caret_line, caret_col;
+        Lines after;
+        bool selection_left;
+    };
+    const Case cases[] = {
+        {"caret at the end", 1, 7, {"one X three"}, false},
+        {"caret at the start", 1, 4, {"one X three"}, false},
+        {"caret elsewhere", 2, 2, {"one two three", "fiXve"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open({"one two three", "five"});
+        ASSERT_EQ(1, view_->SelectText(1, 4, 1, 7, QW_SEL_CHAR, QW_SST_MOUSE));
+        Caret(c.caret_line, c.caret_col);
+        view_->TypingStateCommand('X');
+        Lines want = c.after;
+        if (want.size() == 1) want.push_back("five");
+        EXPECT_EQ(want, Text());
+        EXPECT_EQ(c.selection_left, view_->HasSelection());
+        // Paste the same way.
+        Open({"one two three", "five"});
+        PutTextOnClipboard(view_->hwnd(), "X", 0, 1);
+        ASSERT_EQ(1, view_->SelectText(1, 4, 1, 7, QW_SEL_CHAR, QW_SST_MOUSE));
+        Caret(c.caret_line, c.caret_col);
+        EXPECT_EQ(1, Cmd(457));
+        EXPECT_EQ(want, Text());
+    }
+}
+
+// ---- Lists of the named buffers --------------------------------------------------------------
+TEST_F(EditPrograms, ListsTheNamedBuffers) {
+    Open({"alpha beta"});
+    ASSERT_EQ(1, view_->SelectText(1, 0, 1, 5, QW_SEL_CHAR, QW_SST_MOUSE));
+    ASSERT_EQ(1, Cmd(459, "first"));
+    ASSERT_EQ(1, Cmd(459, "second"));
+    ASSERT_EQ(1, Cmd(459, "gone"));
+    vmb_close(vmb_find(VMB_T_TEMP, "gone"), 0);
+    struct Request {
+        uint32_t tag;
+        int32_t id;
+        VMB* list;
+        uint32_t flags;
+    };
+    VMB* list = vmb_open(VMB_T_TEMP, "TestList", 0);
+    auto names = [&](int id) {
+        vm_clear(list, 0);
+        Request r{0x5F1967EAu, id, list, 0};
+        CExe_ExecuteByName("Qw_TextSel", 1, id, 8, nullptr, &r);
+        Lines out;
+        for (int l = 1; l <= vm_line_count(list); ++l) {
+            char t[300];
+            int n = vm_read_text(list, l, 0, t, 299, nullptr);
+            out.emplace_back(t, size_t(std::max(n, 0)));
+        }
+        return out;
+    };
+    for (int id : {380, 382, 383, 384, 459, 460, 461}) {
+        SCOPED_TRACE(id);
+        Lines got = names(id);
+        // The scrap may exist from an earlier copy; the named ones follow in order.
+        if (!got.empty() && got[0] == "Scrap") got.erase(got.begin());
+        EXPECT_EQ((Lines{"first", "second"}), got);
+    }
+    EXPECT_TRUE(names(455).empty()); // copy has no list
+    vmb_close(list, 0);
 }
 
 } // namespace
