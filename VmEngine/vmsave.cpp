@@ -119,9 +119,32 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
             return !s->failed;
         }
     } sink{out};
+    // Whole lines before the last are written where they stand in their
+    // pages, a batch at a time; a line kept in several records, the first
+    // one from a column and the last one go through the position.
+    constexpr int kBatch = 256;
+    const char* texts[kBatch];
+    int lengths[kBatch];
+    auto put_line_end = [&](const char* text, int len) {
+        return len > 0 && text[len - 1] == '\r' ? put_bytes(out, "\r\n", 2)
+                                                 : put_bytes(out, eol, eol_len);
+    };
     vmi::PosSave saved = vmi::save_pos(b);
     for (uint32_t line = from; !result && line <= to; ++line) {
         int col = line == from && from_col > 0 ? from_col : 0;
+        if (col == 0 && line < to) {
+            const int want = to - line < uint32_t(kBatch) ? int(to - line) : kBatch;
+            const int n = vm_line_texts(b, int(line), want, texts, lengths);
+            for (int k = 0; k < n && !result; ++k) {
+                if (!put_bytes(out, texts[k], uint32_t(lengths[k])) ||
+                    !put_line_end(texts[k], lengths[k]))
+                    result = VMB_SR_WRITE;
+            }
+            if (n > 0) {
+                line += uint32_t(n) - 1;
+                continue;
+            }
+        }
         if (!vmi::seek(b, line, col)) {
             result = VMB_SR_LINE;
             break;
