@@ -180,21 +180,24 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     LentStorage lent(ls.text, ls.walker, &ls.win.flat);
     InitMemo(ls.walker);
 
-    int len = vm_line_length(buffer, line);
-    if (len < 0) return -1;
     int col = column;
-    if (col < 0 || col > len) col = len;
-    if (flags & RE_S_SKIP) {
-        if (forward) {
-            if (++col > len) {
-                ++line;
-                col = 0;
+    // Column 0 is in every line; the line's length only places the others.
+    if (col != 0 || (flags & RE_S_SKIP)) {
+        int len = vm_line_length(buffer, line);
+        if (len < 0) return -1;
+        if (col < 0 || col > len) col = len;
+        if (flags & RE_S_SKIP) {
+            if (forward) {
+                if (++col > len) {
+                    ++line;
+                    col = 0;
+                }
+            } else if (col == 0) {
+                --line;
+                col = -1;
+            } else {
+                --col;
             }
-        } else if (col == 0) {
-            --line;
-            col = -1;
-        } else {
-            --col;
         }
     }
     const int start_line = line;
@@ -208,9 +211,13 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         FillRecord(ls, ln, f, flags, match, selected_group);
         return 1;
     };
+    int lines_read = vm_last_ln(buffer);
     auto exists = [&](int ln) {
         if (!to_end) return ln <= last_line;
-        return ln <= vm_last_ln(buffer) || vm_map_line(buffer, ln) != 0;
+        if (ln <= lines_read) return true;
+        if (!vm_map_line(buffer, ln)) return false;
+        lines_read = vm_last_ln(buffer);
+        return true;
     };
 
     // Lines are searched where they stand in their pages, a batch at a
