@@ -162,7 +162,8 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
                      int line, int column, int forward, const RE_NODE* program, int flags,
                      RE_MATCH* match, int* selected_group) {
     if (!vmb_in_use(buffer) || !program || !program->flat) return -1;
-    if (vm_last_ln(buffer) == 0) return 0;
+    // A file of which no line has been read yet is not empty: read its first.
+    if (vm_last_ln(buffer) == 0 && !vm_map_line(buffer, 1)) return 0;
     RE_MATCH local;
     if (!match) match = &local;
     match->wrapped = 0;

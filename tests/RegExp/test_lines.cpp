@@ -5,15 +5,23 @@
 
 #include <array>
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "RegExp/regexp.h"
 #include "opsys/format.h"
+#include "VmEngine/vmfile.h"
 #include "tests/RegExp/regexp_test_support.h"
 
 namespace {
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return bool(out);
+}
 
 struct LineCase {
     const char* name;
@@ -293,6 +301,26 @@ TEST_F(LineSearch, BadArguments) {
     EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 7, 0, 1, p, 0, &m, &sel), -1);
     VMB* empty = Make({});
     EXPECT_EQ(RegexSearchLines(empty, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), 0);
+    // A file buffer of which nothing has been read yet holds its lines all
+    // the same; an empty file holds none.
+    struct FileCase {
+        const char* text;
+        int result, line;
+    } files[] = {{"x\nyab\n", 1, 2}, {"", 0, 0}};
+    for (const FileCase& fc : files) {
+        SCOPED_TRACE(fc.text);
+        const std::string path = dir_.file("unread.txt");
+        ASSERT_TRUE(WriteFile(path, fc.text));
+        VMB* f = vmb_open(VMB_T_FILE, path.c_str(), 0);
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(vmb_Stream_Open(f, path.c_str(), "r"), 1);
+        EXPECT_EQ(RegexSearchLines(f, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), fc.result);
+        if (fc.result == 1) {
+            EXPECT_EQ(m.rec[0].start_line, fc.line);
+            EXPECT_EQ(m.rec[0].start_col, 1);
+        }
+        vmb_close(f, 0);
+    }
     RegexFree(p);
 }
 
