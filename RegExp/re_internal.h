@@ -102,6 +102,15 @@ struct Flat {
     uint8_t first[2][256];
     int first_count[2] = {0, 0};
     uint8_t first_chars[2][2];
+    // For three or more first characters: up to kScanChars bytes that the
+    // scanner compares sixteen text bytes at a time against, each text byte
+    // first or-ed with 0x20 where scan_fold (so 'A' and 'a' are one entry);
+    // scan_count 0 where the set is larger. A byte found this way is only a
+    // candidate: `first` decides.
+    static constexpr int kScanChars = 8;
+    int scan_count[2] = {0, 0};
+    bool scan_fold[2] = {false, false};
+    uint8_t scan_chars[2][kScanChars];
     // Pairs of a first and a second character a match of two or more
     // characters can begin with (256 x 256 bits), valid only where pair_ok.
     bool pair_ok[2] = {false, false};
@@ -175,6 +184,26 @@ struct Result {
     int sel = -1;
 };
 
+// Where a try stands: the node, the text position, the line of the text,
+// the case mode and whether a `~` applies to what comes next. A choice
+// keeps the line, mode and `~` flag packed in one word of its frame.
+struct WalkState {
+    int node = 0;
+    int pos = 0;
+    int line = 0;
+    int mode = 0;
+    int notf = 0;
+    int cap[20];
+    int sel = -1;
+    static constexpr int32_t kLineMask = 0x1FFFFFFF;
+    int32_t Packed() const { return line | (mode << 30) | (notf << 29); }
+    void Unpack(int32_t aux) {
+        line = aux & kLineMask;
+        mode = (aux >> 30) & 1;
+        notf = (aux >> 29) & 1;
+    }
+};
+
 // Runs one try from `start` (in line `line` of the text). 1 match, 0 none,
 // -1 too complex for the matcher's memory bounds.
 struct Walker {
@@ -185,7 +214,7 @@ struct Walker {
     struct Frame {
         int32_t op;
         int32_t pos;
-        int32_t aux;
+        int32_t aux; // a choice: WalkState::Packed()
     };
     std::vector<Frame> stack;
     int depth = 0;
@@ -201,6 +230,18 @@ struct Walker {
     // 1 when the group opening at `node` with the rest of the program can
     // match at `pos`, 0 when not, -1 too complex.
     int GroupMatches(int node, int pos, int line, int mode);
+
+private:
+    // What a step of a try leads to.
+    enum class Step { kNext, kFail, kSuccess, kTooComplex };
+    bool Push(int op, int pos, int aux);
+    Step Element(const Op& op, WalkState& st) const;
+    Step Choice(const Op& op, WalkState& st);
+    Step Bracket(const Op& op, WalkState& st);
+    Step Control(const Op& op, WalkState& st);
+    // Goes back to the last choice left open; false when none is.
+    bool Backtrack(WalkState& st);
+    void Succeed(const WalkState& st, Result& out);
 };
 
 // Lends a text and its walker (and a line window) the storage the last
@@ -238,12 +279,17 @@ struct Scanner {
     static constexpr int kDenseGap = 32;
     static constexpr int kDenseMisses = 4;
     int dense = 0;
+    const uint8_t* vchars = nullptr;
+    int vcount = 0;
+    bool vfold = false;
     void Init(const Flat& f, int mode, const char* text, int length);
     // The first position from s on (end when none).
     int Find(int s);
 
 private:
     int FirstChar(int s);
+    // The first position from s on whose byte is in `set` (end when none).
+    int NextInSet(int s);
 };
 
 } // namespace re

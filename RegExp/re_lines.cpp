@@ -1,7 +1,8 @@
-// The matcher over the lines of a text buffer. Each line searched is copied
-// out of its page records into a window (so a long line kept in several
-// records reads as one text), and the window grows by the following lines
-// only while a match runs across line ends through `\n`.
+// The matcher over the lines of a text buffer. Lines are searched where they
+// stand in their pages; a line kept in several records, or a try that runs
+// across the line end through `\n`, is searched in a window instead: the
+// line copied out as one text, which grows by the following lines only
+// while a match runs across line ends.
 #include <algorithm>
 #include <string>
 
@@ -161,7 +162,8 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
                      int line, int column, int forward, const RE_NODE* program, int flags,
                      RE_MATCH* match, int* selected_group) {
     if (!vmb_in_use(buffer) || !program || !program->flat) return -1;
-    if (vm_last_ln(buffer) == 0) return 0;
+    // A file of which no line has been read yet is not empty: read its first.
+    if (vm_last_ln(buffer) == 0 && !vm_map_line(buffer, 1)) return 0;
     RE_MATCH local;
     if (!match) match = &local;
     match->wrapped = 0;
@@ -179,21 +181,24 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     LentStorage lent(ls.text, ls.walker, &ls.win.flat);
     InitMemo(ls.walker);
 
-    int len = vm_line_length(buffer, line);
-    if (len < 0) return -1;
     int col = column;
-    if (col < 0 || col > len) col = len;
-    if (flags & RE_S_SKIP) {
-        if (forward) {
-            if (++col > len) {
-                ++line;
-                col = 0;
+    // Column 0 is in every line; the line's length only places the others.
+    if (col != 0 || (flags & RE_S_SKIP)) {
+        int len = vm_line_length(buffer, line);
+        if (len < 0) return -1;
+        if (col < 0 || col > len) col = len;
+        if (flags & RE_S_SKIP) {
+            if (forward) {
+                if (++col > len) {
+                    ++line;
+                    col = 0;
+                }
+            } else if (col == 0) {
+                --line;
+                col = -1;
+            } else {
+                --col;
             }
-        } else if (col == 0) {
-            --line;
-            col = -1;
-        } else {
-            --col;
         }
     }
     const int start_line = line;
@@ -207,44 +212,96 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         FillRecord(ls, ln, f, flags, match, selected_group);
         return 1;
     };
+    int lines_read = vm_last_ln(buffer);
     auto exists = [&](int ln) {
         if (!to_end) return ln <= last_line;
-        return ln <= vm_last_ln(buffer) || vm_map_line(buffer, ln) != 0;
+        if (ln <= lines_read) return true;
+        if (!vm_map_line(buffer, ln)) return false;
+        lines_read = vm_last_ln(buffer);
+        return true;
     };
 
-    // Lines in which no match can begin are passed over where they stand in
-    // their pages, a page at a time, without copying them into the window:
-    // the number of such lines from `ln` on (at most `limit`; `from` is the
-    // column where the first one is searched from).
+    // Lines are searched where they stand in their pages, a batch at a
+    // time, without copying them into the window: most lines hold no
+    // possible start, and a match that stays within its line needs nothing
+    // else. Only a try that runs through the line end (`\n`), or one too
+    // large for the memo, sends its line to the window, from the start that
+    // needed it: the tries before it failed within the line, as they would
+    // have there.
     // Where possible starts are frequent, the batches stay short, so that
     // each line is not looked at once per line before it.
     const bool quick = !ls.flat->anchored && ls.flat->first_ok[ls.mode];
     constexpr int kBatch = 256;
     int batch = 8;
-    auto lines_without_start = [&](int ln, int from, int limit) {
+    enum class Outcome { kPassed, kFound, kWindow };
+    struct InPlace {
+        int passed = 0;   // lines before the one the outcome is about
+        Outcome outcome = Outcome::kPassed;
+        int col = 0;      // kWindow: where that line's search goes on
+    };
+    auto search_in_place = [&](int ln, int from, int limit) {
         VmGuard guard; // the texts stay where they are while they are read
         const char* texts[kBatch];
         int lengths[kBatch];
+        InPlace res;
         int n = quick ? vm_line_texts(buffer, ln, std::min(limit, batch), texts, lengths) : 0;
         Scanner sc;
         int k = 0;
-        for (; k < n; ++k, from = 0) {
-            if (from > lengths[k]) break;
-            sc.Init(*ls.flat, ls.mode, texts[k], lengths[k]);
-            if (sc.Find(from) < lengths[k]) break;
+        for (; k < n && res.outcome == Outcome::kPassed; ++k, from = 0) {
+            const int len = lengths[k];
+            if (from > len) {
+                res = {k, Outcome::kWindow, from};
+                break;
+            }
+            sc.Init(*ls.flat, ls.mode, texts[k], len);
+            int s = sc.Find(from);
+            if (s >= len) continue;
+            bool needs_window = false;
+            Text& t = ls.text;
+            t.buf = texts[k];
+            t.starts.assign(1, 0);
+            t.ends.assign(1, len);
+            t.lines = true;
+            t.more = [](void* ctx, Text*) {
+                *static_cast<bool*>(ctx) = true;
+                return false;
+            };
+            t.ctx = &needs_window;
+            ls.walker.memo.Reset(0);
+            for (; s < len; s = sc.Find(s + 1)) {
+                ls.walker.memo.BeginTry(s);
+                int r = ls.walker.Try(s, 0, ls.mode, f.r);
+                if (needs_window || r < 0) {
+                    res = {k, Outcome::kWindow, s};
+                    break;
+                }
+                if (r > 0) {
+                    f.start_col = s;
+                    ls.win.first_line = ln + k;
+                    res = {k, Outcome::kFound, s};
+                    break;
+                }
+            }
+            if (res.outcome != Outcome::kPassed) break;
         }
-        batch = k == n ? std::min(kBatch, batch * 2) : std::max(4, 2 * k);
-        return k;
+        if (res.outcome == Outcome::kPassed) res.passed = k;
+        batch = res.passed == n ? std::min(kBatch, batch * 2) : std::max(4, 2 * res.passed);
+        return res;
     };
     const int max_lines = 0x7FFFFFFF;
     if (forward) {
         for (int ln = start_line; exists(ln); ++ln) {
             int limit = to_end ? max_lines : last_line - ln + 1;
-            if (int skip = lines_without_start(ln, ln == start_line ? col : 0, limit)) {
-                ln += skip - 1;
+            int from = ln == start_line ? col : 0;
+            InPlace ip = search_in_place(ln, from, limit);
+            if (ip.outcome == Outcome::kFound) return accept(ln + ip.passed, false);
+            if (ip.outcome == Outcome::kPassed && ip.passed) {
+                ln += ip.passed - 1;
                 continue;
             }
-            int r = ls.Line(ln, ln == start_line ? col : 0, true, f);
+            ln += ip.passed;
+            if (ip.outcome == Outcome::kWindow) from = ip.col;
+            int r = ls.Line(ln, from, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return ln == start_line && (flags & RE_S_SKIP) == 0 ? -1 : 0;
             if (r > 0) return accept(ln, false);
@@ -261,11 +318,16 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
     match->wrapped = 1;
     if (forward) {
         for (int ln = first_line; ln <= start_line && exists(ln); ++ln) {
-            if (int skip = lines_without_start(ln, ln == first_line ? first_col : 0, start_line - ln + 1)) {
-                ln += skip - 1;
+            int from = ln == first_line ? first_col : 0;
+            InPlace ip = search_in_place(ln, from, start_line - ln + 1);
+            if (ip.outcome == Outcome::kFound) return accept(ln + ip.passed, true);
+            if (ip.outcome == Outcome::kPassed && ip.passed) {
+                ln += ip.passed - 1;
                 continue;
             }
-            int r = ls.Line(ln, ln == first_line ? first_col : 0, true, f);
+            ln += ip.passed;
+            if (ip.outcome == Outcome::kWindow) from = ip.col;
+            int r = ls.Line(ln, from, true, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return 0;
             if (r > 0) return accept(ln, true);

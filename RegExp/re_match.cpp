@@ -12,6 +12,10 @@
 
 #include "RegExp/re_internal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace re {
 namespace {
 
@@ -133,6 +137,26 @@ void AnalyseFirst(Flat& f, int mode0) {
         }
     }
     f.first_count[mode0] = n;
+    // The bytes the scanner compares against, as they stand or folded.
+    f.scan_count[mode0] = 0;
+    if (n <= 2) return;
+    for (int fold = 0; fold < 2; ++fold) {
+        uint8_t seen[256] = {0};
+        int k = 0;
+        for (int c = 0; c < 256 && k <= Flat::kScanChars; ++c) {
+            if (!first[c]) continue;
+            uint8_t v = static_cast<uint8_t>(fold ? c | 0x20 : c);
+            if (seen[v]) continue;
+            seen[v] = 1;
+            if (k < Flat::kScanChars) f.scan_chars[mode0][k] = v;
+            ++k;
+        }
+        if (k <= Flat::kScanChars) {
+            f.scan_count[mode0] = k;
+            f.scan_fold[mode0] = fold != 0;
+            return;
+        }
+    }
 }
 
 bool SameStart(const Flat::Literal& shorter, const Flat::Literal& longer) {
@@ -364,181 +388,186 @@ int Walker::Try(int start, int line, int mode0, Result& out) {
     return TryFrom(0, start, line, mode0, out);
 }
 
-int Walker::TryFrom(int node, int start, int line, int mode0, Result& out) {
-    const std::vector<Op>& ops = flat->ops;
-    const uint8_t* tables = flat->tables.data();
-    Text& t = *text;
+bool Walker::Push(int op, int pos, int aux) {
+    if (stack.size() >= kMaxFrames) return false;
+    try {
+        stack.push_back({op, pos, aux});
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+// A character element: consumes one character, or with `~` fails where the
+// element matches (and passes at the line end, consuming nothing).
+inline Walker::Step Walker::Element(const Op& op, WalkState& st) const {
+    const Text& t = *text;
+    const unsigned k = op.kind;
+    const bool atend = st.pos >= t.ends[st.line];
+    bool hit = false;
+    if (!atend) {
+        unsigned c = static_cast<uint8_t>(t.buf[st.pos]);
+        if (k == RE_K_CHAR) hit = st.mode ? c == op.ch : Upper(c) == op.chu;
+        else if (k == RE_K_ANY) hit = true;
+        else hit = flat->tables[op.tab + (st.mode ? 0 : 256) + c];
+    }
+    if (st.notf) {
+        st.notf = 0;
+        if (atend) {
+            ++st.node;
+            return Step::kNext;
+        }
+        if (hit) return Step::kFail;
+    } else if (!hit) {
+        return Step::kFail;
+    }
+    ++st.pos;
+    ++st.node;
+    return Step::kNext;
+}
+
+// A choice point: refused when its state was seen before (failed, or on the
+// current path), else one branch now and the other kept on the stack.
+inline Walker::Step Walker::Choice(const Op& op, WalkState& st) {
     const int casef = flat->has_case ? 2 : 1;
     const int notm = flat->has_not ? 2 : 1;
-    int cap[20];
-    for (int& c : cap) c = -1;
-    int sel = -1;
-    stack.clear();
-    int i = node, p = start, li = line, mode = mode0, notf = 0;
-    auto push = [&](int op, int pos, int aux) -> bool {
-        if (stack.size() >= kMaxFrames) return false;
-        try {
-            stack.push_back({op, pos, aux});
-        } catch (...) {
-            return false;
+    const int idx =
+        (op.memo * casef + (casef > 1 ? st.mode : 0)) * notm + (notm > 1 ? st.notf : 0);
+    if (depth) {
+        // A `~` check keeps three bits per state: visited, known to reach
+        // accept, known to fail (see GroupMatches).
+        const int vb = idx * 3;
+        if (memo.Has(st.pos, vb + 1)) return Step::kSuccess;
+        int v = memo.Visit(st.pos, vb);
+        if (v < 0) return Step::kTooComplex;
+        if (v) {
+            if (!memo.Has(st.pos, vb + 2)) looped = true;
+            return Step::kFail;
         }
-        return true;
-    };
-    for (;;) {
-        const Op& op = ops[i];
-        const unsigned k = op.kind;
-        bool cond = false;
-        if (k >= RE_K_ANY && k <= RE_K_NALNUM) {
-            bool atend = p >= t.ends[li];
-            bool hit = false;
-            if (!atend) {
-                unsigned c = static_cast<uint8_t>(t.buf[p]);
-                if (k == RE_K_CHAR) hit = mode ? c == op.ch : Upper(c) == op.chu;
-                else if (k == RE_K_ANY) hit = true;
-                else hit = tables[op.tab + (mode ? 0 : 256) + c];
-            }
-            if (notf) {
-                notf = 0;
-                if (atend) {
-                    ++i;
-                    continue;
-                }
-                if (hit) goto fail;
-            } else if (!hit) {
-                goto fail;
-            }
-            ++p;
-            ++i;
-            continue;
-        }
-        if (k & RE_K_CHOICE) {
-            int idx = (op.memo * casef + (casef > 1 ? mode : 0)) * notm + (notm > 1 ? notf : 0);
-            if (depth) {
-                // A `~` check keeps three bits per state: visited, known to
-                // reach accept, known to fail (see GroupMatches).
-                const int vb = idx * 3;
-                if (memo.Has(p, vb + 1)) goto success;
-                int v = memo.Visit(p, vb);
-                if (v < 0) return -1;
-                if (v) {
-                    if (!memo.Has(p, vb + 2)) looped = true;
-                    goto fail;
-                }
-                if (!push(kPathFrame, p, vb)) return -1;
-            } else {
-                int v = memo.Visit(p, idx);
-                if (v < 0) return -1;
-                if (v) goto fail;
-            }
-            int aux = li | (mode << 30) | (notf << 29);
-            if (k & RE_K_GREEDY) {
-                if (!push(op.link, p, aux)) return -1;
-                ++i;
-            } else {
-                if (!push(i + 1, p, aux)) return -1;
-                i = op.link;
-            }
-            continue;
-        }
-        if (k & RE_K_BRACKET) {
-            if (notf) {
-                // `~(...)`: the try succeeds here, consuming nothing, exactly
-                // when the group with the rest of the program cannot match.
-                notf = 0;
-                int res = GroupMatches(i, p, li, mode);
-                if (res < 0) return -1;
-                if (res > 0) goto fail;
-                goto success;
-            }
-            if (k & RE_K_TAGGED) {
-                int g = k & 0xFF;
-                int slot = (k & RE_K_OPEN) ? g : 10 + g;
-                if (g >= 1 && g <= 9 && cap[slot] < 0) {
-                    if (!push(-1 - slot, -1, 0)) return -1;
-                    cap[slot] = p;
-                }
-            }
-            ++i;
-            continue;
-        }
-        switch (k) {
-        case RE_K_NOP: ++i; continue;
-        case RE_K_JUMP: i = op.link; continue;
-        case RE_K_EXIT:
-            if (op.link < 0) goto success;
-            i = op.link;
-            continue;
-        case RE_K_BOL: cond = p == t.starts[li]; break;
-        case RE_K_EOL: cond = p >= t.ends[li]; break;
-        case RE_K_BOW:
-        case RE_K_EOW: {
-            bool cur = p < t.ends[li] && IsWordChar(static_cast<uint8_t>(t.buf[p]));
-            bool prev = p > t.starts[li] && IsWordChar(static_cast<uint8_t>(t.buf[p - 1]));
-            cond = k == RE_K_BOW ? (cur && !prev) : (prev && !cur);
-            break;
-        }
-        case RE_K_CASE: mode = 1; ++i; continue;
-        case RE_K_NOCASE: mode = 0; ++i; continue;
-        case RE_K_NOT: notf ^= 1; ++i; continue;
-        case RE_K_ACCEPT: goto success;
-        case RE_K_NEWLINE: {
-            if (!t.lines) {
-                ++i;
-                continue;
-            }
-            bool atend = p >= t.ends[li];
-            if (notf) {
-                notf = 0;
-                if (atend) goto fail;
-                ++p;
-                ++i;
-                continue;
-            }
-            if (!atend) goto fail;
-            if (li + 1 >= static_cast<int>(t.ends.size())) {
-                if (!t.more || !t.more(t.ctx, &t)) goto fail;
-            }
-            ++li;
-            p = t.starts[li];
-            ++i;
-            continue;
-        }
-        default:
-            if (k >= RE_K_SELECT && k <= RE_K_SELECT + 9) {
-                if (!push(kSelFrame, sel, 0)) return -1;
-                sel = static_cast<int>(k) - RE_K_SELECT;
-            }
-            ++i;
-            continue;
-        }
-        // Anchors.
-        if (notf) {
-            cond = !cond;
-            notf = 0;
-        }
-        if (cond) {
-            ++i;
-            continue;
-        }
-    fail:
-        for (;;) {
-            if (stack.empty()) return 0;
-            Frame f = stack.back();
-            stack.pop_back();
-            if (f.op >= 0) {
-                i = f.op;
-                p = f.pos;
-                li = f.aux & 0x1FFFFFFF;
-                mode = (f.aux >> 30) & 1;
-                notf = (f.aux >> 29) & 1;
-                break;
-            }
-            if (f.op == kPathFrame) memo.Set(f.pos, f.aux + 2);
-            else if (f.op == kSelFrame) sel = f.pos;
-            else cap[-1 - f.op] = f.pos;
+        if (!Push(kPathFrame, st.pos, vb)) return Step::kTooComplex;
+    } else {
+        int v = memo.Visit(st.pos, idx);
+        if (v < 0) return Step::kTooComplex;
+        if (v) return Step::kFail;
+    }
+    const int aux = st.Packed();
+    if (op.kind & RE_K_GREEDY) {
+        if (!Push(op.link, st.pos, aux)) return Step::kTooComplex;
+        ++st.node;
+    } else {
+        if (!Push(st.node + 1, st.pos, aux)) return Step::kTooComplex;
+        st.node = op.link;
+    }
+    return Step::kNext;
+}
+
+// A group's bracket: records a tagged group's edge, or answers `~(...)`.
+inline Walker::Step Walker::Bracket(const Op& op, WalkState& st) {
+    const unsigned k = op.kind;
+    if (st.notf) {
+        // `~(...)`: the try succeeds here, consuming nothing, exactly when
+        // the group with the rest of the program cannot match.
+        st.notf = 0;
+        int res = GroupMatches(st.node, st.pos, st.line, st.mode);
+        if (res < 0) return Step::kTooComplex;
+        return res > 0 ? Step::kFail : Step::kSuccess;
+    }
+    if (k & RE_K_TAGGED) {
+        int g = k & 0xFF;
+        int slot = (k & RE_K_OPEN) ? g : 10 + g;
+        if (g >= 1 && g <= 9 && st.cap[slot] < 0) {
+            if (!Push(-1 - slot, -1, 0)) return Step::kTooComplex;
+            st.cap[slot] = st.pos;
         }
     }
-success:
+    ++st.node;
+    return Step::kNext;
+}
+
+// Every other node: jumps, anchors, case switches, `~`, `\n`, selections.
+inline Walker::Step Walker::Control(const Op& op, WalkState& st) {
+    Text& t = *text;
+    const unsigned k = op.kind;
+    bool cond = false;
+    switch (k) {
+    case RE_K_NOP: ++st.node; return Step::kNext;
+    case RE_K_JUMP: st.node = op.link; return Step::kNext;
+    case RE_K_EXIT:
+        if (op.link < 0) return Step::kSuccess;
+        st.node = op.link;
+        return Step::kNext;
+    case RE_K_BOL: cond = st.pos == t.starts[st.line]; break;
+    case RE_K_EOL: cond = st.pos >= t.ends[st.line]; break;
+    case RE_K_BOW:
+    case RE_K_EOW: {
+        const int p = st.pos;
+        bool cur = p < t.ends[st.line] && IsWordChar(static_cast<uint8_t>(t.buf[p]));
+        bool prev = p > t.starts[st.line] && IsWordChar(static_cast<uint8_t>(t.buf[p - 1]));
+        cond = k == RE_K_BOW ? (cur && !prev) : (prev && !cur);
+        break;
+    }
+    case RE_K_CASE: st.mode = 1; ++st.node; return Step::kNext;
+    case RE_K_NOCASE: st.mode = 0; ++st.node; return Step::kNext;
+    case RE_K_NOT: st.notf ^= 1; ++st.node; return Step::kNext;
+    case RE_K_ACCEPT: return Step::kSuccess;
+    case RE_K_NEWLINE: {
+        if (!t.lines) {
+            ++st.node;
+            return Step::kNext;
+        }
+        bool atend = st.pos >= t.ends[st.line];
+        if (st.notf) {
+            st.notf = 0;
+            if (atend) return Step::kFail;
+            ++st.pos;
+            ++st.node;
+            return Step::kNext;
+        }
+        if (!atend) return Step::kFail;
+        if (st.line + 1 >= static_cast<int>(t.ends.size())) {
+            if (!t.more || !t.more(t.ctx, &t)) return Step::kFail;
+        }
+        ++st.line;
+        st.pos = t.starts[st.line];
+        ++st.node;
+        return Step::kNext;
+    }
+    default:
+        if (k >= RE_K_SELECT && k <= RE_K_SELECT + 9) {
+            if (!Push(kSelFrame, st.sel, 0)) return Step::kTooComplex;
+            st.sel = static_cast<int>(k) - RE_K_SELECT;
+        }
+        ++st.node;
+        return Step::kNext;
+    }
+    // Anchors.
+    if (st.notf) {
+        cond = !cond;
+        st.notf = 0;
+    }
+    if (!cond) return Step::kFail;
+    ++st.node;
+    return Step::kNext;
+}
+
+inline bool Walker::Backtrack(WalkState& st) {
+    while (!stack.empty()) {
+        const Frame f = stack.back();
+        stack.pop_back();
+        if (f.op >= 0) {
+            st.node = f.op;
+            st.pos = f.pos;
+            st.Unpack(f.aux);
+            return true;
+        }
+        if (f.op == kPathFrame) memo.Set(f.pos, f.aux + 2);
+        else if (f.op == kSelFrame) st.sel = f.pos;
+        else st.cap[-1 - f.op] = f.pos;
+    }
+    return false;
+}
+
+void Walker::Succeed(const WalkState& st, Result& out) {
     if (depth) {
         // Every choice state on the path that got here reaches accept. The
         // states that failed stay known as failed, unless one of them
@@ -551,11 +580,38 @@ success:
                 if (f.op == kPathFrame) memo.Set(f.pos, f.aux + 1);
         }
     }
-    out.end = p;
-    out.end_line = li;
-    memcpy(out.cap, cap, sizeof cap);
-    out.sel = sel;
-    return 1;
+    out.end = st.pos;
+    out.end_line = st.line;
+    memcpy(out.cap, st.cap, sizeof st.cap);
+    out.sel = st.sel;
+}
+
+int Walker::TryFrom(int node, int start, int line, int mode0, Result& out) {
+    const Op* ops = flat->ops.data();
+    WalkState st;
+    for (int& c : st.cap) c = -1;
+    st.node = node;
+    st.pos = start;
+    st.line = line;
+    st.mode = mode0;
+    stack.clear();
+    for (;;) {
+        const Op& op = ops[st.node];
+        const unsigned k = op.kind;
+        Step step;
+        if (k >= RE_K_ANY && k <= RE_K_NALNUM) step = Element(op, st);
+        else if (k & RE_K_CHOICE) step = Choice(op, st);
+        else if (k & RE_K_BRACKET) step = Bracket(op, st);
+        else step = Control(op, st);
+        if (step == Step::kNext) continue;
+        if (step == Step::kFail) {
+            if (!Backtrack(st)) return 0;
+            continue;
+        }
+        if (step == Step::kTooComplex) return -1;
+        Succeed(st, out);
+        return 1;
+    }
 }
 
 int Walker::GroupMatches(int node, int pos, int line, int mode) {
@@ -609,6 +665,16 @@ int Scanner::FirstChar(int s) {
         unsigned x = b[i], y = b[i + 1];
         return (pairs[x * 4 + (y >> 6)] >> (y & 63)) & 1;
     };
+#if defined(__SSE2__)
+    if (vcount) {
+        // Candidates are found sixteen bytes at a time, so stopping at each
+        // of them for its pair costs less than the pair scan below.
+        for (;; ++s) {
+            s = NextInSet(s);
+            if (s + 1 >= end || !pairs || pair_at(s)) return s;
+        }
+    }
+#endif
     // Rare first characters are skipped fastest by the table alone. Once
     // first characters keep turning up close together but fail the pair
     // check (an alternation of words over ordinary text), one lookup of the
@@ -624,6 +690,29 @@ int Scanner::FirstChar(int s) {
         for (; s + 1 < end; ++s)
             if (pair_at(s)) return s;
     }
+    while (s < end && !set[b[s]]) ++s;
+    return s;
+}
+
+int Scanner::NextInSet(int s) {
+    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf);
+#if defined(__SSE2__)
+    if (vcount && s + 16 <= end) {
+        const __m128i fold = _mm_set1_epi8(static_cast<char>(vfold ? 0x20 : 0));
+        __m128i want[Flat::kScanChars];
+        for (int j = 0; j < vcount; ++j) want[j] = _mm_set1_epi8(static_cast<char>(vchars[j]));
+        for (; s + 16 <= end; s += 16) {
+            const __m128i v =
+                _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s)), fold);
+            __m128i hit = _mm_cmpeq_epi8(v, want[0]);
+            for (int j = 1; j < vcount; ++j) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, want[j]));
+            for (unsigned m = static_cast<unsigned>(_mm_movemask_epi8(hit)); m; m &= m - 1) {
+                const int i = s + __builtin_ctz(m);
+                if (set[b[i]]) return i;
+            }
+        }
+    }
+#endif
     while (s < end && !set[b[s]]) ++s;
     return s;
 }
@@ -647,6 +736,9 @@ void Scanner::Init(const Flat& f, int m, const char* text, int length) {
     c1 = f.first_chars[m][1];
     next0 = next1 = -1;
     dense = 0;
+    vchars = f.scan_chars[m];
+    vcount = f.scan_count[m];
+    vfold = f.scan_fold[m];
 }
 
 void InitMemo(Walker& w) {

@@ -119,9 +119,32 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
             return !s->failed;
         }
     } sink{out};
+    // Whole lines before the last are written where they stand in their
+    // pages, a batch at a time; a line kept in several records, the first
+    // one from a column and the last one go through the position.
+    constexpr int kBatch = 256;
+    const char* texts[kBatch];
+    int lengths[kBatch];
+    auto put_line_end = [&](const char* text, int len) {
+        return len > 0 && text[len - 1] == '\r' ? put_bytes(out, "\r\n", 2)
+                                                 : put_bytes(out, eol, eol_len);
+    };
     vmi::PosSave saved = vmi::save_pos(b);
     for (uint32_t line = from; !result && line <= to; ++line) {
         int col = line == from && from_col > 0 ? from_col : 0;
+        if (col == 0 && line < to) {
+            const int want = to - line < uint32_t(kBatch) ? int(to - line) : kBatch;
+            const int n = vm_line_texts(b, int(line), want, texts, lengths);
+            for (int k = 0; k < n && !result; ++k) {
+                if (!put_bytes(out, texts[k], uint32_t(lengths[k])) ||
+                    !put_line_end(texts[k], lengths[k]))
+                    result = VMB_SR_WRITE;
+            }
+            if (n > 0) {
+                line += uint32_t(n) - 1;
+                continue;
+            }
+        }
         if (!vmi::seek(b, line, col)) {
             result = VMB_SR_LINE;
             break;
@@ -170,55 +193,74 @@ uint32_t write_range(VMB* b, const char* out_path, uint32_t from, int from_col, 
     return result;
 }
 
-uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, int from_line,
-                     int from_col, int to_line, int to_col, uint32_t flags) {
-    if (!path || PathCheck(path) != 0) return VMB_SR_BAD_PATH;
-    if (temp_out) temp_out[0] = 0;
-    if (bak_out) bak_out[0] = 0;
-    // Loading stopped because no page could be made: the buffer ends early
-    // (its last line may be cut), and what follows is not in it. A save
-    // that reaches the end would write the file shorter than it is, so it
-    // is refused before anything is touched: those lines cannot be reached.
-    if ((b->state & VM_ST_LOAD_FAILED) &&
-        ((flags & VMB_SAVE_ALL) || to_line < 0 || static_cast<uint32_t>(to_line) >= b->line_count))
-        return VMB_SR_LINE;
-    const bool temp_mode = (flags & VMB_SAVE_TEMP_NAME) != 0;
-    const bool temp_only = temp_mode && (flags & VMB_SAVE_TEMP_ONLY);
+// One save from start to end: what it was asked, and what it learned and
+// did on the way, phase by phase.
+struct SaveJob {
+    SaveJob(const char* p, VMB* buffer, int fl, int fc, int tl, int tc, uint32_t f)
+        : path(p), b(buffer), from_line(fl), from_col(fc), to_line(tl), to_col(tc), flags(f) {
+        temp[0] = bak[0] = aside[0] = 0;
+    }
+    const char* path;
+    VMB* b;
+    int from_line, from_col, to_line, to_col;
+    uint32_t flags;
+    bool temp_mode = false;
+    bool temp_only = false;
+    char temp[VM_NAME_MAX + 16]; // the name written first
+    bool same_name = false;      // that name is the target's
+    bool was_partial = false;    // the file was not read to its end
+    bool to_end = false;         // the range reaches the last line read
+    bool needed = false;         // the text is written
+    bool target_existed = false;
+    bool backup = false;
+    char bak[VM_NAME_MAX + 16];
+    char aside[VM_NAME_MAX + 16]; // where the old target waits, if moved
+    uint32_t result = 0;
+};
 
-    // The name written first.
-    char temp[VM_NAME_MAX + 16];
-    copy_name(temp, path);
-    if (temp_mode) {
-        bool reuse = false;
-        if (b->temp_name) {
-            if (PathSameDir(b->temp_name, path)) {
-                copy_name(temp, b->temp_name);
-                reuse = true;
-            } else {
-                buf_file_remove(b->temp_name);
-                forget_temp_record(b);
-                b->state &= ~VM_ST_TEMPCOPY;
-            }
-        }
-        if (!reuse) {
-            if (!make_temp_name(path, temp)) return VMB_SR_NO_TEMP_NAME;
-            if (!(b->state & VM_ST_CLOSE_AT_EOF) && !(flags & VMB_SAVE_FORCE)) {
-                forget_temp_record(b);
-                b->temp_name = vmi::heap_copy(temp);
-            }
+// Loading stopped because no page could be made: the buffer ends early (its
+// last line may be cut), and what follows is not in it. A save that reaches
+// the end would write the file shorter than it is, so it is refused before
+// anything is touched: those lines cannot be reached.
+bool refused_for_lost_rest(const SaveJob& j) {
+    return (j.b->state & VM_ST_LOAD_FAILED) &&
+           ((j.flags & VMB_SAVE_ALL) || j.to_line < 0 ||
+            static_cast<uint32_t>(j.to_line) >= j.b->line_count);
+}
+
+// The name written first: the target itself, or a temporary name beside it
+// (the buffer's recorded one when it is in the same folder). False when no
+// temporary name could be found.
+bool choose_written_name(SaveJob& j) {
+    VMB* b = j.b;
+    copy_name(j.temp, j.path);
+    if (!j.temp_mode) return true;
+    bool reuse = false;
+    if (b->temp_name) {
+        if (PathSameDir(b->temp_name, j.path)) {
+            copy_name(j.temp, b->temp_name);
+            reuse = true;
+        } else {
+            buf_file_remove(b->temp_name);
+            forget_temp_record(b);
+            b->state &= ~VM_ST_TEMPCOPY;
         }
     }
-    copy_name(temp_out, temp);
-    const bool same_name = std::strcmp(temp, path) == 0;
+    if (!reuse) {
+        if (!make_temp_name(j.path, j.temp)) return false;
+        if (!(b->state & VM_ST_CLOSE_AT_EOF) && !(j.flags & VMB_SAVE_FORCE)) {
+            forget_temp_record(b);
+            b->temp_name = vmi::heap_copy(j.temp);
+        }
+    }
+    return true;
+}
 
-    // A range that reaches the last line read of a partly read file means
-    // the rest of the file too.
-    const bool was_partial = !file_fully_read(b);
-    const bool to_end = to_line < 0 || static_cast<uint32_t>(to_line) >= b->line_count;
-
-    // The text must be complete before anything is replaced: read the rest,
-    // unless the writer copies it from the stream.
-    if (!temp_mode) {
+// The text must be complete before anything is replaced: read the rest,
+// unless the writer copies it from the stream.
+void complete_text(SaveJob& j) {
+    VMB* b = j.b;
+    if (!j.temp_mode) {
         if (b->type & VMB_T_FILE) {
             read_rest(b);
             if (b->stream) {
@@ -226,74 +268,87 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
                 b->stream = nullptr;
             }
         }
-    } else if (!(flags & VMB_SAVE_ALL)) {
+    } else if (!(j.flags & VMB_SAVE_ALL)) {
         read_rest(b);
     }
+}
 
-    bool needed = vmb_save_needed(b, flags) != 0;
-    if (!needed && !buf_file_exists(temp)) needed = true; // the copy vanished
+bool save_needed(const SaveJob& j) {
+    if (vmb_save_needed(j.b, j.flags)) return true;
+    if (!buf_file_exists(j.temp)) return true; // the copy vanished
     // A direct save of a buffer whose text sits in a temporary copy writes
     // the text; the target would otherwise keep its old contents.
-    if (!needed && !temp_mode && b->temp_name) needed = true;
+    return !j.temp_mode && j.b->temp_name;
+}
 
-    uint32_t result = 0;
-    const bool target_existed = buf_file_exists(path) != 0;
+// The backup's name, and the old backup removed where a new one will take
+// its place.
+void prepare_backup(SaveJob& j, char* bak_out) {
+    j.bak[0] = 0;
+    j.backup = !(j.flags & (VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_ONLY)) && !ext_is_bak(j.path);
+    if (!j.backup) return;
+    if (std::strlen(j.path) + 4 > VM_NAME_MAX) {
+        j.backup = false;
+        return;
+    }
+    std::snprintf(j.bak, sizeof j.bak, "%s.BAK", j.path);
+    copy_name(bak_out, j.bak);
+    if ((j.needed || j.temp_mode) && buf_file_exists(j.bak) && !buf_file_remove(j.bak)) {
+        j.result |= VMB_SR_BAK_DELETE;
+        j.backup = false;
+    }
+}
 
-    // Backup.
-    char bak[VM_NAME_MAX + 16];
-    bak[0] = 0;
-    bool backup = !(flags & (VMB_SAVE_NO_BACKUP | VMB_SAVE_TEMP_ONLY)) && !ext_is_bak(path);
-    if (backup) {
-        if (std::strlen(path) + 4 > VM_NAME_MAX) {
-            backup = false;
-        } else {
-            std::snprintf(bak, sizeof bak, "%s.BAK", path);
-            copy_name(bak_out, bak);
-        }
+// A direct save moves the old target aside first, so that a failed write
+// can put it back.
+void move_target_aside(SaveJob& j) {
+    j.aside[0] = 0;
+    if (j.temp_mode || !j.needed || !j.target_existed) return;
+    if (j.backup) {
+        if (buf_file_rename(j.path, j.bak)) copy_name(j.aside, j.bak);
+        else j.result |= VMB_SR_BAK_RENAME;
+    } else if (void* probe = buf_file_open(j.path, BS_WRITE | BS_SHARE_DENY_NONE, nullptr)) {
+        // Only a target that could be overwritten is moved: a read-only or
+        // locked one makes the write fail as it would in place.
+        buf_file_close(probe);
+        if (!make_temp_name(j.path, j.aside) || !buf_file_rename(j.path, j.aside)) j.aside[0] = 0;
     }
-    if (backup && (needed || temp_mode) && buf_file_exists(bak) && !buf_file_remove(bak)) {
-        result |= VMB_SR_BAK_DELETE;
-        backup = false;
-    }
-    // A direct save moves the old target aside first, so that a failed
-    // write can put it back.
-    char aside[VM_NAME_MAX + 16];
-    aside[0] = 0;
-    if (!temp_mode && needed && target_existed) {
-        if (backup) {
-            if (buf_file_rename(path, bak)) copy_name(aside, bak);
-            else result |= VMB_SR_BAK_RENAME;
-        } else if (void* probe = buf_file_open(path, BS_WRITE | BS_SHARE_DENY_NONE, nullptr)) {
-            // Only a target that could be overwritten is moved: a read-only
-            // or locked one makes the write fail as it would in place.
-            buf_file_close(probe);
-            if (!make_temp_name(path, aside) || !buf_file_rename(path, aside)) aside[0] = 0;
-        }
-    }
+}
 
-    if (needed) {
-        uint32_t from = from_line > 0 ? static_cast<uint32_t>(from_line) : 1;
-        // A negative last line means the end of the buffer.
-        uint32_t to = to_line < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(to_line);
-        if (was_partial && to_end) {
-            to = 0xFFFFFFFFu;
-            to_col = -1;
-        }
-        result |= write_range(b, temp, from, from_col, to, to_col, flags);
-        if (result & VMB_SR_FAILURES) {
-            if (temp_mode) {
-                buf_file_remove(temp);
-                if (b->temp_name && std::strcmp(b->temp_name, temp) == 0) forget_temp_record(b);
-            } else if (aside[0]) {
-                buf_file_remove(path); // a partial file, or one never made
-                buf_file_rename(aside, path);
-            }
-            return result;
-        }
-        if (!temp_mode && aside[0] && !backup) buf_file_remove(aside);
+// Writes the text under the first name. False when writing failed: what it
+// left is removed and the old target is back in its place.
+bool write_text(SaveJob& j) {
+    VMB* b = j.b;
+    uint32_t from = j.from_line > 0 ? static_cast<uint32_t>(j.from_line) : 1;
+    // A negative last line means the end of the buffer.
+    uint32_t to = j.to_line < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(j.to_line);
+    int to_col = j.to_col;
+    // A range that reaches the last line read of a partly read file means
+    // the rest of the file too.
+    if (j.was_partial && j.to_end) {
+        to = 0xFFFFFFFFu;
+        to_col = -1;
     }
+    j.result |= write_range(b, j.temp, from, j.from_col, to, to_col, j.flags);
+    if (j.result & VMB_SR_FAILURES) {
+        if (j.temp_mode) {
+            buf_file_remove(j.temp);
+            if (b->temp_name && std::strcmp(b->temp_name, j.temp) == 0) forget_temp_record(b);
+        } else if (j.aside[0]) {
+            buf_file_remove(j.path); // a partial file, or one never made
+            buf_file_rename(j.aside, j.path);
+        }
+        return false;
+    }
+    if (!j.temp_mode && j.aside[0] && !j.backup) buf_file_remove(j.aside);
+    return true;
+}
 
-    if (temp_mode && !temp_only) {
+// A temporary copy takes the target's place: the old target goes to the
+// backup (or is removed), the copy is renamed over it.
+void replace_target(SaveJob& j) {
+    VMB* b = j.b;
+    if (j.temp_mode && !j.temp_only) {
         if (b->type & VMB_T_FILE) {
             // The stream goes with the old file: its rest must be in the
             // buffer first.
@@ -303,37 +358,64 @@ uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, in
                 b->stream = nullptr;
             }
         }
-        if (target_existed && !same_name) {
-            if (backup) {
-                if (!buf_file_rename(path, bak)) result |= VMB_SR_TARGET_BAK;
-            } else if (!buf_file_remove(path)) {
-                result |= VMB_SR_TARGET_DELETE;
+        if (j.target_existed && !j.same_name) {
+            if (j.backup) {
+                if (!buf_file_rename(j.path, j.bak)) j.result |= VMB_SR_TARGET_BAK;
+            } else if (!buf_file_remove(j.path)) {
+                j.result |= VMB_SR_TARGET_DELETE;
             }
         }
     }
-
-    if (!temp_only && !(result & VMB_SR_FAILURES) && (temp_mode || !needed) && !same_name) {
-        if (!buf_file_rename(temp, path)) {
-            result |= VMB_SR_TEMP_RENAME;
-        } else {
-            forget_temp_record(b);
-        }
+    const bool failed = (j.result & VMB_SR_FAILURES) != 0;
+    if (!j.temp_only && !failed && (j.temp_mode || !j.needed) && !j.same_name) {
+        if (!buf_file_rename(j.temp, j.path)) j.result |= VMB_SR_TEMP_RENAME;
+        else forget_temp_record(b);
     }
-    if (!temp_only && same_name && b->temp_name && !(result & VMB_SR_FAILURES)) {
+    if (!j.temp_only && j.same_name && b->temp_name && !(j.result & VMB_SR_FAILURES)) {
         buf_file_remove(b->temp_name); // older than what was just written
         forget_temp_record(b);
     }
+}
 
-    if (!(result & VMB_SR_FAILURES) && !(flags & VMB_SAVE_FORCE)) {
-        if (temp_only) {
-            b->state |= VM_ST_TEMPCOPY;
-        } else {
-            b->state &= ~(VM_ST_MODIFIED | VM_ST_TEMPCOPY);
-            b->state |= VM_ST_WRITTEN;
-        }
-        b->state &= ~VM_ST_UNSAVED;
+void record_saved(const SaveJob& j) {
+    VMB* b = j.b;
+    if ((j.result & VMB_SR_FAILURES) || (j.flags & VMB_SAVE_FORCE)) return;
+    if (j.temp_only) {
+        b->state |= VM_ST_TEMPCOPY;
+    } else {
+        b->state &= ~(VM_ST_MODIFIED | VM_ST_TEMPCOPY);
+        b->state |= VM_ST_WRITTEN;
     }
-    return result;
+    b->state &= ~VM_ST_UNSAVED;
+}
+
+uint32_t save_locked(const char* path, char* temp_out, char* bak_out, VMB* b, int from_line,
+                     int from_col, int to_line, int to_col, uint32_t flags) {
+    if (!path || PathCheck(path) != 0) return VMB_SR_BAD_PATH;
+    if (temp_out) temp_out[0] = 0;
+    if (bak_out) bak_out[0] = 0;
+    SaveJob j(path, b, from_line, from_col, to_line, to_col, flags);
+    if (refused_for_lost_rest(j)) return VMB_SR_LINE;
+    j.temp_mode = (flags & VMB_SAVE_TEMP_NAME) != 0;
+    j.temp_only = j.temp_mode && (flags & VMB_SAVE_TEMP_ONLY);
+
+    if (!choose_written_name(j)) return VMB_SR_NO_TEMP_NAME;
+    copy_name(temp_out, j.temp);
+    j.same_name = std::strcmp(j.temp, path) == 0;
+
+    // Before the rest is read: afterwards the file always looks read.
+    j.was_partial = !file_fully_read(b);
+    j.to_end = to_line < 0 || static_cast<uint32_t>(to_line) >= b->line_count;
+    complete_text(j);
+
+    j.needed = save_needed(j);
+    j.target_existed = buf_file_exists(path) != 0;
+    prepare_backup(j, bak_out);
+    move_target_aside(j);
+    if (j.needed && !write_text(j)) return j.result;
+    replace_target(j);
+    record_saved(j);
+    return j.result;
 }
 
 } // namespace

@@ -3,15 +3,25 @@
 // that is too complex failing alone.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "RegExp/regexp.h"
 #include "opsys/format.h"
+#include "VmEngine/vmfile.h"
 #include "tests/RegExp/regexp_test_support.h"
 
 namespace {
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return bool(out);
+}
 
 struct LineCase {
     const char* name;
@@ -50,6 +60,12 @@ const LineCase kLineCases[] = {
     {"selection of an unset group", "{x}?b\\1", {"ab"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 1, 1}, 0},
     // A failed try that runs through the line end grows the window (and may
     // move its storage) before the scan for the next start goes on.
+    // Lines are searched where they stand in their pages; a try that needs
+    // the next line takes its line to the window from that try's start, and
+    // an alternative that passes through the line end still comes first.
+    {"line-end alternative comes first", "b\\nc|b", {"ab", "cd"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 1, 2, 1}, 0},
+    {"later start needs the next line", "b\\nc|bd", {"bx b", "cz"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 3, 2, 1}, 0},
+    {"line end at a later line of a batch", "b\\nc|bd", {"xx", "yy", "ab", "c"}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {3, 1, 4, 1}, 0},
     {"scan goes on after the window grew", "a(.*\\nQ|x)", {"a-----ax", std::string(40, 'z')}, 1, 0, -3, -3, 1, 0, 1, 0, 1, {1, 6, 1, 8}, 0},
 };
 
@@ -214,6 +230,66 @@ TEST_F(LineSearch, EveryMatchOverManyPages) {
     vmb_close(b, 0);
 }
 
+// Every match found over many pages is the one a search of its line alone
+// finds: lines searched where they stand in their pages, lines copied out
+// because they run over several records, and first characters the scanner
+// looks for sixteen bytes at a time (as they stand, folded to one case, or
+// too many for that).
+TEST_F(LineSearch, EveryMatchIsTheOneOfItsLineAlone) {
+    const char* const words[] = {"alpha", "Bravo", "charlie", "DELTA", "echo",
+                                 "fox",   "golf",  "hotel",   "x",     "ab"};
+    std::mt19937 rng(11);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 2000; ++i) {
+        std::string t;
+        const size_t want = i % 400 == 7 ? 9000 : 10 + rng() % 110;
+        while (t.size() < want) {
+            t += words[rng() % 10];
+            t += " .,:"[rng() % 4];
+        }
+        lines.push_back(t);
+    }
+    VMB* b = Make(lines);
+    const char* const patterns[] = {
+        "alpha|bravo|charlie|delta|echo", // five first characters, eight more when folded
+        "[a-h]o",                         // eight as they stand, sixteen folded
+        "[a-z]l|x:",                      // too many for the wide compare
+        "<(fox|golf)>",
+        "{h}otel|{e}cho",
+        "a~(.*e)",
+    };
+    using Hit = std::array<int, 3>; // line, start column, end column
+    for (const char* pat : patterns) {
+        int err;
+        RE_NODE* p = RE_Compile(pat, 0, 3, &err);
+        ASSERT_NE(p, nullptr) << pat;
+        for (int flags : {0, int(RE_S_CASE)}) {
+            SCOPED_TRACE(testing::Message() << "pattern '" << pat << "' flags " << flags);
+            std::vector<Hit> want, got;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const std::string& t = lines[i];
+                int g[RE_RANGE_GROUPS];
+                for (int s = 0; s < int(t.size()) &&
+                                RegexMatchRange(p, t.data(), int(t.size()), s, g, flags);
+                     s = g[0] + 1)
+                    want.push_back({int(i) + 1, g[0], g[10]});
+            }
+            RE_MATCH m;
+            for (int line = 1, col = 0;
+                 RegexSearchLines(b, 1, 0, -3, -3, line, col, 1, p, flags, &m, nullptr) == 1;) {
+                ASSERT_EQ(m.rec[0].start_line, m.rec[0].end_line);
+                got.push_back({m.rec[0].start_line, m.rec[0].start_col, m.rec[0].end_col});
+                line = m.rec[0].start_line;
+                col = m.rec[0].start_col + 1;
+            }
+            EXPECT_GT(want.size(), 100u);
+            EXPECT_EQ(want, got);
+        }
+        RegexFree(p);
+    }
+    vmb_close(b, 0);
+}
+
 TEST_F(LineSearch, BadArguments) {
     VMB* b = Make({"ab"});
     int err;
@@ -225,6 +301,26 @@ TEST_F(LineSearch, BadArguments) {
     EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 7, 0, 1, p, 0, &m, &sel), -1);
     VMB* empty = Make({});
     EXPECT_EQ(RegexSearchLines(empty, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), 0);
+    // A file buffer of which nothing has been read yet holds its lines all
+    // the same; an empty file holds none.
+    struct FileCase {
+        const char* text;
+        int result, line;
+    } files[] = {{"x\nyab\n", 1, 2}, {"", 0, 0}};
+    for (const FileCase& fc : files) {
+        SCOPED_TRACE(fc.text);
+        const std::string path = dir_.file("unread.txt");
+        ASSERT_TRUE(WriteFile(path, fc.text));
+        VMB* f = vmb_open(VMB_T_FILE, path.c_str(), 0);
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(vmb_Stream_Open(f, path.c_str(), "r"), 1);
+        EXPECT_EQ(RegexSearchLines(f, 1, 0, -3, -3, 1, 0, 1, p, 0, &m, &sel), fc.result);
+        if (fc.result == 1) {
+            EXPECT_EQ(m.rec[0].start_line, fc.line);
+            EXPECT_EQ(m.rec[0].start_col, 1);
+        }
+        vmb_close(f, 0);
+    }
     RegexFree(p);
 }
 
