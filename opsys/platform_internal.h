@@ -34,5 +34,19 @@ int file_date_text(char* dst, int size, uint64_t file_time, int short_form);
 int file_time_text(char* dst, int size, uint64_t file_time, int hours24);
 // Creates one folder; true when it exists afterwards.
 bool make_dir(const char* path);
+// The QW_ERR_* form of a system error number of the file-system seam.
+unsigned file_error(int system_error);
+
+// Characters (0-255) in the program's code page: its case and its classes.
+int char_upper(int c);
+int char_lower(int c);
+int char_is_lower(int c);
+int char_is_upper(int c);
+int char_is_alpha(int c);
+int char_is_alnum(int c);
+// OEM characters to the program's code page and back, in place (the host
+// build has no OEM code page: nothing changes).
+void oem_to_ansi(char* s, size_t n);
+void ansi_to_oem(char* s, size_t n);
 
 } // namespace qw_platform

@@ -76,4 +76,24 @@ bool append_file(const char* path, const char* data, size_t n) {
     return ok && written == n;
 }
 
+// CharUpperA and CharLowerA take a single character in the low word of
+// their pointer.
+int char_upper(int c) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(CharUpperA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c))))) &
+           0xFF;
+}
+
+int char_lower(int c) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(CharLowerA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c))))) &
+           0xFF;
+}
+
+int char_is_lower(int c) { return IsCharLowerA(static_cast<CHAR>(c)) ? 1 : 0; }
+int char_is_upper(int c) { return IsCharUpperA(static_cast<CHAR>(c)) ? 1 : 0; }
+int char_is_alpha(int c) { return IsCharAlphaA(static_cast<CHAR>(c)) ? 1 : 0; }
+int char_is_alnum(int c) { return IsCharAlphaNumericA(static_cast<CHAR>(c)) ? 1 : 0; }
+
+void oem_to_ansi(char* s, size_t n) { OemToCharBuffA(s, s, static_cast<DWORD>(n)); }
+void ansi_to_oem(char* s, size_t n) { CharToOemBuffA(s, s, static_cast<DWORD>(n)); }
+
 } // namespace qw_platform
