@@ -26,6 +26,7 @@ enum : uint32_t {
     FS_NO_TRUNCATE = 0x2000,
     FS_FAIL_IF_EXISTS = 0x10000000, // with FS_CREATE
     FS_AT_END = 0x20000000,
+    FS_APPEND = 0x40000000, // with FS_WRITE: every write goes to the end, even beside other writers
 };
 
 // Attribute bits of FsAttributes and of listed entries (the platform's

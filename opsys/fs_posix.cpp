@@ -40,6 +40,7 @@ void* open(const char* path, uint32_t access, int* error) {
     case FS_READWRITE: fl = O_RDWR; break;
     default: break;
     }
+    if (access & FS_APPEND) fl |= O_APPEND;
     if (access & FS_CREATE) {
         fl |= O_CREAT;
         if (access & FS_FAIL_IF_EXISTS) fl |= O_EXCL;

@@ -22,7 +22,7 @@ namespace fs_os {
 void* open(const char* path, uint32_t access, int* error) {
     DWORD acc = GENERIC_READ;
     switch (access & 0x3) {
-    case FS_WRITE: acc = GENERIC_WRITE; break;
+    case FS_WRITE: acc = (access & FS_APPEND) ? FILE_APPEND_DATA : GENERIC_WRITE; break;
     case FS_READWRITE: acc = GENERIC_READ | GENERIC_WRITE; break;
     default: break;
     }

@@ -23,8 +23,6 @@ void send_message(void* window, unsigned msg, uintptr_t wparam, intptr_t lparam)
 // The program's folder and the temporary folder, without a trailing separator.
 bool program_dir(char* out, size_t size);
 bool temp_dir(char* out, size_t size);
-// Appends bytes to a file, creating it; false on failure.
-bool append_file(const char* path, const char* data, size_t n);
 
 // The file side (files_win32.cpp, files_posix.cpp) under the services of
 // files_common.cpp. A file time is 100 ns since 1601, local.

@@ -65,14 +65,6 @@ bool temp_dir(char* out, size_t size) {
     return true;
 }
 
-bool append_file(const char* path, const char* data, size_t n) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (fd < 0) return false;
-    ssize_t w = write(fd, data, n);
-    close(fd);
-    return w == static_cast<ssize_t>(n);
-}
-
 // The host build has no code-page functions: it follows Windows-1252, the
 // code page the program is pinned to.
 int char_upper(int c) {

@@ -66,16 +66,6 @@ bool temp_dir(char* out, size_t size) {
     return true;
 }
 
-bool append_file(const char* path, const char* data, size_t n) {
-    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(h, data, static_cast<DWORD>(n), &written, nullptr);
-    CloseHandle(h);
-    return ok && written == n;
-}
-
 // CharUpperA and CharLowerA take a single character in the low word of
 // their pointer.
 int char_upper(int c) {

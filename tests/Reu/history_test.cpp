@@ -1,3 +1,6 @@
+// History lists and the configuration files: header lines, ordering and
+// limits of the lists, packing, and saving and loading the files (damaged,
+// read-only, missing, and a write that fails part way).
 #include "Reu/history.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// The XML archive helper: creating, saving and opening an archive with its
+// version, saving only when changed, a failed save keeping the old file,
+// node lookups and copies.
 #include "Reu/xml_archive.h"
 
 #include <filesystem>

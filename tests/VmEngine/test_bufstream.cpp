@@ -1,3 +1,6 @@
+// The buffered byte stream: mode strings, opening modes on disk, line ends,
+// seeking, the buffer after end of file, and write errors (sticky, and
+// reported by the final flush).
 #include "opsys/bufstream.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// Loading and saving buffers: line ends, long lines, lazy reading, every save
+// path, backups and temporary copies, and a full disk, locked and read-only
+// targets leaving the old file whole.
 #include <gtest/gtest.h>
 
 #include <string>

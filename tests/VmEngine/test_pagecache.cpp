@@ -1,3 +1,5 @@
+// The page cache and the swap file: spilling and fetching pages, pinning,
+// failed writes and short reads, and the swap file's free-page chain.
 #include "VmEngine/pagecache.h"
 
 #include <gtest/gtest.h>
