@@ -22,6 +22,17 @@ int RandomExtension(void* original, unsigned, char* out, size_t size) {
 bool usable(const char* p) { return p && *p && PathCheck(p) != 1; }
 } // namespace
 
+int FileIsReadOnly(const char* p) {
+    unsigned a = 0;
+    if (!usable(p) || !FsAttributes(p, &a)) return -1;
+    return (a & QW_ATTR_READONLY) ? 1 : 0;
+}
+
+int FileDelete(const char* p) { return usable(p) && FsRemove(p); }
+
+// Never replaces: fails when `to` exists.
+int FileMove(const char* from, const char* to) { return usable(from) && usable(to) && FsRename(from, to); }
+
 // A file of FileOpen: one of the file-system seam.
 struct QwFile {
     void* file;

@@ -52,24 +52,9 @@ int DirExists(const char* p) {
 
 int DriveIsReady(const char*, unsigned*) { return -1; }
 
-int FileIsReadOnly(const char* p) {
-    struct stat st;
-    if (!usable(p) || stat(p, &st) != 0) return -1;
-    return (st.st_mode & S_IWUSR) ? 0 : 1;
-}
-
 int FileIsDevice(const char* p) {
     struct stat st;
     return usable(p) && stat(p, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-}
-
-int FileDelete(const char* p) { return usable(p) && unlink(p) == 0; }
-
-int FileMove(const char* from, const char* to) {
-    if (!usable(from) || !usable(to)) return 0;
-    struct stat st;
-    if (stat(to, &st) == 0) return 0;   // never replaces, as on Windows
-    return rename(from, to) == 0;
 }
 
 int FileGetInfo(const char* p, QwFileInfo* info, char* path_out) {

@@ -182,13 +182,6 @@ int DirExists(const char* p) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int FileIsReadOnly(const char* p) {
-    if (!usable(p)) return -1;
-    DWORD a = GetFileAttributesA(p);
-    if (a == INVALID_FILE_ATTRIBUTES) return -1;
-    return (a & FILE_ATTRIBUTE_READONLY) ? 1 : 0;
-}
-
 int FileIsDevice(const char* p) {
     char name[QW_PATH_BUF];
     if (!p) return 0;
@@ -204,10 +197,6 @@ int FileIsDevice(const char* p) {
     CloseHandle(h);
     return type != FILE_TYPE_DISK;
 }
-
-int FileDelete(const char* p) { return usable(p) && DeleteFileA(p); }
-
-int FileMove(const char* from, const char* to) { return usable(from) && usable(to) && MoveFileA(from, to); }
 
 namespace qw_platform {
 
