@@ -86,6 +86,9 @@ struct PageCache {
 };
 
 PageCache g_pc;
+// Bumped by every release and by every start and stop; never reset, so a
+// value taken earlier tells whether any page id may have changed hands.
+uint32_t g_release_count = 0;
 
 void unlink_frame(int f) {
     Frame& fr = g_pc.frames[f];
@@ -303,6 +306,7 @@ static void free_frames_memory() {
 
 int pc_start(uint32_t cache_bytes, const char* swap_path) {
     if (g_pc.started) pc_stop();
+    ++g_release_count;
     uint32_t want = cache_bytes / 4096;
     if (want < 60) want = 60;
     g_pc.frames.reserve(want);
@@ -346,6 +350,7 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
 }
 
 void pc_stop() {
+    ++g_release_count;
     if (!g_pc.started) return;
     free_frames_memory();
     swap_close(&g_pc.swap);
@@ -373,6 +378,7 @@ uint8_t* pc_new_page(uint32_t* id) {
 }
 
 int pc_release_page(uint32_t id) {
+    ++g_release_count;
     if (!g_pc.started || id == 0 || id > g_pc.swap.highest) return 0;
     int ok = swap_release_id(&g_pc.swap, id);
     int f = find_frame(id);
@@ -429,3 +435,5 @@ int pc_reserve(uint32_t n) {
 uint32_t pc_frame_count() {
     return g_pc.started ? static_cast<uint32_t>(g_pc.frames.size()) : 0;
 }
+
+uint32_t pc_release_count() { return g_release_count; }

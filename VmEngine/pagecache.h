@@ -40,6 +40,9 @@
 //   swap file that refuses writes.
 // - pc_frame_count: the number of page frames (for vms_page_info); 0 before
 //   pc_start.
+// - pc_release_count: a number that changes whenever a page id is released
+//   (so may be handed out again) and at every start and stop. While it stays
+//   the same, every page id a caller saw in use still names the same page.
 // All of these are called only under vm_lock; nothing here locks itself.
 #include <cstdint>
 
@@ -53,3 +56,4 @@ void pc_unpin(uint32_t id);
 void pc_mark_dirty(uint32_t id);
 int pc_reserve(uint32_t n);
 uint32_t pc_frame_count();
+uint32_t pc_release_count();

@@ -4,6 +4,9 @@
 // CR LF line; CR at the end of the file ends the line; any other CR is text.
 // Each loaded line gets flags 0 and its line number in the file as its tag.
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "VmEngine/pagecache.h"
 #include "VmEngine/vmcore.h"
@@ -13,6 +16,93 @@
 namespace {
 
 VmEofNotice g_eof_notice = nullptr;
+
+// The next line feed. The C runtime's memchr under some Windows runtimes
+// looks at one byte at a time, and every byte of a file passes through here.
+const unsigned char* find_lf(const unsigned char* p, size_t n) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (n >= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))) return p + __builtin_ctz(unsigned(mask));
+        p += 16;
+        n -= 16;
+    }
+#endif
+    return static_cast<const unsigned char*>(std::memchr(p, '\n', n));
+}
+
+// Where the last read of a buffer ended: its last directory page. A reader
+// that reads on block by block goes back to its own place between blocks,
+// and finding the end again from there sums the directory from that place
+// on: with a large file, every block would cost a walk over most of it.
+// The hint is trusted only while no page id was released since (so the page
+// is still a directory page of the same chain) and the chain is the
+// buffer's own; everything else is checked on the pages themselves.
+struct EndHint {
+    VMB* b = nullptr;
+    uint32_t dir_first = 0;
+    uint32_t dir = 0;
+    uint32_t releases = 0;
+};
+EndHint g_end_hints[8];
+unsigned g_end_hint_next = 0;
+
+EndHint* end_hint_of(VMB* b) {
+    for (EndHint& h : g_end_hints)
+        if (h.b == b) return &h;
+    return nullptr;
+}
+
+// Remembers the directory page of the current position when it is the last
+// one of the buffer and holds the current page as its last entry.
+void note_end(VMB* b) {
+    EndHint* h = end_hint_of(b);
+    if (!h) h = &g_end_hints[g_end_hint_next++ % (sizeof g_end_hints / sizeof g_end_hints[0])];
+    h->b = nullptr;
+    uint8_t* d = b->dir_cur && b->page_id ? vmi::pg(b->dir_cur) : nullptr;
+    if (!d || vmi::rd32(d) != b->dir_cur || vmi::rd32(d + 8) != 0) return;
+    uint32_t n = vmi::rd16(d + 12);
+    if (n == 0 || n > VM_DIR_MAX || vmi::rd32(d + VM_DIR_HDR + VM_DIR_ENTRY * (n - 1)) != b->page_id) return;
+    *h = EndHint{b, b->dir_first, b->dir_cur, pc_release_count()};
+}
+
+// Puts the position at the start of the last line straight from the hint,
+// when the line begins in the last page; false (nothing changed) when the
+// hint cannot be trusted or the line begins further back.
+bool to_last_line_by_hint(VMB* b) {
+    EndHint* h = end_hint_of(b);
+    if (!h || h->releases != pc_release_count() || h->dir_first != b->dir_first || !b->line_count) return false;
+    const uint32_t dir = h->dir;
+    uint8_t* d = vmi::pg(dir);
+    if (!d || vmi::rd32(d) != dir || vmi::rd32(d + 8) != 0) return false;
+    const uint32_t n = vmi::rd16(d + 12);
+    if (n == 0 || n > VM_DIR_MAX) return false;
+    const uint32_t page = vmi::rd32(d + VM_DIR_HDR + VM_DIR_ENTRY * (n - 1));
+    uint8_t* p = page ? vmi::pg(page) : nullptr;
+    // The directory page was the most recent one: fetching the data page
+    // cannot have taken its frame, and fetching it again takes nothing.
+    d = vmi::pg(dir);
+    if (!p || !d || vmi::rd32(p) != page) return false;
+    const uint32_t used = vmi::rd16(p + 4);
+    uint32_t off = VM_PAGE_HDR, last = 0;
+    while (off < used) {
+        last = off;
+        off += VM_LINE_HDR + vmi::rd32(p + off + 1);
+    }
+    // Only the first record of a page can be a continuation of a line that
+    // began in an earlier page.
+    if (!last || off != used || (last == VM_PAGE_HDR && (p[last] & 1))) return false;
+    b->cur_line = b->line_count;
+    b->cur_col = 0;
+    b->page_id = page;
+    b->rec_off = last;
+    b->char_off = last + VM_LINE_HDR;
+    b->dir_cur = dir;
+    b->page_addr = p;
+    b->dir_entry = d + VM_DIR_HDR + VM_DIR_ENTRY * (n - 1);
+    return true;
+}
 
 // Gives the current (new, empty) line its load header: flags 0, the tag.
 void stamp_line(VMB* b, uint32_t tag) {
@@ -58,7 +148,7 @@ ReadResult read_one_line(VMB* b, buf_stream* s, uint32_t* len, bool* terminated,
         }
         unsigned char* start = s->cur;
         size_t avail = static_cast<size_t>(s->end - start);
-        auto* lf = static_cast<unsigned char*>(std::memchr(start, '\n', avail));
+        auto* lf = const_cast<unsigned char*>(find_lf(start, avail));
         unsigned char* stop = lf ? lf : s->end;
         size_t n = static_cast<size_t>(stop - start);
         bool cr_before = n > 0 && stop[-1] == '\r';
@@ -92,7 +182,12 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
     uint32_t last_len = 0;
     bool eof = false, failed = false;
     // The quick way appends at the end of the last line.
-    if (b->line_count) vmi::seek(b, b->line_count, -1);
+    // With the hint the seek starts at the last line's head and only walks
+    // that line.
+    if (b->line_count) {
+        to_last_line_by_hint(b);
+        vmi::seek(b, b->line_count, -1);
+    }
     // Consecutive quick appends make no other engine call, so they can share
     // one fetch of the page and its entry; anything else clears the run. A
     // line that does not fit in the last page runs on into a new one, also
@@ -103,7 +198,7 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
         // goes in with one call.
         if (s->cur < s->end) {
             size_t avail = static_cast<size_t>(s->end - s->cur);
-            auto* lf = static_cast<unsigned char*>(std::memchr(s->cur, '\n', avail));
+            auto* lf = const_cast<unsigned char*>(find_lf(s->cur, avail));
             if (lf) {
                 uint32_t n = static_cast<uint32_t>(lf - s->cur);
                 bool cr = n > 0 && lf[-1] == '\r';
@@ -166,6 +261,7 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
             b->stream = nullptr;
         }
     }
+    if (!eof && !failed && b->line_count) note_end(b);
     // A reader elsewhere (the view) keeps its place while lines arrive.
     if (saved.line != 0 && saved.line <= b->line_count) vmi::restore_pos(b, saved);
     if (eof && g_eof_notice) g_eof_notice(b);

@@ -37,7 +37,11 @@ add_library(QW::pugixml ALIAS qw_dep_pugixml)
 add_library(QW::sigc ALIAS qw_dep_sigc-2.0)
 add_library(QW::roaring ALIAS qw_dep_roaring)
 
-# Copy the C++ runtime DLLs beside our binaries.
+# Copy the C++ runtime DLLs beside our binaries, without their debugging
+# sections: those are part of the image, and Wine reads a whole image whose
+# sections are not page-aligned in the file into memory. libstdc++'s alone
+# cost every process some 16 MB of memory for nothing anybody debugs.
+find_program(QW_MINGW_STRIP NAMES ${QW_MINGW}-strip)
 foreach(dll libstdc++-6.dll ${QW_GCC_RUNTIME_DLL} libwinpthread-1.dll)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
     OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -48,5 +52,23 @@ foreach(dll libstdc++-6.dll ${QW_GCC_RUNTIME_DLL} libwinpthread-1.dll)
   if(NOT EXISTS "${_path}")
     message(FATAL_ERROR "C++ runtime DLL ${dll} not found")
   endif()
-  file(COPY ${_path} DESTINATION ${CMAKE_BINARY_DIR}/bin)
+  set(_dest ${CMAKE_BINARY_DIR}/bin/${dll})
+  if(EXISTS ${_dest})
+    # A whole copy made before the stripping is made again.
+    file(SIZE ${_path} _size_from)
+    file(SIZE ${_dest} _size_to)
+    if(_size_from EQUAL _size_to)
+      file(REMOVE ${_dest})
+    endif()
+  endif()
+  if(QW_MINGW_STRIP AND NOT EXISTS ${_dest})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    execute_process(COMMAND ${QW_MINGW_STRIP} --strip-debug -o ${_dest} ${_path} RESULT_VARIABLE _stripped)
+    if(NOT _stripped EQUAL 0)
+      file(REMOVE ${_dest})
+    endif()
+  endif()
+  if(NOT EXISTS ${_dest})
+    file(COPY ${_path} DESTINATION ${CMAKE_BINARY_DIR}/bin)
+  endif()
 endforeach()

@@ -11,6 +11,7 @@
 #include "commands/cmdseq.h"
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
+#include "commands/dlgengine.h"
 #include "commands/interp_vm.h"
 #include "commands/keytrans.h"
 #include "editor/appview.h"
@@ -280,6 +281,21 @@ void ActivateMenuBar() {
 }
 void RefreshAllViews() { RefreshViews(0x1, false); }
 
+// Go to line (389, 390) asks in its own dialog, whose table lets OK through
+// only with a number; go to column (430) in the plain one-value prompt.
+int GoToPrompt(int command_id, const char* initial, char* out, int size) {
+    DlgString text{out, size};
+    DlgCopyToString(text, initial ? initial : "");
+    if (command_id == 430)
+        return DlgPromptValue(text, "Go To Column", "Column (1 to 4096):", command_id, 0x1, nullptr) >= 0 ? 1 : 0;
+    const char* labels[] = {"Line number (+n or -n counts from the caret line):", nullptr};
+    DlgString strings[] = {text, {nullptr, 0}};
+    return dialog_manager_ex(2582, nullptr, command_id == 390 ? "Go To Original Line" : nullptr, nullptr, 0, labels,
+                             strings, command_id, 2582, nullptr, 0, nullptr, nullptr) == 1
+               ? 1
+               : 0;
+}
+
 }  // namespace
 
 void QwSetWiringOutlets(const QwWiringOutlets& outlets) { g_outlets = outlets; }
@@ -329,6 +345,7 @@ void QwInstallEditorWiring() {
 
     InstallEditCommands();
     InstallNavigationCommands();
+    SetGoToLinePrompt(GoToPrompt);
 
     InstallDocCommands();
     InstallWindowCommands();
@@ -340,6 +357,7 @@ void QwInstallEditorWiring() {
 
 void QwRemoveEditorWiring() {
     interp_set_poll(nullptr);
+    SetGoToLinePrompt(nullptr);
     RemoveWindowCommands();
     RemoveDocCommands();
     K_cmd_set_frame_hooks(nullptr);

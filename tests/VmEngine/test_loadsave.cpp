@@ -3,6 +3,7 @@
 // targets leaving the old file whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,123 @@ TEST_F(LoadSave, LazyReading) {
     EXPECT_EQ(19999, vm_line_tag(b, 19999, -1, 0));
     EXPECT_EQ("line 1", Line(b, 1));
     EXPECT_EQ(0, vm_goto_line(b, 20001));
+}
+
+// The read thread's way: a block of lines at a time while the view keeps its
+// place near the top, with the buffer (or another one) changed between
+// blocks. Each block must carry on after the last line as it is then, so the
+// text ends as the file's lines in order with the changes where they were
+// made, on a sound page structure.
+TEST_F(LoadSave, ReadingOnInBlocksAfterChangesBetweenThem) {
+    std::string src = dir_.file("blocks.txt"), text;
+    std::vector<std::string> file;
+    for (int i = 1; i <= 40000; ++i) {
+        // Lengths vary, and now and then a line spans several pages.
+        std::string line = "line " + std::to_string(i) + std::string(size_t(i * 7 % 150), 'a' + char(i % 26));
+        if (i % 997 == 0) line += std::string(6000, 'L');
+        file.push_back(line);
+        text += line + "\r\n";
+    }
+    WriteFileBytes(src, text);
+    const std::string long_line(5000, 'R');
+    enum Change { kNone, kLongLast, kDeleteTail, kOtherBuffer, kDeleteAllButOne, kCloseAndReopen };
+    const Change changes[] = {kNone, kLongLast, kNone, kDeleteTail, kOtherBuffer, kNone, kDeleteAllButOne,
+                              kOtherBuffer, kLongLast, kCloseAndReopen, kDeleteTail};
+    VMB* b = Load(src);
+    std::vector<std::string> model;
+    size_t next = 0; // the next line of the file the loader takes
+    auto read_block = [&]() {
+        int before = vm_line_count(b);
+        if (before >= 5) {
+            ASSERT_NE(0, vm_goto_line(b, 5)); // the view's place
+        }
+        vm_read_lines(b, uint32_t(before) + 1000);
+        int added = vm_line_count(b) - before;
+        ASSERT_TRUE(added > 0 || vm_is_fully_read(b)); // the last block may only find the end
+        ASSERT_LE(next + size_t(added), file.size());
+        model.insert(model.end(), file.begin() + long(next), file.begin() + long(next) + added);
+        next += size_t(added);
+        if (before >= 5) {
+            EXPECT_EQ(5, vm_cur_line(b)); // the view's place is kept
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (Change c : changes) {
+            SCOPED_TRACE(testing::Message() << "round " << round << " change " << int(c));
+            read_block();
+            if (HasFatalFailure()) return;
+            int n = vm_line_count(b);
+            switch (c) {
+            case kNone: break;
+            case kLongLast:
+                ASSERT_EQ(1, vm_replace_line(b, n, long_line.c_str(), int(long_line.size()), 0));
+                model.back() = long_line;
+                break;
+            case kDeleteTail: {
+                int k = std::min(1500, n - 1);
+                ASSERT_EQ(0, vm_delete_lines(b, n - k + 1, k, 0)); // lines are left
+                model.resize(model.size() - size_t(k));
+                break;
+            }
+            case kDeleteAllButOne:
+                ASSERT_EQ(0, vm_delete_lines(b, 2, n - 1, 0));
+                model.resize(1);
+                break;
+            case kOtherBuffer: {
+                // Takes the ids the deletions gave back, and gives them back.
+                std::vector<std::string> other(3000, std::string(120, 'o'));
+                VMB* o = vmtest::MakeBuffer(other);
+                ASSERT_NE(nullptr, o);
+                vmb_close(o, 0);
+                break;
+            }
+            case kCloseAndReopen: {
+                // A new buffer (in the slot just freed) reads from the start;
+                // another one takes the ids the old one gave back.
+                vmb_close(b, 0);
+                b = Load(src);
+                std::vector<std::string> other(2000, std::string(90, 'p'));
+                VMB* o = vmtest::MakeBuffer(other);
+                ASSERT_NE(nullptr, o);
+                vmb_close(o, 0);
+                model.clear();
+                next = 0;
+                break;
+            }
+            }
+            EXPECT_EQ(model.size(), size_t(vm_line_count(b)));
+            EXPECT_EQ(0, vm_is_fully_read(b));
+        }
+    }
+    // The last directory page given back and taken at once by a buffer that
+    // stays: the next block must not go on in that buffer's pages.
+    while (vmtest::DirPages(b).size() < 2 && !vm_is_fully_read(b) && !HasFatalFailure()) read_block();
+    ASSERT_GE(vmtest::DirPages(b).size(), 2u);
+    const size_t dirs = vmtest::DirPages(b).size();
+    while (vmtest::DirPages(b).size() == dirs) {
+        int n = vm_line_count(b);
+        ASSERT_EQ(0, vm_delete_lines(b, n - 99, 100, 0));
+        model.resize(model.size() - 100);
+    }
+    std::vector<std::string> kept(50, std::string(60, 'k'));
+    VMB* o = vmtest::MakeBuffer(kept);
+    ASSERT_NE(nullptr, o);
+    read_block();
+    EXPECT_EQ(kept, vmtest::Lines(o));
+    EXPECT_EQ("", vmtest::Structure(o));
+    vmb_close(o, 0);
+
+    while (!vm_is_fully_read(b) && !HasFatalFailure()) read_block();
+    EXPECT_EQ(file.size(), next);
+    EXPECT_EQ("", vmtest::Structure(b));
+    std::vector<std::string> lines = vmtest::Lines(b);
+    ASSERT_EQ(model.size(), lines.size());
+    for (size_t i = 0; i < model.size(); ++i)
+        if (lines[i] != model[i]) {
+            ADD_FAILURE() << "line " << i + 1 << " differs";
+            break;
+        }
+    vmb_close(b, 0);
 }
 
 // An unchanged buffer saved the ways a user saves it (the document's save

@@ -624,3 +624,28 @@ TEST_F(Dialogs, TabSheetPagesFromTheTable) {
 }
 
 } // namespace
+
+namespace {
+
+// Enter presses the default button and Esc cancels, as in any dialog: the
+// go-to-line dialog, whose OK is enabled only once a number is typed.
+TEST_F(Dialogs, EnterAndEscFromTheKeyboard) {
+    for (int key : {VK_RETURN, VK_ESCAPE}) {
+        SCOPED_TRACE(key);
+        char b[64] = "";
+        DlgString strings[] = {{b, sizeof b}, {nullptr, 0}};
+        Script s({[](HWND d) {
+                      HWND e = GetDlgItem(d, 250);
+                      SendMessageA(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(e), TRUE);
+                      for (char c : std::string("50")) PostMessageA(e, WM_CHAR, static_cast<WPARAM>(c), 0);
+                  },
+                  [key](HWND d) {
+                      EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDOK)));
+                      PostMessageA(GetDlgItem(d, 250), WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+                  }});
+        EXPECT_EQ(Run(2582, s, strings), key == VK_RETURN ? IDOK : IDCANCEL);
+        EXPECT_STREQ(b, key == VK_RETURN ? "50" : "");
+    }
+}
+
+}  // namespace

@@ -403,4 +403,25 @@ TEST_F(EditPrograms, NamedBuffersAndFiles) {
     EXPECT_EQ(0, Cmd(461));
 }
 
+// Matching brace: from a bracket at the caret or right before it to its
+// partner, nesting counted per kind and across lines.
+TEST_F(EditPrograms, MatchingBrace) {
+    Open({"f(a[1], (b)) {", "  { x[0]; }", "}", "(unclosed"});
+    struct Case { int line, col, ok; std::pair<int, int> to; } cases[] = {
+        {1, 1, 1, {1, 11}},  // "(" -> its ")" past the nested pair
+        {1, 12, 1, {1, 1}},  // right after ")" -> back to "("
+        {1, 3, 1, {1, 5}},   // "[" -> "]"
+        {1, 13, 1, {3, 0}},  // "{" -> "}" two lines down, past the inner pair
+        {3, 0, 1, {1, 13}},  // and back
+        {2, 4, 0, {2, 4}},   // no bracket here: the caret stays
+        {4, 0, 0, {4, 0}},   // no partner
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line * 100 + c.col);
+        Caret(c.line, c.col);
+        EXPECT_EQ(c.ok, Cmd(508));
+        EXPECT_EQ(c.to, CaretAt());
+    }
+}
+
 } // namespace

@@ -160,3 +160,38 @@ TEST(RunningEditor, MenuCopyAndPasteThroughTheClipboardThenSave) {
     PostMessageA(frame, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForSingleObject(qw.pi.hProcess, 60000), WAIT_OBJECT_0);
 }
+
+// Go to line from the menu asks for the number in its dialog; the caret
+// goes there, and what is typed next lands on that line.
+TEST(RunningEditor, GoToLineAsksAndMovesTheCaret) {
+    qwtest::TempDir dir;
+    std::string file = dir.file("lines.c");
+    qwtest::WriteFileBytes(file, "one\r\ntwo\r\nthree\r\nfour\r\n");
+
+    Program qw;
+    ASSERT_TRUE(qw.Start("\"" + WinPath(file) + "\""));
+    HWND frame = nullptr;
+    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 60000, [&] {
+        frame = qwtest::FindProcessWindow(qw.pi.dwProcessId, "QWMainFrame");
+        return frame && Caption(frame).find("lines.c") != std::string::npos && DocumentView(frame);
+    })) << "no document window; caption: " << (frame ? Caption(frame) : "");
+    HWND view = DocumentView(frame);
+    PostMessageA(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageA(view, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    PostMessageA(frame, WM_COMMAND, 389, 0);
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 30000, [&] {
+        dlg = qwtest::FindProcessWindow(qw.pi.dwProcessId, "#32770");
+        return dlg && IsWindowVisible(dlg) && GetDlgItem(dlg, 250);
+    })) << "no go-to-line dialog";
+    SetWindowTextA(GetDlgItem(dlg, 250), "3");
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 30000, [&] { return !IsWindow(dlg); })) << "the dialog stayed";
+    PostText(view, "3:");
+    PostMessageA(frame, WM_COMMAND, 322, 0);
+    EXPECT_TRUE(WaitFor(qw.pi.hProcess, 30000, [&] {
+        return qwtest::ReadFileBytes(file) == "one\r\ntwo\r\n3:three\r\nfour\r\n";
+    })) << qwtest::ReadFileBytes(file);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(qw.pi.hProcess, 60000), WAIT_OBJECT_0);
+}
