@@ -5,13 +5,8 @@
 #include <string>
 
 #include "VmEngine/vm.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
+#include "opsys/fs.h"
+#include "opsys/strlib.h"
 
 namespace {
 
@@ -19,141 +14,52 @@ constexpr size_t kMaxExpression = 261;
 FileMaskStopFn g_stop = nullptr;
 FileMaskBreakFn g_break = nullptr;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The list's next token: blanks skipped, a token in double quotes runs to
-// the closing quote (which is dropped), otherwise to the next blank.
-const char* NextToken(const char* s, std::string& tok) {
-    tok.clear();
-    while (IsBlank(*s)) ++s;
-    if (*s == '"') {
-        ++s;
-        while (*s && *s != '"') tok.push_back(*s++);
-        if (*s == '"') ++s;
-    } else {
-        while (*s && !IsBlank(*s)) tok.push_back(*s++);
-    }
-    while (IsBlank(*s)) ++s;
-    return s;
-}
-
 bool Stopped() { return g_stop && g_stop(); }
 
-#ifdef _WIN32
-constexpr char kSep = '\\';
-#else
-constexpr char kSep = '/';
-#endif
-
-std::string Join(const std::string& dir, const char* name) {
-    std::string out = dir;
-    if (!out.empty() && out.back() != '\\' && out.back() != '/' && out.back() != ':')
-        out.push_back(kSep);
-    return out + name;
+// Hidden, system and volume entries are skipped (the attribute mask 17:
+// read-only and folder), and so are links to folders, which could lead the
+// scan round in a circle.
+bool Skipped(const FsEntry& e) {
+    if (e.attributes & (FS_ATTR_HIDDEN | FS_ATTR_SYSTEM | FS_ATTR_VOLUME)) return true;
+    return (e.attributes & FS_ATTR_DIRECTORY) && (e.attributes & FS_ATTR_LINK);
 }
-
-// One folder entry as the scan needs it.
-struct Entry {
-    const char* name;
-    bool folder;
-};
-
-// Enumerates the entries of a folder that the attribute mask 17 (read-only
-// and folder) admits: hidden and system entries are skipped, and so are
-// links to folders, which could lead the scan round in a circle.
-class FolderReader {
-public:
-    explicit FolderReader(const std::string& folder) {
-#ifdef _WIN32
-        handle_ = FindFirstFileA(Join(folder, "*.*").c_str(), &data_);
-        pending_ = handle_ != INVALID_HANDLE_VALUE;
-#else
-        folder_ = folder;
-        dir_ = opendir(folder.c_str());
-#endif
-    }
-    ~FolderReader() {
-#ifdef _WIN32
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-#else
-        if (dir_) closedir(dir_);
-#endif
-    }
-    FolderReader(const FolderReader&) = delete;
-    FolderReader& operator=(const FolderReader&) = delete;
-
-    bool Next(Entry& e) {
-#ifdef _WIN32
-        while (pending_ || (handle_ != INVALID_HANDLE_VALUE && FindNextFileA(handle_, &data_))) {
-            pending_ = false;
-            DWORD a = data_.dwFileAttributes;
-            if (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x8)) continue;
-            bool folder = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (folder && (a & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-            e.name = data_.cFileName;
-            e.folder = folder;
-            return true;
-        }
-        return false;
-#else
-        if (!dir_) return false;
-        while (struct dirent* d = readdir(dir_)) {
-            // Dot files are the hidden entries here; `.` and `..` pass as folders.
-            bool dots = !strcmp(d->d_name, ".") || !strcmp(d->d_name, "..");
-            if (d->d_name[0] == '.' && !dots) continue;
-            struct stat st;
-            if (!dots && lstat(Join(folder_, d->d_name).c_str(), &st) != 0) continue;
-            if (!dots && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;
-            e.name = d->d_name;
-            e.folder = dots || S_ISDIR(st.st_mode);
-            return true;
-        }
-        return false;
-#endif
-    }
-
-private:
-#ifdef _WIN32
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA data_;
-    bool pending_ = false;
-#else
-    std::string folder_;
-    DIR* dir_ = nullptr;
-#endif
-};
 
 int Scan(const std::string& folder, const RE_NODE* program, const char* list, int recurse,
          VMB* destination) {
     if (Stopped()) return 0;
-    FolderReader reader(folder);
-    Entry e;
-    while (reader.Next(e)) {
-        if (Stopped()) return 0;
-        if (e.folder) {
+    void* listing = FsListOpen(folder.c_str());
+    FsEntry e;
+    int result = 1;
+    while (result == 1 && FsListNext(listing, &e)) {
+        if (Stopped()) {
+            result = 0;
+        } else if (Skipped(e)) {
+            continue;
+        } else if (e.attributes & FS_ATTR_DIRECTORY) {
             if (!recurse || !strcmp(e.name, ".") || !strcmp(e.name, "..")) continue;
-            int r = Scan(Join(folder, e.name), program, list, recurse, destination);
-            if (r != 1) return r;
+            result = Scan(FsEntryPath(folder, e.name), program, list, recurse, destination);
         } else if (FileMaskMatchList(e.name, program, list)) {
             if (destination &&
-                vm_find_line(destination, Join(folder, e.name).c_str(),
+                vm_find_line(destination, FsEntryPath(folder, e.name).c_str(),
                              VM_CMP_NO_DUP | VM_CMP_PATH | VM_CMP_NOCASE) <= 0)
-                return -1;
+                result = -1;
         }
     }
-    return 1;
+    FsListClose(listing);
+    return result;
 }
 
 } // namespace
 
 void FileMaskExpression(const char* list, char* out, size_t size) {
     if (!out || size == 0) return;
-    std::string expr, tok;
+    std::string expr;
+    char tok[kMaxExpression + 1];
     const char* s = list ? list : "";
     while (*s) {
-        s = NextToken(s, tok);
-        if (tok.empty() && !*s) break;
-        std::string alt = (expr.empty() ? "^" : "|^") + tok + "$";
+        s = StrNextToken(tok, kMaxExpression, s);
+        if (!tok[0] && !*s) break;
+        std::string alt = (expr.empty() ? "^" : "|^") + std::string(tok) + "$";
         if (expr.size() + alt.size() > kMaxExpression) {
             // A first mask too long for the expression is cut to fit.
             if (expr.empty()) expr = alt.substr(0, kMaxExpression - 1) + "$";

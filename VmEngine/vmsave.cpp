@@ -45,18 +45,14 @@ bool ext_is_bak(const char* path) {
 
 // path + "." with the extension "$" and a random number below 255 in
 // lower-case hexadecimal, until no such file exists (at most 2000 tries).
+int dollar_name(void* path, unsigned, char* out, size_t size) {
+    std::snprintf(out, size, "%s.$%x", static_cast<const char*>(path), FsRandom() % 255u);
+    return 1;
+}
+
 bool make_temp_name(const char* path, char* out) {
-    static uint32_t seed = 0;
-    if (!seed) seed = static_cast<uint32_t>(std::time(nullptr)) | 1u;
-    size_t n = std::strlen(path);
-    if (n + 5 > VM_NAME_MAX) return false;
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-        seed = seed * 1103515245u + 12345u;
-        unsigned r = (seed >> 16) % 255;
-        std::snprintf(out, VM_NAME_MAX + 1, "%s.$%x", path, r);
-        if (!buf_file_exists(out)) return true;
-    }
-    return false;
+    if (std::strlen(path) + 5 > VM_NAME_MAX) return false;
+    return FsUniqueName(dollar_name, const_cast<char*>(path), 2000, 0, out, VM_NAME_MAX + 1, nullptr) != 0;
 }
 
 // Reads the whole unread rest of the buffer's file into the buffer.

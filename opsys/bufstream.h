@@ -4,56 +4,38 @@
 // the saver writes through it, and a stream stays attached to a buffer while
 // the buffer's file is read lazily.
 //
-// Below it sits a small file layer (open by access and share bits, read,
-// write, seek, close, plus the whole-file operations the saver needs). The
-// layer is a table of functions so that tests can make it fail (a full disk,
-// a locked file) without touching a real disk; the program never replaces it.
+// Below it sits the file-system seam (opsys/fs.h); the buf_file_* calls are
+// the engine's names for it.
 #include <cstdint>
+
+#include "opsys/fs.h"
 
 // Access and share bits of the file layer (the framework's open flags).
 enum : uint32_t {
-    BS_READ = 0x0,
-    BS_WRITE = 0x1,
-    BS_READWRITE = 0x2,
-    BS_SHARE_EXCLUSIVE = 0x10,
-    BS_SHARE_DENY_WRITE = 0x20,
-    BS_SHARE_DENY_READ = 0x30,
-    BS_SHARE_DENY_NONE = 0x40,
-    BS_CREATE = 0x1000,
-    BS_NO_TRUNCATE = 0x2000,
-    BS_FAIL_IF_EXISTS = 0x10000000, // with BS_CREATE
-    BS_AT_END = 0x20000000,
+    BS_READ = FS_READ,
+    BS_WRITE = FS_WRITE,
+    BS_READWRITE = FS_READWRITE,
+    BS_SHARE_EXCLUSIVE = FS_SHARE_EXCLUSIVE,
+    BS_SHARE_DENY_WRITE = FS_SHARE_DENY_WRITE,
+    BS_SHARE_DENY_READ = FS_SHARE_DENY_READ,
+    BS_SHARE_DENY_NONE = FS_SHARE_DENY_NONE,
+    BS_CREATE = FS_CREATE,
+    BS_NO_TRUNCATE = FS_NO_TRUNCATE,
+    BS_FAIL_IF_EXISTS = FS_FAIL_IF_EXISTS, // with BS_CREATE
+    BS_AT_END = FS_AT_END,
 };
 
-// The file layer. Every function reports failure by its value; `error`
-// receives the system error number of a failed open (0 when unknown).
-struct buf_file_layer {
-    void* (*open)(const char* path, uint32_t access, int* error);
-    // Bytes transferred (possibly fewer than asked), -1 on an error.
-    int32_t (*read)(void* file, void* buf, uint32_t n);
-    int32_t (*write)(void* file, const void* buf, uint32_t n);
-    // origin as fseek; the new absolute offset goes to *pos. 1 on success.
-    int (*seek)(void* file, int64_t offset, int origin, int64_t* pos);
-    int (*close)(void* file); // 1 on success
-    int (*remove)(const char* path); // 1 on success
-    int (*rename)(const char* from, const char* to); // 1; fails when `to` exists
-    int (*exists)(const char* path); // 1 when a file (not a folder) is there
-};
-
-// The real file layer of this platform.
-const buf_file_layer* buf_file_native_layer();
-// Installs a layer (nullptr restores the native one); returns the previous.
-const buf_file_layer* buf_file_set_layer(const buf_file_layer* layer);
-
-// Calls through the current layer.
-void* buf_file_open(const char* path, uint32_t access, int* error);
-int32_t buf_file_read(void* file, void* buf, uint32_t n);
-int32_t buf_file_write(void* file, const void* buf, uint32_t n);
-int buf_file_seek(void* file, int64_t offset, int origin, int64_t* pos);
-int buf_file_close(void* file);
-int buf_file_remove(const char* path);
-int buf_file_rename(const char* from, const char* to);
-int buf_file_exists(const char* path);
+// The file layer: the seam's calls (same contracts).
+inline void* buf_file_open(const char* path, uint32_t access, int* error) { return FsOpen(path, access, error); }
+inline int32_t buf_file_read(void* file, void* buf, uint32_t n) { return FsRead(file, buf, n); }
+inline int32_t buf_file_write(void* file, const void* buf, uint32_t n) { return FsWrite(file, buf, n); }
+inline int buf_file_seek(void* file, int64_t offset, int origin, int64_t* pos) {
+    return FsSeek(file, offset, origin, pos);
+}
+inline int buf_file_close(void* file) { return FsClose(file); }
+inline int buf_file_remove(const char* path) { return FsRemove(path); }
+inline int buf_file_rename(const char* from, const char* to) { return FsRename(from, to); }
+inline int buf_file_exists(const char* path) { return FsExists(path); }
 
 // Stream flags.
 enum : uint32_t {

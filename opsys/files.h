@@ -5,33 +5,35 @@
 // Failures are 0, null or -1 without a message unless said otherwise.
 #include <cstdint>
 
+#include "opsys/fs.h"
 #include "opsys/paths.h"
 
-// File attributes (the platform's values).
+// File attributes (the platform's values, those of the file-system seam).
 enum : unsigned {
-    QW_ATTR_READONLY = 0x1,
-    QW_ATTR_HIDDEN = 0x2,
-    QW_ATTR_SYSTEM = 0x4,
-    QW_ATTR_VOLUME = 0x8,
-    QW_ATTR_DIRECTORY = 0x10,
-    QW_ATTR_NORMAL = 0x80,
+    QW_ATTR_READONLY = FS_ATTR_READONLY,
+    QW_ATTR_HIDDEN = FS_ATTR_HIDDEN,
+    QW_ATTR_SYSTEM = FS_ATTR_SYSTEM,
+    QW_ATTR_VOLUME = FS_ATTR_VOLUME,
+    QW_ATTR_DIRECTORY = FS_ATTR_DIRECTORY,
+    QW_ATTR_NORMAL = FS_ATTR_NORMAL,
 };
 
-// Open flags of FileOpen (the framework's file-open values).
+// Open flags of FileOpen (the framework's file-open values, those of the
+// file-system seam).
 enum : unsigned {
-    QW_OPEN_READ = 0x0,
-    QW_OPEN_WRITE = 0x1,
-    QW_OPEN_READWRITE = 0x2,
-    QW_OPEN_SHARE_EXCLUSIVE = 0x10,
-    QW_OPEN_SHARE_DENY_WRITE = 0x20,
-    QW_OPEN_SHARE_DENY_READ = 0x30,
-    QW_OPEN_SHARE_DENY_NONE = 0x40,
-    QW_OPEN_CREATE = 0x1000,
-    QW_OPEN_NO_TRUNCATE = 0x2000,
+    QW_OPEN_READ = FS_READ,
+    QW_OPEN_WRITE = FS_WRITE,
+    QW_OPEN_READWRITE = FS_READWRITE,
+    QW_OPEN_SHARE_EXCLUSIVE = FS_SHARE_EXCLUSIVE,
+    QW_OPEN_SHARE_DENY_WRITE = FS_SHARE_DENY_WRITE,
+    QW_OPEN_SHARE_DENY_READ = FS_SHARE_DENY_READ,
+    QW_OPEN_SHARE_DENY_NONE = FS_SHARE_DENY_NONE,
+    QW_OPEN_CREATE = FS_CREATE,
+    QW_OPEN_NO_TRUNCATE = FS_NO_TRUNCATE,
     QW_OPEN_MASK = 0x3073,
-    QW_OPEN_NO_ERROR_BOX = 0x10000,   // FileCreateExclusive: report nothing
-    QW_OPEN_NEW_ONLY = 0x10000000,    // with QW_OPEN_CREATE: fail when the file exists
-    QW_OPEN_AT_END = 0x20000000,      // move to the end after opening
+    QW_OPEN_NO_ERROR_BOX = 0x10000,          // FileCreateExclusive: report nothing
+    QW_OPEN_NEW_ONLY = FS_FAIL_IF_EXISTS,    // with QW_OPEN_CREATE: fail when the file exists
+    QW_OPEN_AT_END = FS_AT_END,              // move to the end after opening
 };
 
 // Error codes given back through the error out-arguments (the platform's).

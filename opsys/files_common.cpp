@@ -1,31 +1,73 @@
 // File services built on the platform side of files_win32.cpp / files_posix.cpp.
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <mutex>
-#include <random>
 
 #include "opsys/files.h"
+#include "opsys/fs.h"
 #include "opsys/msgout.h"
 #include "opsys/platform_internal.h"
 #include "opsys/strlib.h"
 
 namespace {
-std::mutex g_random_mutex;
-std::minstd_rand g_random(static_cast<unsigned>(time(nullptr)));
 
-unsigned next_random_extension() {
-    std::lock_guard<std::mutex> lock(g_random_mutex);
-    return static_cast<unsigned>(g_random() % 255u);
-}
-
-// Another try can only help when the name was taken.
-bool worth_retrying(unsigned error) {
-    return error == QW_ERR_FILE_EXISTS || error == QW_ERR_ACCESS_DENIED || error == 183 /* exists */;
+// `original` with a random number 0-254 in hexadecimal as its extension.
+int RandomExtension(void* original, unsigned, char* out, size_t size) {
+    if (size < QW_PATH_BUF) return 0;
+    char ext[8];
+    UIntToStr(FsRandom() % 255u, ext, sizeof ext, 16);
+    strcpy(out, static_cast<const char*>(original));
+    return PathSetExtension(out, ext) != 0;
 }
 
 bool usable(const char* p) { return p && *p && PathCheck(p) != 1; }
 } // namespace
+
+int FileIsReadOnly(const char* p) {
+    unsigned a = 0;
+    if (!usable(p) || !FsAttributes(p, &a)) return -1;
+    return (a & QW_ATTR_READONLY) ? 1 : 0;
+}
+
+int FileDelete(const char* p) { return usable(p) && FsRemove(p); }
+
+// Never replaces: fails when `to` exists.
+int FileMove(const char* from, const char* to) { return usable(from) && usable(to) && FsRename(from, to); }
+
+// A file of FileOpen: one of the file-system seam.
+struct QwFile {
+    void* file;
+};
+
+QwFile* FileOpen(const char* p, unsigned flags, unsigned* error) {
+    if (error) *error = QW_ERR_NONE;
+    if (!usable(p)) {
+        if (error) *error = p && *p ? QW_ERR_FILENAME_TOO_LONG : QW_ERR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    int err = 0;
+    void* f = FsOpen(p, flags & (QW_OPEN_MASK | QW_OPEN_NEW_ONLY | QW_OPEN_AT_END), &err);
+    if (!f) {
+        if (error) *error = qw_platform::file_error(err);
+        return nullptr;
+    }
+    return new QwFile{f};
+}
+
+long FileRead(QwFile* f, void* buf, unsigned n) {
+    if (!f || (!buf && n)) return -1;
+    return FsRead(f->file, buf, n);
+}
+
+long FileWrite(QwFile* f, const void* buf, unsigned n) {
+    if (!f || (!buf && n)) return -1;
+    return FsWrite(f->file, buf, n);
+}
+
+void FileClose(QwFile* f) {
+    if (!f) return;
+    FsClose(f->file);
+    delete f;
+}
 
 int FileExistsEx(const char* p, int absolute, char* found) {
     if (found) found[0] = '\0';
@@ -114,6 +156,7 @@ int FileCompareTimes(const char* a, const char* b) {
 }
 
 int FileUniqueName(char* path, unsigned open_flags, unsigned* error) {
+    (void)open_flags; // the file is made for reading and writing, shared with nobody
     if (error) *error = QW_ERR_NONE;
     if (!path || PathCheck(path) == 1) {
         if (error) *error = QW_ERR_FILENAME_TOO_LONG;
@@ -121,20 +164,11 @@ int FileUniqueName(char* path, unsigned open_flags, unsigned* error) {
     }
     char original[QW_PATH_BUF];
     strcpy(original, path);
-    unsigned err = QW_ERR_NONE;
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-        char ext[8];
-        UIntToStr(next_random_extension(), ext, sizeof ext, 16);
-        strcpy(path, original);
-        if (!PathSetExtension(path, ext)) {
-            err = QW_ERR_FILENAME_TOO_LONG;
-            break;
-        }
-        if (FileCreateExclusive(path, open_flags | QW_OPEN_NO_ERROR_BOX, &err)) return 1;
-        if (!worth_retrying(err)) break;
-    }
+    int err = 0;
+    if (FsUniqueName(RandomExtension, original, 2000, 1, path, QW_PATH_BUF, &err)) return 1;
     strcpy(path, original);
-    if (error) *error = err;
+    // No name could be formed at all: the path leaves no room for an extension.
+    if (error) *error = err ? static_cast<unsigned>(err) : QW_ERR_FILENAME_TOO_LONG;
     return 0;
 }
 
@@ -142,13 +176,7 @@ int FileUniqueExtension(char* path, int tries) {
     if (!path || PathCheck(path) == 1) return 0;
     char original[QW_PATH_BUF];
     strcpy(original, path);
-    for (int attempt = 0; attempt < tries; ++attempt) {
-        char ext[8];
-        UIntToStr(next_random_extension(), ext, sizeof ext, 16);
-        strcpy(path, original);
-        if (!PathSetExtension(path, ext)) break;
-        if (!FileExists(path) && !DirExists(path)) return 1;
-    }
+    if (FsUniqueName(RandomExtension, original, tries, 0, path, QW_PATH_BUF, nullptr)) return 1;
     strcpy(path, original);
     return 0;
 }

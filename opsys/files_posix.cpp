@@ -13,10 +13,6 @@
 #include "opsys/platform_internal.h"
 #include "opsys/strlib.h"
 
-struct QwFile {
-    int fd;
-};
-
 namespace {
 
 unsigned map_errno(int e) {
@@ -56,24 +52,9 @@ int DirExists(const char* p) {
 
 int DriveIsReady(const char*, unsigned*) { return -1; }
 
-int FileIsReadOnly(const char* p) {
-    struct stat st;
-    if (!usable(p) || stat(p, &st) != 0) return -1;
-    return (st.st_mode & S_IWUSR) ? 0 : 1;
-}
-
 int FileIsDevice(const char* p) {
     struct stat st;
     return usable(p) && stat(p, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-}
-
-int FileDelete(const char* p) { return usable(p) && unlink(p) == 0; }
-
-int FileMove(const char* from, const char* to) {
-    if (!usable(from) || !usable(to)) return 0;
-    struct stat st;
-    if (stat(to, &st) == 0) return 0;   // never replaces, as on Windows
-    return rename(from, to) == 0;
 }
 
 int FileGetInfo(const char* p, QwFileInfo* info, char* path_out) {
@@ -110,46 +91,9 @@ int file_time_text(char* dst, int size, uint64_t file_time, int hours24) {
 
 bool make_dir(const char* path) { return mkdir(path, 0755) == 0 || DirExists(path); }
 
+unsigned file_error(int system_error) { return map_errno(system_error); }
+
 } // namespace qw_platform
-
-QwFile* FileOpen(const char* p, unsigned flags, unsigned* error) {
-    if (error) *error = QW_ERR_NONE;
-    if (!usable(p)) {
-        if (error) *error = p && *p ? QW_ERR_FILENAME_TOO_LONG : QW_ERR_FILE_NOT_FOUND;
-        return nullptr;
-    }
-    int mode = (flags & 0x3) == QW_OPEN_WRITE ? O_WRONLY : (flags & 0x3) == QW_OPEN_READWRITE ? O_RDWR : O_RDONLY;
-    if (flags & QW_OPEN_CREATE) {
-        mode |= O_CREAT;
-        if ((flags & QW_OPEN_NEW_ONLY)) mode |= O_EXCL;
-        else if (!(flags & QW_OPEN_NO_TRUNCATE)) mode |= O_TRUNC;
-    }
-    int fd = open(p, mode | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error) *error = map_errno(errno);
-        return nullptr;
-    }
-    if (flags & QW_OPEN_AT_END) lseek(fd, 0, SEEK_END);
-    return new QwFile{fd};
-}
-
-long FileRead(QwFile* f, void* buf, unsigned n) {
-    if (!f || (!buf && n)) return -1;
-    ssize_t r = read(f->fd, buf, n);
-    return r < 0 ? -1 : static_cast<long>(r);
-}
-
-long FileWrite(QwFile* f, const void* buf, unsigned n) {
-    if (!f || (!buf && n)) return -1;
-    ssize_t r = write(f->fd, buf, n);
-    return r < 0 ? -1 : static_cast<long>(r);
-}
-
-void FileClose(QwFile* f) {
-    if (!f) return;
-    close(f->fd);
-    delete f;
-}
 
 int CurrentDirGet(char* dst) {
     if (!dst) return 0;

@@ -18,10 +18,6 @@
 #include "opsys/strlib.h"
 #include "opsys/systime.h"
 
-struct QwFile {
-    HANDLE handle;
-};
-
 struct QwFileFinder {
     int mode;             // 0 finished, 1 the next call is the first, 2 continues
     HANDLE search;
@@ -186,13 +182,6 @@ int DirExists(const char* p) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int FileIsReadOnly(const char* p) {
-    if (!usable(p)) return -1;
-    DWORD a = GetFileAttributesA(p);
-    if (a == INVALID_FILE_ATTRIBUTES) return -1;
-    return (a & FILE_ATTRIBUTE_READONLY) ? 1 : 0;
-}
-
 int FileIsDevice(const char* p) {
     char name[QW_PATH_BUF];
     if (!p) return 0;
@@ -209,10 +198,6 @@ int FileIsDevice(const char* p) {
     return type != FILE_TYPE_DISK;
 }
 
-int FileDelete(const char* p) { return usable(p) && DeleteFileA(p); }
-
-int FileMove(const char* from, const char* to) { return usable(from) && usable(to) && MoveFileA(from, to); }
-
 namespace qw_platform {
 
 int file_date_text(char* dst, int size, uint64_t file_time, int short_form) {
@@ -225,62 +210,9 @@ int file_time_text(char* dst, int size, uint64_t file_time, int hours24) {
 
 bool make_dir(const char* path) { return CreateDirectoryA(path, nullptr) || DirExists(path); }
 
+unsigned file_error(int system_error) { return static_cast<unsigned>(system_error); }
+
 } // namespace qw_platform
-
-// ---- opening and reading ----
-
-QwFile* FileOpen(const char* p, unsigned flags, unsigned* error) {
-    if (error) *error = QW_ERR_NONE;
-    if (!usable(p)) {
-        if (error) *error = p && *p ? QW_ERR_FILENAME_TOO_LONG : QW_ERR_FILE_NOT_FOUND;
-        return nullptr;
-    }
-    DWORD access = GENERIC_READ;
-    switch (flags & 0x3) {
-    case QW_OPEN_WRITE: access = GENERIC_WRITE; break;
-    case QW_OPEN_READWRITE: access = GENERIC_READ | GENERIC_WRITE; break;
-    default: break;
-    }
-    DWORD share = 0;
-    switch (flags & 0x70) {
-    case QW_OPEN_SHARE_DENY_WRITE: share = FILE_SHARE_READ; break;
-    case QW_OPEN_SHARE_DENY_READ: share = FILE_SHARE_WRITE; break;
-    case QW_OPEN_SHARE_DENY_NONE: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
-    default: break;
-    }
-    DWORD create = OPEN_EXISTING;
-    if (flags & QW_OPEN_CREATE) {
-        if ((flags & QW_OPEN_NEW_ONLY)) create = CREATE_NEW;
-        else create = (flags & QW_OPEN_NO_TRUNCATE) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    }
-    HANDLE h = CreateFileA(p, access, share, nullptr, create, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        if (error) *error = GetLastError();
-        return nullptr;
-    }
-    if (flags & QW_OPEN_AT_END) SetFilePointer(h, 0, nullptr, FILE_END);
-    return new QwFile{h};
-}
-
-long FileRead(QwFile* f, void* buf, unsigned n) {
-    if (!f || (!buf && n)) return -1;
-    DWORD got = 0;
-    if (!ReadFile(f->handle, buf, n, &got, nullptr)) return -1;
-    return static_cast<long>(got);
-}
-
-long FileWrite(QwFile* f, const void* buf, unsigned n) {
-    if (!f || (!buf && n)) return -1;
-    DWORD put = 0;
-    if (!WriteFile(f->handle, buf, n, &put, nullptr)) return -1;
-    return static_cast<long>(put);
-}
-
-void FileClose(QwFile* f) {
-    if (!f) return;
-    CloseHandle(f->handle);
-    delete f;
-}
 
 // ---- current directory ----
 

@@ -5,11 +5,21 @@
 #include <mutex>
 #include <string>
 
+#include "opsys/fs.h"
 #include "opsys/paths.h"
 #include "opsys/platform_internal.h"
 #include "opsys/strlib.h"
 
 namespace {
+
+// Appends bytes to a file, creating it; false on failure.
+bool append_file(const char* path, const char* data, size_t n) {
+    void* f = FsOpen(path, FS_WRITE | FS_APPEND | FS_SHARE_DENY_WRITE | FS_CREATE | FS_NO_TRUNCATE, nullptr);
+    if (!f) return false;
+    bool ok = FsWriteAll(f, data, n) != 0;
+    FsClose(f);
+    return ok;
+}
 
 constexpr int kStatusPane = 43537;
 constexpr size_t kTextSize = 1024;       // message arrays
@@ -299,15 +309,15 @@ void DebugLog(const char* text) {
     line += "\r\n";
     std::lock_guard<std::mutex> lock(g_log_mutex);
     if (!g_log_path.empty()) {
-        qw_platform::append_file(g_log_path.c_str(), line.data(), line.size());
+        append_file(g_log_path.c_str(), line.data(), line.size());
         return;
     }
     char dir[QW_PATH_BUF], path[QW_PATH_BUF];
     if (qw_platform::program_dir(dir, sizeof dir) && PathJoin(path, dir, "qw_dbg.log") &&
-        qw_platform::append_file(path, line.data(), line.size()))
+        append_file(path, line.data(), line.size()))
         return;
     if (qw_platform::temp_dir(dir, sizeof dir) && PathJoin(path, dir, "qw_dbg.log"))
-        qw_platform::append_file(path, line.data(), line.size());
+        append_file(path, line.data(), line.size());
 }
 
 void DebugLogF(const char* format, ...) {

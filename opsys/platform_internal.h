@@ -23,8 +23,6 @@ void send_message(void* window, unsigned msg, uintptr_t wparam, intptr_t lparam)
 // The program's folder and the temporary folder, without a trailing separator.
 bool program_dir(char* out, size_t size);
 bool temp_dir(char* out, size_t size);
-// Appends bytes to a file, creating it; false on failure.
-bool append_file(const char* path, const char* data, size_t n);
 
 // The file side (files_win32.cpp, files_posix.cpp) under the services of
 // files_common.cpp. A file time is 100 ns since 1601, local.
@@ -34,5 +32,19 @@ int file_date_text(char* dst, int size, uint64_t file_time, int short_form);
 int file_time_text(char* dst, int size, uint64_t file_time, int hours24);
 // Creates one folder; true when it exists afterwards.
 bool make_dir(const char* path);
+// The QW_ERR_* form of a system error number of the file-system seam.
+unsigned file_error(int system_error);
+
+// Characters (0-255) in the program's code page: its case and its classes.
+int char_upper(int c);
+int char_lower(int c);
+int char_is_lower(int c);
+int char_is_upper(int c);
+int char_is_alpha(int c);
+int char_is_alnum(int c);
+// OEM characters to the program's code page and back, in place (the host
+// build has no OEM code page: nothing changes).
+void oem_to_ansi(char* s, size_t n);
+void ansi_to_oem(char* s, size_t n);
 
 } // namespace qw_platform

@@ -65,12 +65,30 @@ bool temp_dir(char* out, size_t size) {
     return true;
 }
 
-bool append_file(const char* path, const char* data, size_t n) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (fd < 0) return false;
-    ssize_t w = write(fd, data, n);
-    close(fd);
-    return w == static_cast<ssize_t>(n);
+// The host build has no code-page functions: it follows Windows-1252, the
+// code page the program is pinned to.
+int char_upper(int c) {
+    if (c >= 'a' && c <= 'z') return c - 32;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+    if (c == 0x9A || c == 0x9C || c == 0x9E) return c - 16;
+    if (c == 0xFF) return 0x9F;
+    return c;
 }
+
+int char_lower(int c) {
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 16;
+    if (c == 0x9F) return 0xFF;
+    return c;
+}
+
+int char_is_lower(int c) { return char_upper(c) != c || c == 0xDF ? 1 : 0; }
+int char_is_upper(int c) { return char_lower(c) != c ? 1 : 0; }
+int char_is_alpha(int c) { return char_is_lower(c) || char_is_upper(c) || c == 0xAA || c == 0xBA ? 1 : 0; }
+int char_is_alnum(int c) { return (c >= '0' && c <= '9') || char_is_alpha(c) ? 1 : 0; }
+
+void oem_to_ansi(char*, size_t) {}
+void ansi_to_oem(char*, size_t) {}
 
 } // namespace qw_platform

@@ -66,14 +66,24 @@ bool temp_dir(char* out, size_t size) {
     return true;
 }
 
-bool append_file(const char* path, const char* data, size_t n) {
-    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(h, data, static_cast<DWORD>(n), &written, nullptr);
-    CloseHandle(h);
-    return ok && written == n;
+// CharUpperA and CharLowerA take a single character in the low word of
+// their pointer.
+int char_upper(int c) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(CharUpperA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c))))) &
+           0xFF;
 }
+
+int char_lower(int c) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(CharLowerA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c))))) &
+           0xFF;
+}
+
+int char_is_lower(int c) { return IsCharLowerA(static_cast<CHAR>(c)) ? 1 : 0; }
+int char_is_upper(int c) { return IsCharUpperA(static_cast<CHAR>(c)) ? 1 : 0; }
+int char_is_alpha(int c) { return IsCharAlphaA(static_cast<CHAR>(c)) ? 1 : 0; }
+int char_is_alnum(int c) { return IsCharAlphaNumericA(static_cast<CHAR>(c)) ? 1 : 0; }
+
+void oem_to_ansi(char* s, size_t n) { OemToCharBuffA(s, s, static_cast<DWORD>(n)); }
+void ansi_to_oem(char* s, size_t n) { CharToOemBuffA(s, s, static_cast<DWORD>(n)); }
 
 } // namespace qw_platform

@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "opsys/platform_internal.h"
 
 namespace {
 
@@ -22,92 +20,32 @@ char* copy_cut(char* dst, size_t size, const char* src, size_t len) {
     return dst;
 }
 
-#ifndef _WIN32
-// The host build has no code-page functions: it follows Windows-1252, the
-// code page the program is pinned to.
-int host_upper(int c) {
-    if (c >= 'a' && c <= 'z') return c - 32;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-    if (c == 0x9A || c == 0x9C || c == 0x9E) return c - 16;
-    if (c == 0xFF) return 0x9F;
-    return c;
-}
-int host_lower(int c) {
-    if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-    if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 16;
-    if (c == 0x9F) return 0xFF;
-    return c;
-}
-#endif
-
 } // namespace
 
 // ---- characters ----
 
-// The case of one character in the program's code page. CharUpperA and
-// CharLowerA take a single character in the low word of their pointer.
-static int char_to_case(int c, bool upper) {
-    c &= 0xFF;
-#ifdef _WIN32
-    LPSTR one = reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c));
-    return static_cast<int>(reinterpret_cast<uintptr_t>(upper ? CharUpperA(one) : CharLowerA(one))) &
-           0xFF;
-#else
-    return upper ? host_upper(c) : host_lower(c);
-#endif
-}
+int CharToUpper(int c) { return qw_platform::char_upper(c & 0xFF); }
 
-int CharToUpper(int c) { return char_to_case(c, true); }
+int CharToLower(int c) { return qw_platform::char_lower(c & 0xFF); }
 
-int CharToLower(int c) { return char_to_case(c, false); }
+int CharIsLower(int c) { return qw_platform::char_is_lower(c & 0xFF); }
 
-int CharIsLower(int c) {
-    c &= 0xFF;
-#ifdef _WIN32
-    return IsCharLowerA(static_cast<CHAR>(c)) ? 1 : 0;
-#else
-    return host_upper(c) != c || c == 0xDF ? 1 : 0;
-#endif
-}
+int CharIsUpper(int c) { return qw_platform::char_is_upper(c & 0xFF); }
 
-int CharIsUpper(int c) {
-    c &= 0xFF;
-#ifdef _WIN32
-    return IsCharUpperA(static_cast<CHAR>(c)) ? 1 : 0;
-#else
-    return host_lower(c) != c ? 1 : 0;
-#endif
-}
-
+// With an OEM font the characters above 126 are OEM ones: the program's
+// own first.
 static int oem_to_ansi_char(int c) {
-#ifdef _WIN32
     if (c >= 127 && g_oem_font.load()) {
-        char in[2] = {static_cast<char>(c), 0}, out[2] = {0, 0};
-        OemToCharBuffA(in, out, 1);
-        return static_cast<unsigned char>(out[0]);
+        char one = static_cast<char>(c);
+        qw_platform::oem_to_ansi(&one, 1);
+        return static_cast<unsigned char>(one);
     }
-#endif
     return c;
 }
 
-int CharIsAlpha(int c) {
-    c = oem_to_ansi_char(c & 0xFF);
-#ifdef _WIN32
-    return IsCharAlphaA(static_cast<CHAR>(c)) ? 1 : 0;
-#else
-    return CharIsLower(c) || CharIsUpper(c) || c == 0xAA || c == 0xBA ? 1 : 0;
-#endif
-}
+int CharIsAlpha(int c) { return qw_platform::char_is_alpha(oem_to_ansi_char(c & 0xFF)); }
 
-int CharIsAlphaNumeric(int c) {
-    c = oem_to_ansi_char(c & 0xFF);
-#ifdef _WIN32
-    return IsCharAlphaNumericA(static_cast<CHAR>(c)) ? 1 : 0;
-#else
-    return CharIsDigit(c) || CharIsAlpha(c) ? 1 : 0;
-#endif
-}
+int CharIsAlphaNumeric(int c) { return qw_platform::char_is_alnum(oem_to_ansi_char(c & 0xFF)); }
 
 void CharSetOemFont(int oem) { g_oem_font.store(oem ? 1 : 0); }
 
@@ -376,16 +314,12 @@ char* StrToLower(char* s) {
 }
 
 char* StrAnsiToOem(char* s) {
-#ifdef _WIN32
-    if (s) CharToOemBuffA(s, s, static_cast<DWORD>(strlen(s)));
-#endif
+    if (s) qw_platform::ansi_to_oem(s, strlen(s));
     return s;
 }
 
 char* StrOemToAnsi(char* s) {
-#ifdef _WIN32
-    if (s) OemToCharBuffA(s, s, static_cast<DWORD>(strlen(s)));
-#endif
+    if (s) qw_platform::oem_to_ansi(s, strlen(s));
     return s;
 }
 

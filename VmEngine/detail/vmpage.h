@@ -61,16 +61,108 @@ inline uint32_t d_next(const uint8_t* d) { return rd32(d + 8); }
 inline uint32_t d_count(const uint8_t* d) { return rd16(d + 12); }
 inline uint8_t* d_ent(uint8_t* d, int i) { return d + VM_DIR_HDR + VM_DIR_ENTRY * i; }
 
+// The directory lookups are on every seek: they stay inline.
+
+inline bool scan_dir(uint32_t dir, uint32_t page, Loc* out) {
+    uint8_t* d = dir ? pg(dir) : nullptr;
+    if (!d)
+        return false;
+    int n = int(d_count(d));
+    for (int i = 0; i < n; ++i)
+        if (rd32(d_ent(d, i)) == page) {
+            out->dir = dir;
+            out->idx = i;
+            return true;
+        }
+    return false;
+}
+
 // The data page of a directory entry; 0 when the directory page cannot be
 // fetched.
-uint32_t loc_page(const Loc& l);
-void remember(VMB* b, const Loc& l);
+inline uint32_t loc_page(const Loc& l) {
+    uint8_t* d = pg(l.dir);
+    return d ? rd32(d_ent(d, l.idx)) : 0;
+}
+
+inline void remember(VMB* b, const Loc& l) {
+    uint8_t* d = pg(l.dir);
+    b->dir_cur = l.dir;
+    b->dir_entry = d ? d_ent(d, l.idx) : nullptr;
+}
 
 // The directory entry of a data page of this buffer; tries the remembered
 // entry, its directory page and the neighbours before walking the chain.
-bool find_entry(VMB* b, uint32_t page, Loc* out);
-bool next_loc(Loc& l);
-bool prev_loc(Loc& l);
+inline bool find_entry(VMB* b, uint32_t page, Loc* out) {
+    if (!page || !b->dir_first)
+        return false;
+    if (uint8_t* d = b->dir_cur ? pg(b->dir_cur) : nullptr) {
+        uintptr_t base = uintptr_t(d + VM_DIR_HDR);
+        uintptr_t e = uintptr_t(b->dir_entry);
+        uint32_t n = d_count(d);
+        if (b->dir_entry && e >= base && e < base + VM_DIR_ENTRY * n && (e - base) % VM_DIR_ENTRY == 0) {
+            // The remembered entry, or (a reader moving on page by page)
+            // one of its neighbours.
+            int idx = int((e - base) / VM_DIR_ENTRY);
+            for (int k : {idx, idx + 1, idx - 1})
+                if (k >= 0 && k < int(n) && rd32(d_ent(d, k)) == page) {
+                    out->dir = b->dir_cur;
+                    out->idx = k;
+                    if (k != idx)
+                        remember(b, *out);
+                    return true;
+                }
+        }
+        uint32_t prev = d_prev(d), next = d_next(d);
+        if (scan_dir(b->dir_cur, page, out) || scan_dir(next, page, out) || scan_dir(prev, page, out)) {
+            remember(b, *out);
+            return true;
+        }
+    }
+    for (uint32_t dir = b->dir_first; dir;) {
+        if (scan_dir(dir, page, out)) {
+            remember(b, *out);
+            return true;
+        }
+        uint8_t* d = pg(dir);
+        if (!d)
+            return false;
+        dir = d_next(d);
+    }
+    return false;
+}
+
+inline bool next_loc(Loc& l) {
+    uint8_t* d = pg(l.dir);
+    if (!d)
+        return false;
+    if (l.idx + 1 < int(d_count(d))) {
+        ++l.idx;
+        return true;
+    }
+    uint32_t n = d_next(d);
+    if (!n)
+        return false;
+    l.dir = n;
+    l.idx = 0;
+    return true;
+}
+
+inline bool prev_loc(Loc& l) {
+    if (l.idx > 0) {
+        --l.idx;
+        return true;
+    }
+    uint8_t* d = pg(l.dir);
+    uint32_t p = d ? d_prev(d) : 0;
+    uint8_t* pd = p ? pg(p) : nullptr;
+    if (!pd)
+        return false;
+    l.dir = p;
+    l.idx = int(d_count(pd)) - 1;
+    return true;
+}
+
+
 
 // The directory entry of a data page, or null when it cannot be reached.
 uint8_t* entry_of(VMB* b, uint32_t page, uint32_t* dir);

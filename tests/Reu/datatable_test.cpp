@@ -1,3 +1,5 @@
+// The tab-separated data table: escaping, the column map, cursors and their
+// moves, searching and ordered inserts, long rows, opening and saving.
 #include "Reu/datatable.h"
 
 #include <climits>

@@ -1,3 +1,6 @@
+// History lists and the configuration files: header lines, ordering and
+// limits of the lists, packing, and saving and loading the files (damaged,
+// read-only, missing, and a write that fails part way).
 #include "Reu/history.h"
 
 #include <algorithm>
@@ -11,8 +14,8 @@
 
 #include "opsys/shell_outlets.h"
 #include "Reu/config_format.h"
-#include "Reu/reu_file.h"
 #include "tests/Reu/reu_test_env.h"
+#include "tests/support/fs_faults.h"
 
 namespace {
 
@@ -272,7 +275,6 @@ protected:
     }
     void TearDown() override {
         QwSetShellOutlets(nullptr);
-        ReuSetWriteFaultForTest(-1);
         EngineTest::TearDown();
     }
     void MakeAllLists() {
@@ -422,7 +424,8 @@ TEST_F(ConfigFiles, FailedWriteKeepsTheOldFile) {
     const std::string old = "%%V4BUFFER Configuration\t1\r\nprevious\r\n";
     WriteFileBytes(dir.file("QwConfig"), old);
     MakeAllLists();
-    ReuSetWriteFaultForTest(10);  // the first file written fails part way
+    qwtest::ScopedFsFaults faults;
+    faults.state.next_file_budget = 10;  // the first file written fails part way
     EXPECT_EQ(SaveHistoryFiles(), 0);
     EXPECT_EQ(ReadFileBytes(dir.file("QwConfig")), old);
     EXPECT_EQ(ReadFileBytes(dir.file("QWHistory")), kQwHistory);  // the others still go out

@@ -1,10 +1,13 @@
+// The XML archive helper: creating, saving and opening an archive with its
+// version, saving only when changed, a failed save keeping the old file,
+// node lookups and copies.
 #include "Reu/xml_archive.h"
-#include "Reu/reu_file.h"
 
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fs_faults.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -88,7 +91,8 @@ TEST(XmlArchive, FailedSaveKeepsOldFile) {
     WriteFileBytes(path, original);
     pug::xml_archive_parser a;
     a.Create(path.c_str(), 2, true, false);
-    ReuSetWriteFaultForTest(5);
+    qwtest::ScopedFsFaults faults;
+    faults.state.next_file_budget = 5; // the disk fills up after 5 bytes of the new file
     EXPECT_EQ(a.Save(), 0);
     EXPECT_EQ(ReadFileBytes(path), original);
     size_t files = 0;
@@ -97,7 +101,7 @@ TEST(XmlArchive, FailedSaveKeepsOldFile) {
         ++files;
     }
     EXPECT_EQ(files, 1u);  // the temporary file is gone
-    ReuSetWriteFaultForTest(-1);
+    // The fault hit that one file: the next save has room.
     EXPECT_EQ(a.Save(), 1);
     EXPECT_NE(ReadFileBytes(path).find("Version=\"2\""), std::string::npos);
 }

@@ -1,3 +1,6 @@
+// The buffered byte stream: mode strings, opening modes on disk, line ends,
+// seeking, the buffer after end of file, and write errors (sticky, and
+// reported by the final flush).
 #include "opsys/bufstream.h"
 
 #include <gtest/gtest.h>
@@ -5,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/VmEngine/test_bufstream_layer.h"
+#include "tests/support/fs_faults.h"
 #include "tests/support/temp_dir.h"
 
 using qwtest::ReadFileBytes;
-using qwtest::ScopedFaultLayer;
+using qwtest::ScopedFsFaults;
 using qwtest::TempDir;
 using qwtest::WriteFileBytes;
 
@@ -108,7 +111,7 @@ TEST(BufStream, SeekWithinBufferReadsNothing) {
     std::string bytes;
     for (int i = 0; i < 100000; ++i) bytes += static_cast<char>('A' + i % 26);
     WriteFileBytes(p, bytes);
-    ScopedFaultLayer layer;
+    ScopedFsFaults layer;
     buf_stream* s = buf_stream_open(p.c_str(), "r");
     ASSERT_NE(nullptr, s);
     StreamCloser close{s};
@@ -155,7 +158,7 @@ TEST(BufStream, BufferComesBackAfterEndOfFile) {
 TEST(BufStream, WriteErrorIsSticky) {
     TempDir dir;
     std::string p = dir.file("w.txt");
-    ScopedFaultLayer layer;
+    ScopedFsFaults layer;
     layer.state.write_budget = 40000; // the second flush runs out of room
     buf_stream* s = buf_stream_open(p.c_str(), "w");
     ASSERT_NE(nullptr, s);
@@ -177,7 +180,7 @@ TEST(BufStream, WriteErrorIsSticky) {
 TEST(BufStream, CloseReportsFailedFinalFlush) {
     TempDir dir;
     std::string p = dir.file("c.txt");
-    ScopedFaultLayer layer;
+    ScopedFsFaults layer;
     layer.state.write_budget = 3;
     buf_stream* s = buf_stream_open(p.c_str(), "w");
     ASSERT_NE(nullptr, s);

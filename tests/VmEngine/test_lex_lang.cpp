@@ -1,3 +1,4 @@
+// The small language table the lexical-scan tests and the benchmark use.
 #include "tests/VmEngine/test_lex_lang.h"
 
 #include <cctype>

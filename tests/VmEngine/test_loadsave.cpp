@@ -1,3 +1,6 @@
+// Loading and saving buffers: line ends, long lines, lazy reading, every save
+// path, backups and temporary copies, and a full disk, locked and read-only
+// targets leaving the old file whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +12,7 @@
 #include "opsys/bufstream.h"
 #include "VmEngine/pagecache.h"
 #include "VmEngine/vmcore.h"
-#include "tests/VmEngine/test_bufstream_layer.h"
+#include "tests/support/fs_faults.h"
 #include "tests/VmEngine/vm_test_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,7 +21,7 @@
 #endif
 
 using qwtest::ReadFileBytes;
-using qwtest::ScopedFaultLayer;
+using qwtest::ScopedFsFaults;
 using qwtest::TempDir;
 using qwtest::WriteFileBytes;
 
@@ -563,7 +566,7 @@ TEST_F(LoadSave, DiskFullKeepsOldFile) {
         vm_replace_line(b, 1, "EDITED", 6, 1);
         uint32_t r;
         {
-            ScopedFaultLayer layer;
+            ScopedFsFaults layer;
             vm_read_lines(b, 0xFFFFFFFFu); // the swap file still has room
             layer.state.write_budget = 100000;
             r = vmb_save(target.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, flags);
@@ -616,7 +619,7 @@ TEST_F(LoadSave, LockedAndReadOnlyTargets) {
             } else
 #endif
             {
-                ScopedFaultLayer layer;
+                ScopedFsFaults layer;
                 (c.locked ? layer.state.locked : layer.state.readonly).insert(target);
                 r = vmb_save(target.c_str(), temp, nullptr, b, 1, 0, -1, -1, c.flags);
             }

@@ -1,3 +1,5 @@
+// The page cache and the swap file: spilling and fetching pages, pinning,
+// failed writes and short reads, and the swap file's free-page chain.
 #include "VmEngine/pagecache.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +13,14 @@
 #include "VmEngine/vmbytes.h"
 #include "opsys/bufstream.h"
 #include "opsys/msgout.h"
-#include "tests/VmEngine/test_bufstream_layer.h"
+#include "tests/support/fs_faults.h"
 #include "tests/support/temp_dir.h"
 #ifdef _WIN32
 #include "opsys/msgbox_backend.h"
 #endif
 
 using qwtest::ReadFileBytes;
-using qwtest::ScopedFaultLayer;
+using qwtest::ScopedFsFaults;
 using qwtest::TempDir;
 
 namespace {
@@ -161,7 +163,7 @@ TEST_F(PageCacheTest, PinnedPageStaysAndAllPinnedFails) {
 }
 
 TEST_F(PageCacheTest, FailedWriteKeepsPageAndIsReportedOnce) {
-    ScopedFaultLayer layer;
+    ScopedFsFaults layer;
     ASSERT_EQ(1, pc_start(0, swap_.c_str()));
     std::vector<uint32_t> ids;
     for (int i = 0; i < 100; ++i) {
@@ -188,7 +190,7 @@ TEST_F(PageCacheTest, FailedWriteKeepsPageAndIsReportedOnce) {
 // Pages made one after another leave memory in runs written with one call;
 // a run whose write stops part-way loses nothing and marks nothing clean.
 TEST_F(PageCacheTest, ConsecutivePagesAreWrittenTogether) {
-    ScopedFaultLayer layer;
+    ScopedFsFaults layer;
     ASSERT_EQ(1, pc_start(0, swap_.c_str()));
     std::vector<uint32_t> ids;
     for (int i = 0; i < 1000; ++i) {
@@ -221,7 +223,7 @@ TEST_F(PageCacheTest, ConsecutivePagesAreWrittenTogether) {
 }
 
 TEST_F(PageCacheTest, ShortReadFailsTheFetch) {
-    ScopedFaultLayer layer;
+    ScopedFsFaults layer;
     ASSERT_EQ(1, pc_start(0, swap_.c_str()));
     for (int i = 0; i < 100; ++i) {
         uint32_t id = 0;

@@ -11,7 +11,8 @@
 
 #include "VmEngine/pagecache.h"
 #include "VmEngine/vmfile.h"
-#include "tests/VmEngine/test_bufstream_layer.h"
+#include "opsys/bufstream.h"
+#include "tests/support/fs_faults.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ protected:
             ASSERT_EQ(model_[i], got[i]) << what << ", line " << i + 1;
     }
 
-    qwtest::ScopedFaultLayer fault_;
+    qwtest::ScopedFsFaults fault_;
     VMB* b_ = nullptr;
     Model model_;
 };

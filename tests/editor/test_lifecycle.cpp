@@ -37,6 +37,7 @@
 #include "opsys/strlib.h"
 #include "tests/editor/doc_frame_fixture.h"
 #include "tests/editor/doc_test_env.h"
+#include "tests/support/fs_faults.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
 #include "VmEngine/vm.h"
@@ -144,7 +145,6 @@ protected:
         SetQWDocHooks(nullptr);
         DestroyStyleSheetArray();
         fw::SetMessageBoxHandler(nullptr);
-        buf_file_set_layer(nullptr);
         doctest::LangTest::TearDown();
     }
     CQWDoc* Open(const std::string& path, uint32_t mode = 0x22) {
@@ -174,9 +174,6 @@ std::vector<int> Marked(VMB* b) {
         if (vm_line_flags(b, l, VM_OP_READ, DOC_LF_BOOKMARK) & DOC_LF_BOOKMARK) r.push_back(l);
     return r;
 }
-
-// A file layer whose writes fail after the first bytes, as on a full disk.
-int32_t FullDiskWrite(void*, const void*, uint32_t) { return -1; }
 
 TEST_F(Lifecycle, SaveMatrix) {
     struct Case {
@@ -211,11 +208,8 @@ TEST_F(Lifecycle, SaveMatrix) {
         ASSERT_TRUE(d->IsModified());
         HANDLE holder = INVALID_HANDLE_VALUE;
         if (k.read_only) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-        buf_file_layer layer = *buf_file_native_layer();
-        if (k.full_disk) {
-            layer.write = FullDiskWrite;
-            buf_file_set_layer(&layer);
-        }
+        qwtest::ScopedFsFaults faults;
+        if (k.full_disk) faults.state.write_budget = 0; // every write fails, as on a full disk
         if (k.vanished) {
             vm_read_lines(d->GetBuffer(), 0xFFFFFFFFu);
             vmb_stream_close(d->GetBuffer());
@@ -229,7 +223,7 @@ TEST_F(Lifecycle, SaveMatrix) {
             ASSERT_NE(holder, INVALID_HANDLE_VALUE);
         }
         EXPECT_EQ(d->SaveByCommand(), k.ok ? 1 : 0);
-        buf_file_set_layer(nullptr);
+        faults.state.write_budget = -1;
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
         EXPECT_EQ(d->IsModified(), !k.ok);
         if (!k.ok && !k.veto) {

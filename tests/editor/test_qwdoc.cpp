@@ -26,6 +26,7 @@
 #include "opsys/shell_outlets.h"
 #include "tests/editor/doc_test_env.h"
 #include "tests/Reu/reu_test_env.h"
+#include "tests/support/fs_faults.h"
 #include "VmEngine/lexlang.h"
 #include "VmEngine/vm.h"
 
@@ -45,22 +46,6 @@ int FrameworkBox(HWND__*, const char* text, const char*, unsigned) {
     return IDOK;
 }
 void Status(const char* text, int, unsigned, unsigned) { g_status.push_back(text ? text : ""); }
-
-// A file layer that refuses to open one file for writing, as the system does
-// for a read-only file (the tests may run with rights that ignore the attribute).
-// A second file is missing and cannot be created.
-std::string g_read_only_path, g_no_create_path;
-void* RefusingOpen(const char* path, uint32_t access, int* error) {
-    if (path && g_read_only_path == path && (access & 0x3)) {
-        if (error) *error = ERROR_ACCESS_DENIED;
-        return nullptr;
-    }
-    if (path && g_no_create_path == path) {
-        if (error) *error = (access & 0x1000) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-        return nullptr;
-    }
-    return buf_file_native_layer()->open(path, access, error);
-}
 
 // A view that keeps the hints its document sends.
 class HintView : public fw::View {
@@ -126,11 +111,12 @@ protected:
 TEST_F(Documents, OpenModeMatrix) {
     std::string plain = dir.file("plain.c"), ro = dir.file("ro.c"), locked = dir.file("locked.c");
     for (const std::string& p : {plain, ro, locked}) qwtest::WriteFileBytes(p, "int x;\r\n");
-    g_read_only_path = ro;
-    g_no_create_path = dir.file("nocreate.c");
-    buf_file_layer layer = *buf_file_native_layer();
-    layer.open = RefusingOpen;
-    buf_file_set_layer(&layer);
+    // The fault table refuses to open one file for writing, as the system does
+    // for a read-only file (the tests may run with rights that ignore the
+    // attribute); a second file is missing and cannot be created.
+    const std::string no_create = dir.file("nocreate.c");
+    qwtest::ScopedFsFaults faults;
+    faults.state.readonly = {ro, no_create};
     int c_index;
     FindOrLoadLanguageSpec(&c_index, 4, nullptr, nullptr);  // its compiling shows on the status bar
     // Another program holds the file open for reading and lets nobody write.
@@ -152,8 +138,8 @@ TEST_F(Documents, OpenModeMatrix) {
         {"missing, offer, no", dir.file("new1.c"), 0x22 | 0x20000, IDNO, 0, 0, 1, 0, nullptr, 0},
         {"missing, offer, yes", dir.file("new2.c"), 0x22 | 0x20000, IDYES, 1, 0, 1, 0, nullptr, 0x1300},
         {"missing, create quietly", dir.file("new3.c"), 0x22 | 0x60000, IDNO, 1, 0, 0, 0, nullptr, 0x1300},
-        {"cannot create, quiet", g_no_create_path, 0x22 | 0x60000, IDNO, 0, 0, 0, 0, nullptr, 0},
-        {"cannot create, asked", g_no_create_path, 0x22 | 0x20000, IDYES, 0, 0, 1, 1, nullptr, 0},
+        {"cannot create, quiet", no_create, 0x22 | 0x60000, IDNO, 0, 0, 0, 0, nullptr, 0},
+        {"cannot create, asked", no_create, 0x22 | 0x20000, IDYES, 0, 0, 1, 1, nullptr, 0},
         {"no such folder", nofolder, 0x22 | 0x20000, IDYES, 0, 0, 0, 1, nullptr, 0},
         {"no such folder, quiet", nofolder, 0x22 | 0x60000, IDYES, 0, 0, 0, 0, nullptr, 0},
         {"hidden, missing", dir.file("gone.c"), 0x22 | 0x100000, IDNO, 0, 0, 0, 0, nullptr, 0},
@@ -187,7 +173,7 @@ TEST_F(Documents, OpenModeMatrix) {
         Close(d);
     }
     CloseHandle(holder);
-    buf_file_set_layer(nullptr);
+    faults.state.readonly.clear();
     // Closing unsaved removed the files created empty; the others stay.
     EXPECT_FALSE(std::filesystem::exists(dir.file("new2.c")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("new3.c")));

@@ -1,3 +1,5 @@
+// File services: comparing times, unique names, creating, opening, moving
+// and deleting files, folders and the current directory, and bad input.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// The formatter: its directives, joining into an array, bounds, and bad
+// arguments.
 #include <gtest/gtest.h>
 
 #include <cstring>

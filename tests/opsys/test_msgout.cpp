@@ -1,3 +1,5 @@
+// Messages: routing by flag and quiet level, boxes and their captions,
+// status lines, beeps, questions, the debug log and string-table texts.
 #include <gtest/gtest.h>
 
 #include <cstring>

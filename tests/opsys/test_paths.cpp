@@ -1,3 +1,5 @@
+// Path texts: taking apart and joining, extensions, roots, validity,
+// relative and absolute forms, common prefixes.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// String helpers: delimited lists, quoted texts and tokens, version texts,
+// caret notation, blanks and tabs, copies and comparisons, character classes.
 #include <gtest/gtest.h>
 
 #include <cstring>

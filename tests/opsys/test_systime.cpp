@@ -1,3 +1,5 @@
+// Times: elapsed-time texts, the stopwatch, version flags of the system, and
+// texts of the current time.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -10,6 +10,7 @@
 #include "VmEngine/vm.h"
 #include "opsys/command_value_source.h"
 #include "opsys/files.h"
+#include "opsys/fs.h"
 #include "opsys/msgout.h"
 
 namespace {
@@ -81,7 +82,7 @@ int Create_VMS(const char* profile_app) {
                "KV: %s In Create_VMS().\n\nVM System initialization failed.\n\nvms_start( MaxBuffers: %d, "
                "iMemUse: %u, SwapFnm: %s ) failed.",
                "QW32", kMaxBuffers, cache, swap);
-        DeleteFileA(swap);
+        FsRemove(swap);
         return 0;
     }
     return 1;
