@@ -31,7 +31,7 @@ int __attribute__((noinline)) Recurse(int depth) {
     return below + frame[0];
 }
 
-void RaiseCode(DWORD code) { RaiseException(code, 0, 0, nullptr); }
+[[maybe_unused]] void RaiseCode(DWORD code) { RaiseException(code, 0, 0, nullptr); }
 
 // What a call raised: the class it was caught as, its code and name.
 struct Caught {
