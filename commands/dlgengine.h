@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "VmEngine/vm.h"
 #include "commands/dlgtable.h"
 #include "framework/fwdialog.h"
 
@@ -136,6 +137,8 @@ struct CCtrl_Info {
     int source = -1;
     DWORD sel_start = 0, sel_end = 0;
     RECT original{};
+    VMB* list = nullptr;      // the list buffer the control shows
+    bool temp_list = false;   // unpacked from a record line: the dialog closes it
 };
 
 class Dialog_UI {
@@ -214,6 +217,13 @@ private:
     void EnableWithCompanions(HWND key, bool on);
     bool ApplyAction(const DlgRecord& r, HWND control, HWND key);
     void LoadList(const DlgRecord& r, HWND key);
+    VMB* ListSourceBuffer(const DlgRecord& r, HWND key, bool* temp);
+    void WriteBackList(const DlgRecord& r, HWND key);
+public:
+    // The user chose a folder in a folder tree: it becomes the tree's string
+    // value, shown in the combo box that shares it.
+    void FolderTreeChanged(HWND tree, const std::string& folder);
+private:
     HWND SpinPartnerOf(HWND edit) const;
     bool CheckSpin(HWND edit);
     void SpinDelta(HWND spin, int delta);
