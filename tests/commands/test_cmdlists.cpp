@@ -4,6 +4,7 @@
 #include "commands/cmdlists.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
 #include "commands/dlgengine.h"
+#include "commands/dlgfolders.h"
 #include "framework/fwmsgbox.h"
 #include "opsys/msgbox_backend.h"
 #include "opsys/shell_outlets.h"
@@ -327,6 +329,52 @@ TEST_F(CmdLists, ChangeFolderKeepsTheFolderHistory) {
     });
     EXPECT_EQ(ChangeFolderDialog({path, sizeof path}, 0, 1, 611), 1);
     EXPECT_EQ(Lines(folders).size(), 2u);
+}
+
+TEST_F(CmdLists, ChangeFolderTreeOpensAtTheFolderAndAnswersTheChosenOne) {
+    CreateDirectoryA(dir.file("outer").c_str(), nullptr);
+    CreateDirectoryA(dir.file("outer\\inner").c_str(), nullptr);
+    CreateDirectoryA(dir.file("outer\\other").c_str(), nullptr);
+    std::string start = dir.file("outer");
+    std::string selected, siblings;
+    char path[MAX_PATH] = "";
+    std::snprintf(path, sizeof path, "%s", start.c_str());
+    {
+        qwtest::WhenDialogShows user([&](HWND dlg) {
+            HWND tree = GetDlgItem(dlg, 280);
+            auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+            selected = DlgFolderTreePath(tree, item);
+            // Opening the folder loads its subfolders, in order.
+            SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+            auto child = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+            HTREEITEM inner = child;
+            for (HTREEITEM c = child; c; c = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(c)))) {
+                char t[64] = "";
+                TVITEMA tv{};
+                tv.mask = TVIF_TEXT;
+                tv.hItem = c;
+                tv.pszText = t;
+                tv.cchTextMax = sizeof t;
+                SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+                siblings += std::string(t) + ";";
+            }
+            // The user clicks "inner".
+            SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(inner));
+            NMTREEVIEWA nm{};
+            nm.hdr.hwndFrom = tree;
+            nm.hdr.idFrom = 280;
+            nm.hdr.code = TVN_SELCHANGEDA;
+            nm.action = TVC_BYMOUSE;
+            nm.itemNew.hItem = inner;
+            SendMessageA(dlg, WM_NOTIFY, 280, reinterpret_cast<LPARAM>(&nm));
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        });
+        EXPECT_EQ(ChangeFolderDialog({path, sizeof path}, 0x4, 1, 611), 1);
+        EXPECT_TRUE(user.done());
+    }
+    EXPECT_EQ(_stricmp(selected.c_str(), (start + "\\").c_str()), 0) << selected;
+    EXPECT_EQ(siblings, "inner;other;");
+    EXPECT_EQ(_stricmp(path, dir.file("outer\\inner").c_str()), 0) << path;
 }
 
 }  // namespace

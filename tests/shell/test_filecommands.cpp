@@ -523,6 +523,7 @@ TEST_F(FileCommands, OpenTakesTheDialogsTitleAndOpenAsChoice) {
     g_open_format = -1;
     EXPECT_EQ(Run(K_FileView), 1);
     EXPECT_EQ(g_open_titles, (std::vector<std::string>{"Open", "View File"}));
+    EXPECT_TRUE(g_boxes.empty());  // the titles load without a missing-string box
     EXPECT_EQ(vms_get_param(), QW_OPEN_AS_DOS);
     // Cancelled: the choice made in it is dropped.
     g_open_names.clear();
