@@ -215,9 +215,10 @@ int K_cmd_make_list(int id, unsigned flags, const char* name, VMB** out) {
         }
         if (count < 0) return count;
     }
-    if (id == 495 || id == 575 || id == 659) {
-        // The colour lists start at their first entry; the element under the
-        // caret is the colour dialog's own choice.
+    if (target != source) {
+        // A list made to be offered starts at its first entry (for the colour
+        // lists too: the element under the caret is the colour dialog's own
+        // choice); copying and building left it at the last.
         VmGuard guard;
         if (vm_last_ln(target) > 0) vm_goto_line(target, 1);
     }

@@ -99,6 +99,10 @@ TEST_F(CmdLists, KeptListsAreCopiedAsAsked) {
     VMB* out = nullptr;
     EXPECT_EQ(K_cmd_make_list(316, 0, nullptr, &out), 3);
     ASSERT_NE(out, nullptr);
+    {
+        VmGuard guard;
+        EXPECT_EQ(vm_cur_line(out), 1);
+    }
     EXPECT_EQ(out, vmb_find(VMB_T_TEMP, "DispList"));
     EXPECT_EQ(Lines(out), (std::vector<std::string>{"c:\\a.c\t1\t2", "c:\\b.c\t3", "c:\\c.c"}));
     // The display cut, the reverse order, a named target (cleared first).
@@ -141,6 +145,10 @@ TEST_F(CmdLists, PerCallListsAreBuiltByTheirBuilders) {
     VMB* out = nullptr;
     EXPECT_EQ(K_cmd_make_list(366, KL_NO_KEPT, nullptr, &out), 2);
     EXPECT_EQ(out, stale);
+    {
+        VmGuard guard;
+        EXPECT_EQ(vm_cur_line(out), 1);  // a list to offer starts at its first entry
+    }
     EXPECT_EQ(Lines(out), (std::vector<std::string>{"one.c", "two.c"}));
     // Direct use rebuilds the command's own buffer.
     EXPECT_EQ(K_cmd_make_list(366, KL_DIRECT, nullptr, &out), 2);
