@@ -44,58 +44,38 @@ int partner(int c, int *forward)
 int find_match(int view, int line, int col, int c)
 {
     char t[LINE_SIZE];
-    int other, forward, depth, n, k, last, walked;
+    int other, forward, step, depth, n, k, last, walked;
     other = partner(c, &forward);
+    step = 1;
+    if (!forward)
+        step = -1;
     last = Edit_Info(view, I_LINE_COUNT);
     depth = 0;
-    walked = 0;
     n = Edit_GetLine(view, line, t, LINE_SIZE);
     k = col;
-    while (walked < MAX_LINES) {
-        if (forward) {
-            while (k < n) {
-                if (t[k] == c)
-                    depth++;
-                else if (t[k] == other) {
-                    depth--;
-                    if (depth == 0) {
-                        match_line = line;
-                        match_column = k;
-                        return 1;
-                    }
+    for (walked = 0; walked < MAX_LINES; walked++) {
+        while (k >= 0 && k < n) {
+            if (t[k] == c)
+                depth++;
+            else if (t[k] == other) {
+                depth--;
+                if (depth == 0) {
+                    match_line = line;
+                    match_column = k;
+                    return 1;
                 }
-                k++;
             }
-            line++;
-            if (line > last)
-                return 0;
-            n = Edit_GetLine(view, line, t, LINE_SIZE);
-            k = 0;
-        } else {
-            while (k >= 0) {
-                if (k < n) {
-                    if (t[k] == c)
-                        depth++;
-                    else if (t[k] == other) {
-                        depth--;
-                        if (depth == 0) {
-                            match_line = line;
-                            match_column = k;
-                            return 1;
-                        }
-                    }
-                }
-                k--;
-            }
-            line--;
-            if (line < 1)
-                return 0;
-            n = Edit_GetLine(view, line, t, LINE_SIZE);
-            k = n - 1;
+            k = k + step;
         }
+        line = line + step;
+        if (line < 1 || line > last)
+            return 0;
+        n = Edit_GetLine(view, line, t, LINE_SIZE);
         if (n < 0)
             return 0;
-        walked++;
+        k = 0;
+        if (!forward)
+            k = n - 1;
     }
     return 0;
 }

@@ -195,12 +195,14 @@ TEST_F(FwDialog, FailedExchangeReportsAndKeepsTheDialogOpen) {
         qwtest::MessageBoxRecorder rec;
         std::string text = c.text;
         HWND focus_after_failure = nullptr;
+        bool focus_is_ours = true;
         dlg.script.push_back([&](ScriptedDialog& d) {
             d.SetNumberText(text.c_str());
             d.PostCommand(IDOK);  // fails: the dialog stays
         });
         dlg.script.push_back([&](ScriptedDialog& d) {
             focus_after_failure = GetFocus();
+            focus_is_ours = qwtest::ThisProcessHasTheForeground();
             d.SetNumberText("12");
             d.PostCommand(IDOK);
         });
@@ -208,7 +210,9 @@ TEST_F(FwDialog, FailedExchangeReportsAndKeepsTheDialogOpen) {
         ASSERT_EQ(rec.boxes().size(), 1u) << c.text;
         EXPECT_EQ(rec.boxes()[0].text, c.message);
         EXPECT_EQ(dlg.number, 12);
-        EXPECT_NE(focus_after_failure, nullptr);
+        if (focus_is_ours) {
+            EXPECT_NE(focus_after_failure, nullptr);
+        }
     }
 }
 

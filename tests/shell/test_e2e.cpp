@@ -66,6 +66,24 @@ struct Program {
     }
 };
 
+// Starts the program on a file and waits for its document window; the
+// main frame, or null (with the failure recorded) when none came.
+HWND StartOn(Program& qw, const std::string& file, const std::string& name) {
+    if (!qw.Start("\"" + WinPath(file) + "\"")) {
+        ADD_FAILURE() << "the program did not start";
+        return nullptr;
+    }
+    HWND frame = nullptr;
+    if (!WaitFor(qw.pi.hProcess, 60000, [&] {
+            frame = qwtest::FindProcessWindow(qw.pi.dwProcessId, "QWMainFrame");
+            return frame && Caption(frame).find(name) != std::string::npos && DocumentView(frame);
+        })) {
+        ADD_FAILURE() << "no document window; caption: " << (frame ? Caption(frame) : "");
+        return nullptr;
+    }
+    return frame;
+}
+
 void PostKey(HWND view, WPARAM vk) {
     PostMessageA(view, WM_KEYDOWN, vk, 1);
     PostMessageA(view, WM_KEYUP, vk, 0xC0000001);
@@ -82,12 +100,8 @@ TEST(RunningEditor, KeysEditTheFileAndClosingSavesItAndEndsWithZero) {
     qwtest::WriteFileBytes(file, "line one\r\nline two\r\nline three\r\n");
 
     Program qw;
-    ASSERT_TRUE(qw.Start("\"" + WinPath(file) + "\""));
-    HWND frame = nullptr;
-    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 60000, [&] {
-        frame = qwtest::FindProcessWindow(qw.pi.dwProcessId, "QWMainFrame");
-        return frame && Caption(frame).find("typed.c") != std::string::npos && DocumentView(frame);
-    })) << "no document window; caption: " << (frame ? Caption(frame) : "");
+    HWND frame = StartOn(qw, file, "typed.c");
+    ASSERT_TRUE(frame);
     HWND view = DocumentView(frame);
 
     // A click gives the view the focus; then a program of keys: to the start
@@ -137,12 +151,8 @@ TEST(RunningEditor, MenuCopyAndPasteThroughTheClipboardThenSave) {
     qwtest::WriteFileBytes(file, "int a;\r\nint b;\r\n");
 
     Program qw;
-    ASSERT_TRUE(qw.Start("\"" + WinPath(file) + "\""));
-    HWND frame = nullptr;
-    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 60000, [&] {
-        frame = qwtest::FindProcessWindow(qw.pi.dwProcessId, "QWMainFrame");
-        return frame && Caption(frame).find("twice.c") != std::string::npos && DocumentView(frame);
-    })) << "no document window; caption: " << (frame ? Caption(frame) : "");
+    HWND frame = StartOn(qw, file, "twice.c");
+    ASSERT_TRUE(frame);
     HWND view = DocumentView(frame);
     RECT rc;
     GetClientRect(view, &rc);
@@ -169,12 +179,8 @@ TEST(RunningEditor, GoToLineAsksAndMovesTheCaret) {
     qwtest::WriteFileBytes(file, "one\r\ntwo\r\nthree\r\nfour\r\n");
 
     Program qw;
-    ASSERT_TRUE(qw.Start("\"" + WinPath(file) + "\""));
-    HWND frame = nullptr;
-    ASSERT_TRUE(WaitFor(qw.pi.hProcess, 60000, [&] {
-        frame = qwtest::FindProcessWindow(qw.pi.dwProcessId, "QWMainFrame");
-        return frame && Caption(frame).find("lines.c") != std::string::npos && DocumentView(frame);
-    })) << "no document window; caption: " << (frame ? Caption(frame) : "");
+    HWND frame = StartOn(qw, file, "lines.c");
+    ASSERT_TRUE(frame);
     HWND view = DocumentView(frame);
     PostMessageA(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     PostMessageA(view, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));

@@ -58,6 +58,13 @@ void PumpPending() {
     }
 }
 
+bool ThisProcessHasTheForeground() {
+    HWND fg = GetForegroundWindow();
+    DWORD pid = 0;
+    if (fg) GetWindowThreadProcessId(fg, &pid);
+    return fg && pid == GetCurrentProcessId();
+}
+
 namespace {
 MessageBoxRecorder* g_recorder = nullptr;
 }

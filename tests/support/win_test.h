@@ -30,6 +30,12 @@ private:
     UINT_PTR timer_ = 0;
 };
 
+// Whether a window of this process holds the foreground. Tests run in
+// parallel share one desktop, so another test's window can take this thread's
+// focus at any moment; a check of GetFocus() means something only while this
+// holds.
+bool ThisProcessHasTheForeground();
+
 // While alive, message boxes shown through QwPlatformMessageBox are recorded
 // instead of shown, and answered with `answer`.
 class MessageBoxRecorder {
