@@ -232,11 +232,16 @@ bool Dialog_UI::StoreControl(HWND w) {
 void Dialog_UI::StoreAll() {
     for (HWND w = GetWindow(hwnd(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         // Combo boxes whose table stores them on change or on leaving are
-        // stored there, not by the pass over all controls.
+        // stored there, not by the pass over all controls. So is a folder
+        // tree stored on each selection: storing its selection again here
+        // would overwrite a folder typed after it into the same value.
         int id = GetDlgCtrlID(w);
-        if (kind_of(w) == DLG_KIND_COMBO && ((DlgQueryTable(table_, DLG_SEC_ACTION, id, -1) & 0x80) ||
-                                             (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & 0x8)))
+        int kind = kind_of(w);
+        bool stored_on_change = (DlgQueryTable(table_, DLG_SEC_ACTION, id, -1) & 0x80) != 0;
+        if (kind == DLG_KIND_COMBO &&
+            (stored_on_change || (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & 0x8)))
             continue;
+        if (kind == DLG_KIND_TREE && stored_on_change) continue;
         StoreControl(w);
     }
 }
@@ -368,8 +373,8 @@ int Dialog_UI::DlgApplyTable(unsigned mask, int control, int key, const DlgRecor
             std::unique_ptr<CDlgControl> k = DlgMakeControl(this, kw);
             if (state_ & DLG_ST_CLOSING) {
                 // Lists give their content back.
-                WriteBackList(r, kw);
                 if (k) k->WriteBack(this, r, cw);
+                DropTempList(kw);
                 break;
             }
             if (!k || !k->LoadSource(this, r, cw, kind_of(cw))) LoadControl(kw);
@@ -518,27 +523,14 @@ void Dialog_UI::FolderTreeChanged(HWND tree, const std::string& folder) {
     }
 }
 
-// Closing: a list unpacked from a record line goes back into that line when
-// the dialog was confirmed (or is modeless); otherwise it is dropped.
-void Dialog_UI::WriteBackList(const DlgRecord& r, HWND key) {
+// Closing: a temporary list that no wrapper took back is dropped.
+void Dialog_UI::DropTempList(HWND key) {
     CCtrl_Info* info = Info(key, false);
     if (!info || !info->temp_list || !info->list) return;
-    VMB* list = info->list;
+    VmGuard guard;
+    vmb_close(info->list, 0);
     info->list = nullptr;
     info->temp_list = false;
-    bool keep = (state_ & DLG_ST_CONFIRMED) || (host_ && host_->modeless);
-    int slot = r.extra & 0xFF;
-    VMB* record = slot < 10 ? reinterpret_cast<VMB*>(values_[slot]) : nullptr;
-    if (keep && (r.flags & 0x10) && record && vmb_in_use(record)) {
-        if (kind_of(key) == DLG_KIND_COMBO) {
-            // The accepted text leads the list that goes back.
-            std::string text = Text(key);
-            if (!text.empty()) HistoryListEntry(list, &text[0], HL_OP_ADD, (r.flags & 0x20) ? HL_TOP : 0);
-        }
-        HistoryListPack(list, record, r.extra >> 8, HL_OP_READ, 0);
-    } else {
-        vmb_close(list, 0);
-    }
 }
 
 int Dialog_UI::PopulateListFromStrings(HWND w, const std::vector<std::string>& lines, int select) {
@@ -1210,9 +1202,7 @@ bool QWDialog::OnNotify(WPARAM wp, LPARAM lp, LRESULT* result) {
     if (DlgFolderTreeNotify(nm, result)) return true;
     if (nm && nm->code == TVN_SELCHANGEDA && DlgIsFolderTree(nm->hwndFrom) &&
         reinterpret_cast<NMTREEVIEWA*>(lp)->action != TVC_UNKNOWN) {
-        std::string folder = DlgFolderTreePath(nm->hwndFrom, reinterpret_cast<NMTREEVIEWA*>(lp)->itemNew.hItem);
-        // "C:\" keeps its separator; deeper folders lose theirs.
-        if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+        std::string folder = DlgFolderTreeFolder(nm->hwndFrom, reinterpret_cast<NMTREEVIEWA*>(lp)->itemNew.hItem);
         ui_->FolderTreeChanged(nm->hwndFrom, folder);
     }
     if (nm && nm->code == UDN_DELTAPOS) {

@@ -239,7 +239,7 @@ private:
     int IntValue(HWND w) const;
     bool ApplyAction(const DlgRecord& r, HWND control, HWND key);
     VMB* ListSourceBuffer(const DlgRecord& r, HWND key, bool* temp);
-    void WriteBackList(const DlgRecord& r, HWND key);
+    void DropTempList(HWND key);
 public:
     // The user chose a folder in a folder tree: it becomes the tree's string
     // value, shown in the combo box that shares it.

@@ -89,6 +89,12 @@ std::string DlgFolderTreePath(HWND tree, HTREEITEM item) {
     return path;
 }
 
+std::string DlgFolderTreeFolder(HWND tree, HTREEITEM item) {
+    std::string folder = DlgFolderTreePath(tree, item);
+    if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
 bool DlgIsFolderTree(HWND tree) { return tree && GetPropA(tree, kFolderTreeProp) != nullptr; }
 
 void DlgFillFolderTree(HWND tree, const char* start) {

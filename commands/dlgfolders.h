@@ -15,6 +15,9 @@ void DlgFillFolderTree(HWND tree, const char* start);
 bool DlgIsFolderTree(HWND tree);
 // The folder of a tree item ("" for none).
 std::string DlgFolderTreePath(HWND tree, HTREEITEM item);
+// The same as the answer a folder tree gives: "C:\" keeps its separator,
+// deeper folders lose theirs.
+std::string DlgFolderTreeFolder(HWND tree, HTREEITEM item);
 // A folder tree's notification: loads a folder's subfolders when it is
 // expanded. True when handled (result set).
 bool DlgFolderTreeNotify(const NMHDR* nm, LRESULT* result);
