@@ -2,6 +2,7 @@
 // how it is enabled with its companions, how it tests an enable rule and
 // how lists are filled and given back.
 #include "commands/dlgcontrols.h"
+#include "commands/dlgfolders.h"
 
 #include <commctrl.h>
 
@@ -616,11 +617,12 @@ public:
     // line when the dialog was confirmed; the temporary list is closed.
     bool WriteBack(Dialog_UI* ui, const DlgRecord& r, HWND) override {
         CCtrl_Info* info = ui->Info(w_, false);
-        if (!(r.flags & 0x10) || !info || !info->list) return false;
+        if (!(r.flags & 0x10) || !info || !info->list || !info->temp_list) return false;
         VMB* record = CallerList(ui, r.extra & 0xFF);
         bool keep = (ui->state() & DLG_ST_CONFIRMED) || (ui->flags() & DLG_F_MODELESS);
         VMB* list = info->list;
         info->list = nullptr;
+        info->temp_list = false;
         if (keep && record) return HistoryListPack(list, record, r.extra >> 8, HL_OP_READ, 0) != nullptr;
         VmGuard guard;
         vmb_close(list, 0);
@@ -814,91 +816,28 @@ bool CDlg_ListCtrl::Exchange(Dialog_UI* ui, int mode, const DlgRecord*, int) {
     return done;
 }
 
-// The folder tree: the chain of folders down to the start folder and that
-// folder's own subfolders; the selection's path is the value.
+// The folder tree (dlgfolders): the selection's path is the value.
 class CDlg_TreeCtrl : public CDlgControl {
 public:
     using CDlgControl::CDlgControl;
-    bool LoadSource(Dialog_UI* ui, const DlgRecord& r, HWND, int) override;
+    bool LoadSource(Dialog_UI* ui, const DlgRecord& r, HWND, int) override {
+        CCtrl_Info* info = ui->Info(w_, true);
+        info->source = r.extra;
+        std::string start;
+        DlgString s = ui->string_value(r.extra);
+        if ((r.flags & 0x2000) && s.text) start.assign(s.text, strnlen(s.text, static_cast<size_t>(s.size)));
+        DlgFillFolderTree(w_, start.c_str());  // the current folder when empty
+        return true;
+    }
     bool Exchange(Dialog_UI* ui, int mode, const DlgRecord*, int) override {
         if (mode != DLG_SAVE) return false;
-        std::string path = SelectedPath();
+        auto item = reinterpret_cast<HTREEITEM>(SendMessageA(w_, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        std::string path = DlgFolderTreeFolder(w_, item);
         if (path.empty()) return false;
         return SaveStored(ui, path, 0, false);
     }
     bool StoreText(Dialog_UI* ui, const std::string& text, int) override { return SaveStored(ui, text, 0, false); }
-
-private:
-    HTREEITEM Add(HTREEITEM parent, const std::string& text) {
-        TVINSERTSTRUCTA ins{};
-        ins.hParent = parent;
-        ins.hInsertAfter = TVI_LAST;
-        ins.item.mask = TVIF_TEXT;
-        ins.item.pszText = const_cast<char*>(text.c_str());
-        return reinterpret_cast<HTREEITEM>(SendMessageA(w_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
-    }
-    std::string SelectedPath() const {
-        auto item = reinterpret_cast<HTREEITEM>(SendMessageA(w_, TVM_GETNEXTITEM, TVGN_CARET, 0));
-        std::string path;
-        while (item) {
-            char buf[MAX_PATH] = "";
-            TVITEMA it{};
-            it.mask = TVIF_TEXT;
-            it.hItem = item;
-            it.pszText = buf;
-            it.cchTextMax = sizeof buf;
-            SendMessageA(w_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
-            std::string part = buf;
-            if (!path.empty() && !part.empty() && part.back() != '\\') part += '\\';
-            path = part + path;
-            item = reinterpret_cast<HTREEITEM>(SendMessageA(w_, TVM_GETNEXTITEM, TVGN_PARENT,
-                                                            reinterpret_cast<LPARAM>(item)));
-        }
-        return path;
-    }
 };
-
-bool CDlg_TreeCtrl::LoadSource(Dialog_UI* ui, const DlgRecord& r, HWND, int) {
-    CCtrl_Info* info = ui->Info(w_, true);
-    info->source = r.extra;
-    std::string start;
-    DlgString s = ui->string_value(r.extra);
-    if ((r.flags & 0x2000) && s.text && s.text[0]) start.assign(s.text, strnlen(s.text, static_cast<size_t>(s.size)));
-    if (start.empty()) {
-        char cwd[MAX_PATH] = "";
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        start = cwd;
-    }
-    while (start.size() > 3 && (start.back() == '\\' || start.back() == '/')) start.pop_back();
-    SendMessageA(w_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-    HTREEITEM item = nullptr;
-    size_t at = 0;
-    while (at < start.size()) {
-        size_t sep = start.find_first_of("\\/", at);
-        std::string part = start.substr(at, sep == std::string::npos ? std::string::npos : sep - at);
-        if (item == nullptr && sep != std::string::npos) part += '\\';  // the drive keeps its separator
-        if (!part.empty()) item = Add(item, part);
-        if (sep == std::string::npos) break;
-        at = sep + 1;
-    }
-    if (!item) return false;
-    WIN32_FIND_DATAA fd;
-    std::string mask = start + (start.back() == '\\' ? "*" : "\\*");
-    HANDLE h = FindFirstFileA(mask.c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && strcmp(fd.cFileName, ".") != 0 &&
-                strcmp(fd.cFileName, "..") != 0)
-                Add(item, fd.cFileName);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    for (HTREEITEM p = item; p;
-         p = reinterpret_cast<HTREEITEM>(SendMessageA(w_, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(p))))
-        SendMessageA(w_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(p));
-    SendMessageA(w_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-    return true;
-}
 
 } // namespace
 

@@ -11,9 +11,12 @@
 
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
+#include "Reu/history.h"
 #include "commands/dlgcontrols.h"
 #include "commands/interp.h"
 #include "VmEngine/vm.h"
+#include "commands/cmdlists.h"
+#include "commands/dlgfolders.h"
 #include "framework/fwprofile.h"
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"
@@ -229,11 +232,16 @@ bool Dialog_UI::StoreControl(HWND w) {
 void Dialog_UI::StoreAll() {
     for (HWND w = GetWindow(hwnd(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         // Combo boxes whose table stores them on change or on leaving are
-        // stored there, not by the pass over all controls.
+        // stored there, not by the pass over all controls. So is a folder
+        // tree stored on each selection: storing its selection again here
+        // would overwrite a folder typed after it into the same value.
         int id = GetDlgCtrlID(w);
-        if (kind_of(w) == DLG_KIND_COMBO && ((DlgQueryTable(table_, DLG_SEC_ACTION, id, -1) & 0x80) ||
-                                             (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & 0x8)))
+        int kind = kind_of(w);
+        bool stored_on_change = (DlgQueryTable(table_, DLG_SEC_ACTION, id, -1) & 0x80) != 0;
+        if (kind == DLG_KIND_COMBO &&
+            (stored_on_change || (DlgQueryTable(table_, DLG_SEC_VALIDATION, id, -1) & 0x8)))
             continue;
+        if (kind == DLG_KIND_TREE && stored_on_change) continue;
         StoreControl(w);
     }
 }
@@ -366,6 +374,7 @@ int Dialog_UI::DlgApplyTable(unsigned mask, int control, int key, const DlgRecor
             if (state_ & DLG_ST_CLOSING) {
                 // Lists give their content back.
                 if (k) k->WriteBack(this, r, cw);
+                DropTempList(kw);
                 break;
             }
             if (!k || !k->LoadSource(this, r, cw, kind_of(cw))) LoadControl(kw);
@@ -423,20 +432,68 @@ bool Dialog_UI::ApplyAction(const DlgRecord& r, HWND cw, HWND kw) {
     return true;
 }
 
+// The list buffer a value-source record names: a record line of a caller
+// value unpacked into a temporary list (flag 0x10), a command's list (extra
+// a setting identifier; flag 0x40 its own buffer, else a copy in
+// "DispList"), or a caller value that is a list buffer.
+VMB* Dialog_UI::ListSourceBuffer(const DlgRecord& r, HWND key, bool* temp) {
+    *temp = false;
+    if (r.flags & 0x10) {
+        int slot = r.extra & 0xFF, line = r.extra >> 8;
+        VMB* record = slot < 10 ? reinterpret_cast<VMB*>(values_[slot]) : nullptr;
+        if (!record || !vmb_in_use(record)) return nullptr;
+        VMB* list = HistoryListPack(nullptr, record, line, HL_OP_ADD, 0);
+        if (!list) return nullptr;
+        *temp = true;
+        if (kind_of(key) == DLG_KIND_COMBO) {
+            DlgString s = string_value(slot);
+            if (s.text && s.text[0]) {
+                std::string text(s.text, strnlen(s.text, static_cast<size_t>(s.size)));
+                HistoryListEntry(list, &text[0], HL_OP_ADD, (r.flags & 0x20) ? HL_TOP : 0);
+            }
+        }
+        if (r.flags & 0x20) {
+            VmGuard guard;
+            if (vm_last_ln(list) > 0) vm_goto_line(list, 1);
+        }
+        return list;
+    }
+    if (is_setting_id(r.extra)) {
+        // A list written back needs whole lines; one only shown is cut.
+        unsigned f = (r.flags & 0x40) ? KL_DIRECT : (r.flags & 0x1000) ? 0u : unsigned(KL_DISPLAY_CUT);
+        VMB* list = nullptr;
+        if (K_cmd_make_list(r.extra, f, nullptr, &list) < 0 || !list) return nullptr;
+        if (r.flags & 0x8) {
+            char text[HL_ENTRY_MAX + 1] = "";
+            if (cmd_get_string(r.extra, text, sizeof text) && text[0]) HistoryListEntry(list, text, HL_OP_ADD, HL_TOP);
+        }
+        return list;
+    }
+    if (r.extra < 10 && values_[r.extra]) {
+        VMB* list = reinterpret_cast<VMB*>(values_[r.extra]);
+        return vmb_in_use(list) ? list : nullptr;
+    }
+    return nullptr;
+}
+
 void Dialog_UI::LoadList(const DlgRecord& r, HWND key) {
     CCtrl_Info* info = Info(key, true);
+    if (info->temp_list && info->list) vmb_close(info->list, 0);
     info->source = r.extra;
+    info->list = ListSourceBuffer(r, key, &info->temp_list);
     std::vector<std::string> lines;
     std::string current;
     int kind = kind_of(key);
-    // A caller value names a list buffer, one entry per line.
-    if (!is_setting_id(r.extra) && r.extra < 10 && values_[r.extra]) {
-        VMB* list = reinterpret_cast<VMB*>(values_[r.extra]);
-        info->list = list;
+    int select = -1;
+    if (VMB* list = info->list) {
         VmGuard guard;
+        // Reading the lines moves the list's current line: take it first.
+        int current_line = vm_cur_line(list);
         char line[1025];
         for (int n = 1, last = vm_last_ln(list); n <= last; ++n)
             if (vm_read_text(list, n, 0, line, 1024, nullptr) >= 0) lines.emplace_back(line);
+        if (!lines.empty()) select = std::clamp(current_line, 1, static_cast<int>(lines.size())) - 1;
+        vm_goto_line(list, current_line);
     }
     if (kind == DLG_KIND_COMBO) {
         DlgString s = string_value(GetDlgCtrlID(key) - 270);
@@ -447,11 +504,33 @@ void Dialog_UI::LoadList(const DlgRecord& r, HWND key) {
             current = buf;
         }
     }
-    info->min_width = PopulateListFromStrings(key, lines, lines.empty() ? -1 : 0);
+    info->min_width = std::max(info->min_width, PopulateListFromStrings(key, lines, select));
     if (kind == DLG_KIND_COMBO) {
         SetWindowTextA(key, current.c_str());
         if (!(state_ & DLG_ST_INITIALISED) && undo_.size() < kMaxUndo) undo_.push_back({key, -2, current});
     }
+}
+
+void Dialog_UI::FolderTreeChanged(HWND tree, const std::string& folder) {
+    int slot = GetDlgCtrlID(tree) - 280;
+    if (slot < 0 || slot > 4) return;
+    if (HWND combo = Item(270 + slot); combo && kind_of(combo) == DLG_KIND_COMBO) {
+        // As if typed: the combo box's own rules store it.
+        SetWindowTextA(combo, folder.c_str());
+        SendMessageA(hwnd(), WM_COMMAND, MAKEWPARAM(270 + slot, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+    } else {
+        DlgCopyToString(string_value(slot), folder.c_str());
+    }
+}
+
+// Closing: a temporary list that no wrapper took back is dropped.
+void Dialog_UI::DropTempList(HWND key) {
+    CCtrl_Info* info = Info(key, false);
+    if (!info || !info->temp_list || !info->list) return;
+    VmGuard guard;
+    vmb_close(info->list, 0);
+    info->list = nullptr;
+    info->temp_list = false;
 }
 
 int Dialog_UI::PopulateListFromStrings(HWND w, const std::vector<std::string>& lines, int select) {
@@ -1120,6 +1199,12 @@ bool QWDialog::OnCommand(WPARAM wp, LPARAM lp) {
 
 bool QWDialog::OnNotify(WPARAM wp, LPARAM lp, LRESULT* result) {
     auto* nm = reinterpret_cast<NMHDR*>(lp);
+    if (DlgFolderTreeNotify(nm, result)) return true;
+    if (nm && nm->code == TVN_SELCHANGEDA && DlgIsFolderTree(nm->hwndFrom) &&
+        reinterpret_cast<NMTREEVIEWA*>(lp)->action != TVC_UNKNOWN) {
+        std::string folder = DlgFolderTreeFolder(nm->hwndFrom, reinterpret_cast<NMTREEVIEWA*>(lp)->itemNew.hItem);
+        ui_->FolderTreeChanged(nm->hwndFrom, folder);
+    }
     if (nm && nm->code == UDN_DELTAPOS) {
         auto* ud = reinterpret_cast<NMUPDOWN*>(lp);
         // Up arrows count up: the control's own delta is negative for them

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "VmEngine/vm.h"
 #include "commands/dlgtable.h"
 #include "framework/fwdialog.h"
 
@@ -142,9 +143,10 @@ struct CCtrl_Info {
     int bottom_margin = 0;
     int min_width = 0;
     int source = -1;
-    VMB* list = nullptr;  // the list buffer the control shows, when known
     DWORD sel_start = 0, sel_end = 0;
     RECT original{};
+    VMB* list = nullptr;      // the list buffer the control shows, when known
+    bool temp_list = false;   // unpacked from a record line: the dialog closes it
 };
 
 class Dialog_UI {
@@ -236,6 +238,13 @@ private:
     bool Enabled(HWND w) const { return w && IsWindowEnabled(w); }
     int IntValue(HWND w) const;
     bool ApplyAction(const DlgRecord& r, HWND control, HWND key);
+    VMB* ListSourceBuffer(const DlgRecord& r, HWND key, bool* temp);
+    void DropTempList(HWND key);
+public:
+    // The user chose a folder in a folder tree: it becomes the tree's string
+    // value, shown in the combo box that shares it.
+    void FolderTreeChanged(HWND tree, const std::string& folder);
+private:
     bool CheckSpin(HWND edit);
     void SpinDelta(HWND spin, int delta);
     bool CheckRecordRules(HWND control, const std::string& text);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Reu/history.h"
+#include "commands/cmdlists.h"
 #include "commands/cmdtable.h"
 #include "commands/dlgcontrols.h"
 #include "commands/dlgengine.h"
@@ -111,6 +113,12 @@ int ChangeFolderDialog(DlgString path, unsigned options, int caption_id, int com
     } else if (!DlgCopyToString(path, folder)) {
         MsgOutId(258, DLG_IDS_NAME_TOO_LONG, folder, "");
         return -1;
+    }
+    if ((options & 0x2) && path.text && path.text[0]) {
+        // The folder history of the change-directory command.
+        VMB* history = nullptr;
+        if (K_cmd_make_list(611, KL_DIRECT, nullptr, &history) >= 0 && history)
+            HistoryListEntry(history, path.text, HL_OP_ADD, HL_TOP | HL_CMP_NOCASE2);
     }
     return r;
 }

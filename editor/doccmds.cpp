@@ -2,13 +2,15 @@
 #include "editor/doccmds.h"
 
 #include <windows.h>
-#include <commdlg.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "commands/cmdlists.h"
 #include "commands/cmdtable.h"
+#include "commands/dlgengine.h"
 #include "commands/kbmacro.h"
+#include "editor/docdialogs.h"
 #include "editor/docmanager.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
@@ -23,6 +25,10 @@ namespace {
 
 enum : int {
     kFileNew = 315,
+    // The new-document dialog, its control table and its flags: placement
+    // kept, centred, widened for its list.
+    kNewDocumentDialog = 2200,
+    kNewDocumentTable = 2201,
     kFileView = 317,
     kFileFavorites = 318,
 };
@@ -40,19 +46,14 @@ enum : unsigned {
     kRecordFirstName = 0x1000,
     // The open log goes to output tab 5.
     kOpenLog = 0x50040,
-    kOpenBufferChars = 32000,
 };
+
+constexpr unsigned kNewDocumentFlags = 0x1501000;
 
 constexpr uint32_t kModeView = DOC_OPEN_SHARE_ALL;
 constexpr uint32_t kModeEdit = DOC_OPEN_OFFER_CREATE | DOC_OPEN_DENY_WRITE | DOC_OPEN_READWRITE;
 
-DocOpenPrompt g_prompt = nullptr;
 int (*g_window_list)() = nullptr;
-
-std::string load(unsigned id, const char* fallback) {
-    char text[512];
-    return LoadAppString(id, text, sizeof text) ? text : fallback;
-}
 
 // The editor documents in their order, copied: commands close documents
 // while they walk.
@@ -118,7 +119,9 @@ int FileOpen_cmd(int id, K_cmd_params* params) {
         if (recording() && !from_sequence) GetMacroManager()->RecordText(name);
         return 1;
     }
-    OpenFilesFromDialog(id, mode, id == kFileFavorites ? 0x1101 : 0x1001);
+    int favorites = kFileFavorites;
+    OpenFilesFromDialog(id, mode, id == kFileFavorites ? 0x1101 : 0x1001,
+                        id == kFileFavorites ? &favorites : nullptr);
     return 1;
 }
 
@@ -229,12 +232,6 @@ void RemoveDocCommands() {
     for (const Binding& b : kBindings) K_cmd_bind_function(b.slot, nullptr);
 }
 
-DocOpenPrompt SetDocOpenPrompt(DocOpenPrompt prompt) {
-    DocOpenPrompt previous = g_prompt;
-    g_prompt = prompt;
-    return previous;
-}
-
 void SetWindowListDialog(int (*run)()) { g_window_list = run; }
 
 fw::View* CommandView(K_cmd_params* params) {
@@ -256,62 +253,13 @@ CQWDoc* CommandDocument(K_cmd_params* params) {
     return view ? fw::DynamicDowncast<CQWDoc>(view->GetDocument()) : nullptr;
 }
 
-int CommonOpenDialog(std::vector<std::string>* names, const char* title, uint32_t flags) {
-    std::vector<char> buffer(kOpenBufferChars, '\0');
-    // The text template's filter first, then every file.
-    std::string filter;
-    if (fw::MultiDocTemplate* t = EditorTextTemplate()) {
-        std::string name = t->GetDocString(fw::kFilterName), ext = t->GetDocString(fw::kFilterExt);
-        if (!name.empty() && !ext.empty()) {
-            filter += name;
-            filter += '\0';
-            filter += ext;
-            filter += '\0';
-        }
-    }
-    filter += "All Files (*.*)";
-    filter += '\0';
-    filter += "*.*";
-    filter += '\0';
-    OPENFILENAMEA ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = CommandMainWindow();
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = title;
-    ofn.Flags = flags | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&ofn)) {
-        if (DWORD error = CommDlgExtendedError())
-            MsgOut(QW_MSG_BOX | QW_MSG_LOG | QW_MSG_SERIOUS,
-                   "Creation of the File Open dialog failed.\nCommDlgExtendedError: %x", static_cast<unsigned>(error));
-        return 0;
-    }
-    // One file: its full path. Several: the folder, then each name, each
-    // ended by a zero, the list by a second one.
-    const char* p = buffer.data();
-    std::string first = p;
-    p += first.size() + 1;
-    if (!*p) {
-        names->push_back(first);
-        return 1;
-    }
-    for (; *p; p += strlen(p) + 1) {
-        std::string path = first;
-        if (!path.empty() && path.back() != '\\') path += '\\';
-        names->push_back(path + p);
-    }
-    return 1;
-}
-
-int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags) {
-    const std::string title =
-        command == kFileView ? load(IDS_VIEW_TITLE, "View File") : load(IDS_OPEN_TITLE, "Open");
+int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags, int* type) {
+    const unsigned title = command == kFileView ? IDS_VIEW_TITLE : IDS_OPEN_TITLE;
     const uint32_t flags = (open_mode & DOC_OPEN_OFFER_CREATE) ? kDialogFlagsCreate : kDialogFlagsExisting;
     std::vector<std::string> names;
-    DocOpenPrompt prompt = g_prompt ? g_prompt : CommonOpenDialog;
-    if (!prompt(&names, title.c_str(), flags)) return -1;
+    int format = vms_get_param();
+    if (!Qw_DialogFileOpen(&names, title, 0, &format, flags, dialog_flags, type)) return -1;
+    vms_set_param(format);
     // The dialog's area is repainted before the files take their time to open.
     if (HWND main = CommandMainWindow()) UpdateWindow(main);
     int opened = 0;
@@ -326,16 +274,23 @@ int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags) 
 CQWDoc* NewDocumentWithStyleSheet(K_cmd_params* params) {
     fw::MultiDocTemplate* tpl = EditorTextTemplate();
     if (!tpl) return nullptr;
-    std::string sheet;
-    char asked[256] = "";
-    if (params && K_cmd_params_valid(params) && K_cmd_params_copy_string(params, asked, sizeof asked) > 0 &&
-        StyleSheetExists(asked))
-        sheet = asked;
-    else if (CQWDoc* active = CommandDocument(nullptr))
-        sheet = active->GetStyleSheetName();
-    SetNewDocStyleSheetName(sheet.c_str());
+    // The names of every style sheet, the active document's first in line.
+    VMB* list = nullptr;
+    K_cmd_make_list(kFileNew, 0, nullptr, &list);
+    if (CQWDoc* active = CommandDocument(nullptr); list && active && !active->GetStyleSheetName().empty())
+        K_cmd_list_add(kFileNew, nullptr, active->GetStyleSheetName().c_str());
+    char chosen[QW_PATH_BUF] = "";
+    intptr_t values[10] = {reinterpret_cast<intptr_t>(list)};
+    const char* labels[] = {"Select a Style Sheet", nullptr};
+    DlgString strings[] = {{chosen, static_cast<int>(sizeof chosen)}, {nullptr, 0}};
+    int r = dialog_manager_ex(kNewDocumentDialog, list ? values : nullptr, "New Document", nullptr, kNewDocumentFlags,
+                              labels, strings, kFileNew, kNewDocumentTable, nullptr, 0, nullptr, params);
+    if (r != 1) return nullptr;
+    // A name that is no style sheet (a parameter text, say) gives the default.
+    std::string previous = GetNewDocStyleSheetName();
+    SetNewDocStyleSheetName(StyleSheetExists(chosen) ? chosen : "");
     CQWDoc* doc = fw::DynamicDowncast<CQWDoc>(tpl->OpenDocumentFile(nullptr, true));
-    SetNewDocStyleSheetName("");
+    SetNewDocStyleSheetName(previous.c_str());
     if (doc) doc->RefreshViewWindows();
     return doc;
 }

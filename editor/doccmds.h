@@ -24,21 +24,15 @@ void RemoveDocCommands();
 HWND CommandMainWindow();
 HWND CommandMdiClient();
 
-// The file-open prompt: fills `names` with the chosen paths and answers
-// nonzero when the user accepted. `flags` are the common dialog's OFN_*
-// flags. The default runs the common Open dialog; tests put their own.
-using DocOpenPrompt = int (*)(std::vector<std::string>* names, const char* title, uint32_t flags);
-// Installs a prompt (null: the common dialog); returns the previous one.
-DocOpenPrompt SetDocOpenPrompt(DocOpenPrompt prompt);
-// The common Open dialog (explorer style, several files when the flags ask).
-int CommonOpenDialog(std::vector<std::string>* names, const char* title, uint32_t flags);
+// Asks for files (Qw_DialogFileOpen) and opens each with the open mode
+// (K_FileOpen, K_FileView, K_FileFavorites); the open-as choice becomes the
+// engine's line-end parameter. `type` (optional) goes to the dialog and back.
+// The number of files opened, -1 when the user cancelled.
+int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags, int* type = nullptr);
 
-// Asks for files and opens each with the open mode (K_FileOpen, K_FileView,
-// K_FileFavorites). The number of files opened, -1 when the user cancelled.
-int OpenFilesFromDialog(int command, uint32_t open_mode, unsigned dialog_flags);
-
-// A new document with a style sheet: the one the command's text names when
-// it exists, else the active document's. The new document, or null.
+// A new document with the style sheet chosen in the new-document dialog
+// (its list offers the active document's sheet first; a parameter text
+// answers it). The new document, or null when the dialog was cancelled.
 CQWDoc* NewDocumentWithStyleSheet(K_cmd_params* params);
 
 // Another window on the document of an editor view ("Attach it to a new

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "VmEngine/vm.h"
+#include "commands/cmdlists.h"
 #include "commands/interp_edit.h"
 #include "editor/clipboard.h"
 #include "editor/editview.h"
@@ -293,16 +294,9 @@ VMB* NamedBuffer(const char* name, bool create) {
     return b;
 }
 
-// The record a list-building program is called with (argument 8).
-struct ListRequestRecord {
-    uint32_t tag; // 0x5F1967EA
-    int32_t id;   // the command whose list is built
-    VMB* list;    // the target list buffer
-    uint32_t flags;
-};
-
+// Fills the list of a list request (argument 8 of a list-building program).
 int BufferNames(void* record) {
-    auto* r = static_cast<ListRequestRecord*>(record);
+    auto* r = static_cast<K_list_request*>(record);
     if (!r || r->tag != 0x5F1967EAu || !r->list || !vmb_check(r->list)) return -1;
     std::vector<std::string> names;
     if (vmb_find(VMB_T_TEMP, "Scrap")) names.push_back("Scrap");

@@ -94,6 +94,7 @@ uint32_t DocOptionFlags(int op, uint32_t mask) {
 }
 
 void SetNewDocStyleSheetName(const char* name) { g_new_doc_sheet = name ? name : ""; }
+std::string GetNewDocStyleSheetName() { return g_new_doc_sheet; }
 
 void* GetDocReadEvent() {
     if (!g_read_event) g_read_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);

@@ -237,6 +237,7 @@ void SetOpenMode(uint32_t mode);
 // op 1 sets the bits (returns the set bits of mask), 0 clears, others read.
 uint32_t DocOptionFlags(int op, uint32_t mask);
 void SetNewDocStyleSheetName(const char* name);
+std::string GetNewDocStyleSheetName();
 // Signalled whenever a document's file is not yet read to its end; the
 // document read thread waits on it (a Win32 event handle).
 void* GetDocReadEvent();

@@ -8,6 +8,7 @@
 
 #include "VmEngine/vm.h"
 #include "commands/cmdexec.h"
+#include "commands/cmdlists.h"
 #include "commands/cmdseq.h"
 #include "commands/cmdtable.h"
 #include "commands/cmdvalues.h"
@@ -16,6 +17,7 @@
 #include "commands/keytrans.h"
 #include "editor/appview.h"
 #include "editor/clipboard.h"
+#include "editor/docdialogs.h"
 #include "editor/doccmds.h"
 #include "editor/docmanager.h"
 #include "editor/docsave.h"
@@ -29,6 +31,7 @@
 #include "framework/fwframe.h"
 #include "shell/mainframe.h"
 #include "shell/qwapp.h"
+#include "shell/qwfolders.h"
 #include "shell/windowcmds.h"
 
 namespace {
@@ -348,7 +351,9 @@ void QwInstallEditorWiring() {
     SetGoToLinePrompt(GoToPrompt);
 
     InstallDocCommands();
+    InstallDocDialogs();
     InstallWindowCommands();
+    InstallCommandLists(UserInitials);
 
     // A program caught in a loop is stopped by Ctrl+Break, as command
     // sequences are; without a poll it would hang the editor for good.
@@ -359,6 +364,7 @@ void QwRemoveEditorWiring() {
     interp_set_poll(nullptr);
     SetGoToLinePrompt(nullptr);
     RemoveWindowCommands();
+    RemoveDocDialogs();
     RemoveDocCommands();
     K_cmd_set_frame_hooks(nullptr);
     QwFrameHooks fh = GetFrameHooks();

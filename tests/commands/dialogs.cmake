@@ -2,10 +2,7 @@
 # Wine, and the control-table checker on the shipped and a broken source.
 qw_test(test_dlgtable SOURCES test_dlgtable.cpp LIBS commands)
 if(NOT QW_HOST)
-  qw_test(test_dialogs SOURCES test_dialogs.cpp test_dialogs.rc LIBS commands comctl32)
-  set_source_files_properties(test_dialogs.rc PROPERTIES OBJECT_DEPENDS
-    "${CMAKE_SOURCE_DIR}/res/dialogs/templates.rc;${CMAKE_SOURCE_DIR}/res/dialogs/tables.rc;${CMAKE_SOURCE_DIR}/res/strings_dialogs.rc")
-  target_include_directories(test_dialogs PRIVATE ${CMAKE_SOURCE_DIR})
+  qw_dialog_test(test_dialogs RESOURCES dialogs/templates.rc dialogs/tables.rc strings_dialogs.rc)
 else()
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_test(NAME dlgtables_check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/gen_dlgtables.py --check)
@@ -16,9 +13,5 @@ else()
     "section 0x3 is not one known section bit.*key 999 is not in template 2300.*control 777 is not in template 2300.*control id 0 would end the table.*no template 4242")
 endif()
 if(NOT QW_HOST)
-  qw_test(test_dlgcontrols SOURCES interp_test_support.cpp test_dlgcontrols.cpp test_dlgcontrols.rc
-    LIBS commands comctl32)
-  set_source_files_properties(test_dlgcontrols.rc PROPERTIES OBJECT_DEPENDS
-    "${CMAKE_SOURCE_DIR}/res/dialogs/sizegrip.bmp;${CMAKE_SOURCE_DIR}/res/strings_dialogs.rc")
-  target_include_directories(test_dlgcontrols PRIVATE ${CMAKE_SOURCE_DIR})
+  qw_dialog_test(test_dlgcontrols EXTRA interp_test_support.cpp RESOURCES dialogs/sizegrip.bmp strings_dialogs.rc)
 endif()

@@ -33,21 +33,6 @@ std::vector<std::string> g_tips;
 
 void RecordTip(const char* text, unsigned, const QwPoint*) { g_tips.emplace_back(text ? text : ""); }
 
-// The dialog of this thread that is highest in the z-order. Not GetActiveWindow(): tests running
-// in parallel share one desktop, and another test's window can take the
-// activation away from this thread at any moment.
-HWND ShownDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM lp) -> BOOL {
-        char cls[16] = "";
-        GetClassNameA(w, cls, sizeof cls);
-        if (std::strcmp(cls, "#32770") != 0) return TRUE;
-        *reinterpret_cast<HWND*>(lp) = w;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Runs test steps inside a dialog's modal loop: each step runs from a
 // posted message, after whatever the previous step posted.
 class Script {
@@ -301,18 +286,10 @@ TEST_F(Dialogs, DefaultCallbackRunsClickedSettingsAsCommands) {
     char b[8] = "";
     DlgString strings[] = {{b, sizeof b}, {nullptr, 0}};
     // No callback of the caller: a timer of this thread drives the dialog.
-    struct Starter {
-        static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD) {
-            // Under load the timer can fire while the dialog is still being
-            // made: wait for it rather than clicking into nothing.
-            HWND d = ShownDialog();
-            if (!d || !GetDlgItem(d, 600)) return;
-            KillTimer(nullptr, id);
-            SendMessageA(GetDlgItem(d, 600), BM_CLICK, 0, 0);
-            PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
-        }
-    };
-    SetTimer(nullptr, 0, 1, Starter::Timer);
+    qwtest::WhenDialogShows user([](HWND d) {
+        SendMessageA(GetDlgItem(d, 600), BM_CLICK, 0, 0);
+        PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
     EXPECT_EQ(dialog_manager_ex(9001, nullptr, nullptr, nullptr, 0, nullptr, strings, 0x7AB, 0, nullptr, 0, nullptr,
                                 nullptr),
               IDCANCEL);
@@ -427,43 +404,34 @@ TEST_F(Dialogs, BadInputIsRefusedClearly) {
 }
 
 TEST_F(Dialogs, PromptAndChangeFolder) {
-    char value[16] = "";
-    struct Starter {
-        static void CALLBACK Go(HWND, UINT, UINT_PTR id, DWORD) {
-            KillTimer(nullptr, id);
-            HWND d = ShownDialog();
+    {
+        char value[16] = "";
+        qwtest::WhenDialogShows prompt([](HWND d) {
             SetWindowTextA(GetDlgItem(d, 250), "17");
             PostMessageA(d, WM_COMMAND, IDOK, 0);
-        }
-    };
-    SetTimer(nullptr, 0, 1, Starter::Go);
-    EXPECT_EQ(DlgPromptValue({value, sizeof value}, "Go", "Line:", 430, 0, nullptr), 17);
-    EXPECT_STREQ(value, "17");
+        });
+        EXPECT_EQ(DlgPromptValue({value, sizeof value}, "Go", "Line:", 430, 0, nullptr), 17);
+        EXPECT_STREQ(value, "17");
+    }
 
     qwtest::TempDir tmp;
     char path[MAX_PATH];
     std::strcpy(path, "keep");
-    static std::string s_long, s_folder;
-    s_long = "c:\\" + std::string(296, 'z');
-    s_folder = tmp.path();
-    struct Folder {
-        static void CALLBACK Go(HWND, UINT, UINT_PTR id, DWORD) {
-            KillTimer(nullptr, id);
-            HWND d = ShownDialog();
-            char caption[64] = "";
-            GetWindowTextA(d, caption, sizeof caption);
-            EXPECT_STREQ(caption, "Select Folder");
-            HWND combo = GetDlgItem(d, 270);
-            SetWindowTextA(combo, s_long.c_str());  // typed: the change is applied at once
-            SendMessageA(d, WM_COMMAND, MAKEWPARAM(270, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
-            SendMessageA(d, WM_COMMAND, IDOK, 0);
-            EXPECT_TRUE(IsWindow(d));  // too long for the folder buffer
-            SetWindowTextA(combo, s_folder.c_str());
-            SendMessageA(d, WM_COMMAND, MAKEWPARAM(270, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
-            PostMessageA(d, WM_COMMAND, IDOK, 0);
-        }
-    };
-    SetTimer(nullptr, 0, 1, Folder::Go);
+    std::string s_long = "c:\\" + std::string(296, 'z');
+    std::string s_folder = tmp.path();
+    qwtest::WhenDialogShows user([&](HWND d) {
+        char caption[64] = "";
+        GetWindowTextA(d, caption, sizeof caption);
+        EXPECT_STREQ(caption, "Select Folder");
+        HWND combo = GetDlgItem(d, 270);
+        SetWindowTextA(combo, s_long.c_str());  // typed: the change is applied at once
+        SendMessageA(d, WM_COMMAND, MAKEWPARAM(270, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+        SendMessageA(d, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(IsWindow(d));  // too long for the folder buffer
+        SetWindowTextA(combo, s_folder.c_str());
+        SendMessageA(d, WM_COMMAND, MAKEWPARAM(270, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+        PostMessageA(d, WM_COMMAND, IDOK, 0);
+    });
     EXPECT_EQ(ChangeFolderDialog({path, sizeof path}, 0, 1, 0x7AB), IDOK);
     EXPECT_EQ(path, s_folder);
     ASSERT_FALSE(g_tips.empty());

@@ -365,10 +365,11 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             ListView_SetCheckState(lv, 1, FALSE);
             ListView_SetItemText(lv, 2, 1, const_cast<char*>("33"));
 
-            // The tree opens at string value 3; pick its child "sub2".
+            // The tree opens at string value 3; open it and pick its child "sub2".
             HWND tree = GetDlgItem(d, 283);
             HTREEITEM at = TreeView_GetSelection(tree);
             ASSERT_TRUE(at);
+            TreeView_Expand(tree, at, TVE_EXPAND);
             HTREEITEM pick = nullptr;
             for (HTREEITEM c = TreeView_GetChild(tree, at); c; c = TreeView_GetNextSibling(tree, c)) {
                 char name[MAX_PATH] = "";
@@ -384,6 +385,9 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             TreeView_SelectItem(tree, pick);
             EXPECT_EQ(std::string(s3), root + "\\sub2");  // its action record stores it at once
 
+            // The resolver asks the dialog that holds the focus; another
+            // test's window may have taken it since the dialog opened.
+            SetFocus(GetDlgItem(d, 270));
             char line[64] = "";
             EXPECT_EQ(HistoryListReadLine(270, 2, line, sizeof line), 1);
             EXPECT_STREQ(line, "second");

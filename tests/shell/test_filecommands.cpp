@@ -14,9 +14,13 @@
 
 #include "commands/cmdexec.h"
 #include "commands/cmdtable.h"
+#include "editor/docdialogs.h"
 #include "editor/doccmds.h"
 #include "editor/docmanager.h"
 #include "editor/docsave.h"
+#include "editor/clipboard.h"
+#include "editor/editview.h"
+#include "commands/cmdlists.h"
 #include "editor/fileinfo.h"
 #include "editor/qwdoc.h"
 #include "editor/stylesheet.h"
@@ -68,8 +72,12 @@ int FrameworkBox(HWND__*, const char* text, const char*, unsigned style) {
     return answer;
 }
 
-int OpenPrompt(std::vector<std::string>* names, const char*, uint32_t flags) {
+std::vector<std::string> g_open_titles;
+int g_open_format = -1;                    // the open-as choice the dialog makes (-1: left as offered)
+int OpenPrompt(std::vector<std::string>* names, const char* title, uint32_t flags, int* format) {
     g_open_flags.push_back(flags);
+    g_open_titles.push_back(title ? title : "");
+    if (g_open_format >= 0) *format = g_open_format;
     *names = g_open_names;
     return g_open_names.empty() ? 0 : 1;
 }
@@ -113,9 +121,11 @@ protected:
         g_save_as.clear();
         g_open_names.clear();
         g_open_flags.clear();
+        g_open_titles.clear();
+        g_open_format = -1;
         g_history.clear();
         Child::syscommands.clear();
-        SetDocOpenPrompt(OpenPrompt);
+        SetFileOpenPrompt(OpenPrompt);
         DocOptionFlags(0, 0xFF);
         CreateStyleSheetArray(dir.file("StyleSheets.JS").c_str());
         RunThreadPool(1);
@@ -143,8 +153,10 @@ protected:
     }
     void TearDown() override {
         RemoveWindowCommands();
+        RemoveDocDialogs();
         RemoveDocCommands();
-        SetDocOpenPrompt(nullptr);
+        SetFileOpenPrompt(nullptr);
+        vms_set_param(0);
         if (app) app->CloseAllDocuments(false);
         if (g_main && IsWindow(g_main)) DestroyWindow(g_main);
         g_main = nullptr;
@@ -191,6 +203,13 @@ protected:
     std::unique_ptr<fw::Application> app;
     MainFrame* main = nullptr;
 };
+
+// An untitled document, the new-document dialog answered by the command's text.
+CQWDoc* NewUntitled() {
+    K_cmd_params p;
+    K_cmd_params_init(&p, 1, K_FileNew, "C/C++", 0, 0);
+    return NewDocumentWithStyleSheet(&p);
+}
 
 // Replaces the document's text by one line.
 void Edit(CQWDoc* d, const char* text) {
@@ -244,7 +263,8 @@ TEST_F(FileCommands, SaveWritesTheFileAndRotatesTheBackupAsSet) {
 }
 
 TEST_F(FileCommands, SaveOfAnUntitledDocumentAsksForANameAndCancelLosesNothing) {
-    ASSERT_EQ(Run(K_FileNew), 0);
+    // The new-document dialog answered by the command's text.
+    ASSERT_EQ(Run(K_FileNew, nullptr, "C/C++"), 0);
     ASSERT_EQ(Docs().size(), 1u);
     CQWDoc* d = Docs().front();
     Edit(d, "fresh");
@@ -296,7 +316,7 @@ TEST_F(FileCommands, CloseOfAModifiedDocumentFollowsTheAnswer) {
         std::string path = dir.file("close" + std::to_string(++n) + ".txt");
         CQWDoc* d = nullptr;
         if (k.untitled) {
-            d = NewDocumentWithStyleSheet(nullptr);
+            d = NewUntitled();
         } else {
             d = Open(path, "old\r\n");
         }
@@ -335,7 +355,7 @@ TEST_F(FileCommands, SaveAllSavesEveryModifiedDocumentAndNoOther) {
     EXPECT_TRUE(std::filesystem::exists(a + ".BAK"));
     // An untitled document whose Save As is cancelled fails the command but
     // does not keep the others from being saved.
-    CQWDoc* untitled = NewDocumentWithStyleSheet(nullptr);
+    CQWDoc* untitled = NewUntitled();
     ASSERT_NE(untitled, nullptr);
     Edit(untitled, "u");
     Edit(db, "B");
@@ -481,6 +501,241 @@ TEST_F(FileCommands, AboutShowsTheProgramsVersion) {
     EXPECT_EQ(g_boxes[0], AboutText());
     EXPECT_NE(g_boxes[0].find("Version: 4.0.0.1"), std::string::npos) << g_boxes[0];
     EXPECT_NE(g_boxes[0].find("Copyright"), std::string::npos);
+}
+
+TEST_F(FileCommands, OpenTakesTheDialogsTitleAndOpenAsChoice) {
+    std::string a = dir.file("unix.txt"), b = dir.file("b.txt");
+    qwtest::WriteFileBytes(a, "one\ntwo\nthree\n");
+    qwtest::WriteFileBytes(b, "b\r\n");
+    vms_set_param(QW_OPEN_AS_AUTO);
+    // Open as DOS: an LF-only file is not taken as Unix text.
+    g_open_names = {a};
+    g_open_format = QW_OPEN_AS_DOS;
+    EXPECT_EQ(Run(K_FileOpen), 1);
+    EXPECT_EQ(vms_get_param(), QW_OPEN_AS_DOS);
+    ASSERT_EQ(Docs().size(), 1u);
+    VMB* buf = Docs()[0]->GetBuffer();
+    vm_read_lines(buf, 0xFFFFFFFFu);
+    EXPECT_EQ(vm_state_flags(buf, VM_OP_READ, VM_ST_LF), 0u);
+    EXPECT_EQ(app->profile().GetInt("File Open", "OpenOSType", -1), QW_OPEN_AS_DOS);
+    // The view command has its own title; the choice is offered as it stands.
+    g_open_names = {b};
+    g_open_format = -1;
+    EXPECT_EQ(Run(K_FileView), 1);
+    EXPECT_EQ(g_open_titles, (std::vector<std::string>{"Open", "View File"}));
+    EXPECT_TRUE(g_boxes.empty());  // the titles load without a missing-string box
+    EXPECT_EQ(vms_get_param(), QW_OPEN_AS_DOS);
+    // Cancelled: the choice made in it is dropped.
+    g_open_names.clear();
+    g_open_format = QW_OPEN_AS_UNIX;
+    EXPECT_EQ(Run(K_FileOpen), 1);
+    EXPECT_EQ(vms_get_param(), QW_OPEN_AS_DOS);
+    EXPECT_EQ(app->profile().GetInt("File Open", "OpenOSType", -1), QW_OPEN_AS_DOS);
+}
+
+std::vector<std::string> ListBoxItems(HWND list) {
+    std::vector<std::string> out;
+    for (LRESULT i = 0, n = SendMessageA(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
+        char t[300] = "";
+        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(t));
+        out.emplace_back(t);
+    }
+    return out;
+}
+
+TEST_F(FileCommands, NewDocumentTakesTheStyleSheetChosenInItsDialog) {
+    InstallDocDialogs();
+    SetNewDocStyleSheetName("Before");
+    // Answered by the command's text: no window, the named sheet.
+    EXPECT_EQ(Run(K_FileNew, nullptr, "Cobol"), 0);
+    ASSERT_EQ(Docs().size(), 1u);
+    CQWDoc* cobol = Docs()[0];
+    EXPECT_EQ(cobol->GetStyleSheetName(), "Cobol");
+    EXPECT_EQ(GetNewDocStyleSheetName(), "Before");
+
+    // Shown: every sheet, the active document's chosen; the user picks Ada.
+    std::vector<std::string> shown;
+    std::string selected, prompt, caption;
+    {
+        qwtest::WhenDialogShows user([&](HWND dlg) {
+            HWND list = GetDlgItem(dlg, 280);
+            shown = ListBoxItems(list);
+            char t[300] = "";
+            LRESULT sel = SendMessageA(list, LB_GETCURSEL, 0, 0);
+            if (sel >= 0) SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(t));
+            selected = t;
+            GetDlgItemTextA(dlg, 160, t, sizeof t);
+            prompt = t;
+            GetWindowTextA(dlg, t, sizeof t);
+            caption = t;
+            LRESULT ada = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Ada"));
+            SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(ada), 0);
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(280, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        });
+        EXPECT_EQ(Run(K_FileNew), 0);
+        EXPECT_TRUE(user.done());
+    }
+    EXPECT_EQ(caption, "New Document");
+    EXPECT_EQ(prompt, "Select a Style Sheet");
+    EXPECT_EQ(static_cast<int>(shown.size()), GetStyleSheetArray()->GetSize());
+    EXPECT_EQ(selected, "Cobol");
+    ASSERT_EQ(Docs().size(), 2u);
+    EXPECT_EQ(Docs()[1]->GetStyleSheetName(), "Ada");
+    EXPECT_EQ(GetNewDocStyleSheetName(), "Before");
+
+    // Cancelled: no document.
+    {
+        qwtest::WhenDialogShows user([](HWND dlg) { PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); });
+        EXPECT_EQ(Run(K_FileNew), 0);
+        EXPECT_TRUE(user.done());
+    }
+    EXPECT_EQ(Docs().size(), 2u);
+    SetNewDocStyleSheetName("");
+}
+
+TEST_F(FileCommands, WindowListActsOnTheChosenWindows) {
+    InstallDocDialogs();
+    CQWDoc* da = Open(dir.file("a.txt"), "a\r\n");
+    CQWDoc* db = Open(dir.file("b.txt"), "b\r\n");
+    CQWDoc* dc = Open(dir.file("c.txt"), "c\r\n");
+    ASSERT_TRUE(da && db && dc);
+    HWND fa = FrameOf(da), fb = FrameOf(db), fc = FrameOf(dc);
+    ASSERT_EQ(Active(), fc);
+    // The command list of the open windows, in z-order.
+    VMB* list = nullptr;
+    ASSERT_EQ(K_cmd_make_list(K_WindowList, 0, nullptr, &list), 3);
+    auto title = [](HWND w) {
+        char t[300] = "";
+        GetWindowTextA(w, t, sizeof t);
+        return std::string(t);
+    };
+    EXPECT_EQ(reutest::Lines(list), (std::vector<std::string>{title(fc), title(fb), title(fa)}));
+
+    // The dialog lists them with the active one selected; Activate takes the chosen one.
+    std::vector<std::string> shown;
+    std::vector<int> selected;
+    BOOL activate_enabled = FALSE;
+    {
+        qwtest::WhenDialogShows user([&](HWND dlg) {
+            HWND lb = GetDlgItem(dlg, 2057);
+            shown = ListBoxItems(lb);
+            int items[8];
+            LRESULT n = SendMessageA(lb, LB_GETSELITEMS, 8, reinterpret_cast<LPARAM>(items));
+            selected.assign(items, items + std::max<LRESULT>(n, 0));
+            SendMessageA(lb, LB_SETSEL, FALSE, -1);
+            for (int i = 0; i < static_cast<int>(shown.size()); ++i)
+                if (reinterpret_cast<HWND>(SendMessageA(lb, LB_GETITEMDATA, i, 0)) == fa) SendMessageA(lb, LB_SETSEL, TRUE, i);
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(2057, LBN_SELCHANGE), reinterpret_cast<LPARAM>(lb));
+            activate_enabled = IsWindowEnabled(GetDlgItem(dlg, 2050));
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(2050, BN_CLICKED), 0);
+        });
+        EXPECT_EQ(Run(K_WindowList), 1);
+        EXPECT_TRUE(user.done());
+    }
+    std::vector<std::string> sorted = {title(fa), title(fb), title(fc)};
+    std::sort(sorted.begin(), sorted.end(), [](const std::string& x, const std::string& y) {
+        return _stricmp(x.c_str(), y.c_str()) < 0;
+    });
+    EXPECT_EQ(shown, sorted);
+    ASSERT_EQ(selected.size(), 1u);
+    EXPECT_EQ(shown[static_cast<size_t>(selected[0])], title(fc));
+    EXPECT_TRUE(activate_enabled);
+    EXPECT_EQ(Active(), fa);
+
+    // A window closed behind the dialog's back is never acted on: the list
+    // is refreshed and the dialog stays; then closing two chosen windows.
+    bool still_open = false;
+    std::vector<std::string> after_refresh;
+    {
+        qwtest::WhenDialogShows user([&](HWND dlg) {
+            HWND lb = GetDlgItem(dlg, 2057);
+            SendMessageA(lb, LB_SETSEL, FALSE, -1);
+            for (int i = 0; i < 3; ++i)
+                if (reinterpret_cast<HWND>(SendMessageA(lb, LB_GETITEMDATA, i, 0)) == fc) SendMessageA(lb, LB_SETSEL, TRUE, i);
+            dc->CloseByCommand();
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(2050, BN_CLICKED), 0);
+            still_open = IsWindowVisible(dlg) != FALSE;
+            after_refresh = ListBoxItems(lb);
+            // Close Window(s) with both remaining windows chosen.
+            SendMessageA(lb, LB_SETSEL, TRUE, -1);
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(2051, BN_CLICKED), 0);
+            after_refresh.push_back(std::to_string(SendMessageA(lb, LB_GETCOUNT, 0, 0)));
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_EQ(Run(K_WindowList), 1);
+        EXPECT_TRUE(user.done());
+    }
+    EXPECT_TRUE(still_open);
+    ASSERT_EQ(after_refresh.size(), 3u);
+    EXPECT_EQ(after_refresh[2], "0");
+    EXPECT_TRUE(Docs().empty());
+}
+
+TEST_F(FileCommands, InsertFilenameInsertsOrCopiesThePartAsked) {
+    InstallDocDialogs();
+    std::string path = dir.file("names.txt");
+    CQWDoc* d = Open(path, "x\r\n");
+    ASSERT_NE(d, nullptr);
+    auto* view = new CQWEditView;
+    RECT rc{0, 0, 400, 200};
+    ASSERT_TRUE(view->CreateView(FrameOf(d), 59649, d, rc, WS_CHILD | WS_VISIBLE));
+    std::string full = d->GetPathName();
+    std::string folder = full.substr(0, full.find_last_of('\\'));
+    auto run = [&](const char* text) {
+        K_cmd_params p;
+        K_cmd_params_init(&p, 1, K_InsertFilename, text, 0, 0);
+        return Run_k_cmd(K_InsertFilename, K_STATE_EDITABLE, static_cast<fw::View*>(view), &p);
+    };
+    auto first_line = [&] {
+        char t[600] = "";
+        vm_read_text(d->GetBuffer(), 1, 0, t, 599, nullptr);
+        return std::string(t);
+    };
+    struct Case {
+        const char* param;
+        std::string inserted;
+    } cases[] = {{"name", "names.txt"}, {"Path", folder}, {nullptr, full}, {"other", full}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.param ? c.param : "(none)");
+        std::string before = first_line();
+        EXPECT_EQ(run(c.param), 1);
+        EXPECT_EQ(first_line(), c.inserted + before);
+    }
+    // To the clipboard: the text stays as it is.
+    std::string before = first_line();
+    struct Clip {
+        const char* param;
+        std::string copied;
+    } clips[] = {{"ClipBoard=Name", "names.txt"}, {"clipboard", full}, {"ClipBoard=Path", folder}};
+    for (const Clip& c : clips) {
+        SCOPED_TRACE(c.param);
+        EXPECT_EQ(run(c.param), 1);
+        EXPECT_EQ(first_line(), before);
+        std::string text;
+        int style = -1;
+        ASSERT_TRUE(GetTextFromClipboard(nullptr, &text, &style));
+        EXPECT_EQ(text, c.copied);
+    }
+    // A view-only document is refused.
+    CQWDoc* ro = nullptr;
+    {
+        std::string rpath = dir.file("ro.txt");
+        qwtest::WriteFileBytes(rpath, "r\r\n");
+        fw::View* v = VwFileOpenEx(rpath.c_str(), 0x40, 1);
+        ASSERT_NE(v, nullptr);
+        ro = static_cast<CQWDoc*>(v->GetDocument());
+    }
+    ASSERT_TRUE(ro->IsViewMode());
+    auto* ro_view = new CQWEditView;
+    ASSERT_TRUE(ro_view->CreateView(FrameOf(ro), 59649, ro, rc, WS_CHILD | WS_VISIBLE));
+    K_cmd_params p;
+    K_cmd_params_init(&p, 1, K_InsertFilename, nullptr, 0, 0);
+    EXPECT_EQ(Run_k_cmd(K_InsertFilename, K_STATE_EDITABLE, static_cast<fw::View*>(ro_view), &p), 0);
+    char t[100] = "";
+    vm_read_lines(ro->GetBuffer(), 0xFFFFFFFFu);
+    vm_read_text(ro->GetBuffer(), 1, 0, t, 99, nullptr);
+    EXPECT_STREQ(t, "r");
 }
 
 }  // namespace

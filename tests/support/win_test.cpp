@@ -15,6 +15,41 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
     }
 }
 
+namespace {
+std::function<void(HWND)> g_dialog_act;
+bool g_dialog_done = false;
+
+BOOL CALLBACK FindDialog(HWND w, LPARAM out) {
+    char cls[16] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+    *reinterpret_cast<HWND*>(out) = w;
+    return FALSE;
+}
+
+void CALLBACK DialogTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&found));
+    if (!found || g_dialog_done || !g_dialog_act) return;
+    KillTimer(nullptr, timer);
+    g_dialog_done = true;
+    g_dialog_act(found);
+}
+}  // namespace
+
+WhenDialogShows::WhenDialogShows(std::function<void(HWND)> act) {
+    g_dialog_act = std::move(act);
+    g_dialog_done = false;
+    timer_ = SetTimer(nullptr, 0, 20, DialogTimer);
+}
+
+WhenDialogShows::~WhenDialogShows() {
+    KillTimer(nullptr, timer_);
+    g_dialog_act = nullptr;
+}
+
+bool WhenDialogShows::done() const { return g_dialog_done; }
+
 void PumpPending() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -15,6 +15,21 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
 // Dispatches whatever is queued for this thread now.
 void PumpPending();
 
+// While alive, runs `act` once on the first visible dialog window
+// ("#32770") of this thread, from a timer of the modal loop that shows it:
+// for dialogs that a command runs modally with no way in for the test.
+class WhenDialogShows {
+public:
+    explicit WhenDialogShows(std::function<void(HWND dlg)> act);
+    ~WhenDialogShows();
+    WhenDialogShows(const WhenDialogShows&) = delete;
+    WhenDialogShows& operator=(const WhenDialogShows&) = delete;
+    bool done() const;
+
+private:
+    UINT_PTR timer_ = 0;
+};
+
 // Whether a window of this process holds the foreground. Tests run in
 // parallel share one desktop, so another test's window can take this thread's
 // focus at any moment; a check of GetFocus() means something only while this
