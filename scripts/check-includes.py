@@ -47,7 +47,6 @@ WINDOWS_H = re.compile(r"^\s*#\s*include\s*<windows\.h>", re.IGNORECASE)
 # interfaces are made of Win32 types (handles, critical sections, exception
 # records), so that their callers need the header too.
 WINDOWS_H_EXCEPTIONS = {
-    "opsys/setrans.h",         # structured-exception translation
     "Reu/thread.h",            # thread handles and critical sections
     "Reu/threadpool.h",        # the pool's events and critical sections
 }
