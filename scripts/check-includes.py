@@ -36,7 +36,7 @@ FREE = {"tests", "bench"}
 # Known exceptions, each with its reason: (including file, included folder).
 EXCEPTIONS = {
     # Reu's thread objects run on framework threads (Windows build only).
-    ("Reu/thread.cpp", "framework"),
+    ("Reu/thread_win32.cpp", "framework"),
 }
 
 # The core reaches the system through its *_win32.cpp files (the Windows
@@ -47,7 +47,6 @@ WINDOWS_H = re.compile(r"^\s*#\s*include\s*<windows\.h>", re.IGNORECASE)
 # interfaces are made of Win32 types (handles, critical sections, exception
 # records), so that their callers need the header too.
 WINDOWS_H_EXCEPTIONS = {
-    "Reu/thread.h",            # thread handles and critical sections
     "Reu/threadpool.h",        # the pool's events and critical sections
 }
 
