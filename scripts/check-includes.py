@@ -43,12 +43,6 @@ EXCEPTIONS = {
 # side of each seam); nothing else there includes <windows.h>.
 CORE = {"opsys", "VmEngine", "RegExp", "Reu"}
 WINDOWS_H = re.compile(r"^\s*#\s*include\s*<windows\.h>", re.IGNORECASE)
-# Known exceptions, each with its reason: Windows-only services whose
-# interfaces are made of Win32 types (handles, critical sections, exception
-# records), so that their callers need the header too.
-WINDOWS_H_EXCEPTIONS = {
-    "Reu/threadpool.h",        # the pool's events and critical sections
-}
 
 SOURCE = re.compile(r"\.(c|cc|cpp|h|hpp|inl|rc)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([A-Za-z0-9_]+)/')
@@ -73,8 +67,7 @@ def allowed(path, src, dst):
 
 
 def windows_h_allowed(rel):
-    return (rel.split("/", 1)[0] not in CORE or rel.endswith("_win32.cpp")
-            or rel in WINDOWS_H_EXCEPTIONS)
+    return rel.split("/", 1)[0] not in CORE or rel.endswith("_win32.cpp")
 
 
 def lines_from_tree(root):
