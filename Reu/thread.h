@@ -94,7 +94,7 @@ private:
     void* event_ = nullptr;  // HANDLE
     fw::Thread* win_thread_ = nullptr;
     std::atomic<int> state_{kRunning};
-    unsigned long result_;
+    unsigned long result_;   // WAIT_FAILED until a request has run (set in the .cpp)
 };
 
 // A CZQThread with a framework worker thread of its own that runs Body().
