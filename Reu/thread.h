@@ -14,14 +14,20 @@
 // still waits; a request given up after its time-out is skipped, so the UI
 // thread never writes into a record that is gone, and a late signal never
 // satisfies a later wait.
-#include <windows.h>
-
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 namespace fw {
 class Thread;
 }
+
+// The system's types in their plain spelling, so that this header does not
+// need <windows.h>: CRITICAL_SECTION is _RTL_CRITICAL_SECTION, HWND is
+// HWND__*, UINT unsigned, LPARAM pointer-sized, DWORD unsigned long (wait
+// results and time-outs: WAIT_OBJECT_0, WAIT_TIMEOUT, INFINITE, ...).
+struct _RTL_CRITICAL_SECTION;
+struct HWND__;
 
 class CZQThread {
 public:
@@ -38,7 +44,8 @@ public:
     // record and waits up to 20000 ms for it to be served. The CZQThread of
     // the calling thread carries it; on a thread without one this object
     // does, bound to the calling framework thread. result() tells how it went.
-    CZQThread(CRITICAL_SECTION* lock, HWND window, UINT message, void* data, LPARAM lparam);
+    CZQThread(_RTL_CRITICAL_SECTION* lock, HWND__* window, unsigned message, void* data,
+              std::intptr_t lparam);
     virtual ~CZQThread();
     CZQThread(const CZQThread&) = delete;
     CZQThread& operator=(const CZQThread&) = delete;
@@ -47,9 +54,10 @@ public:
     // INFINITE pumps this thread's messages while it waits. WAIT_OBJECT_0
     // once served, WAIT_TIMEOUT when given up (the request is then never
     // carried out), WAIT_FAILED when it could not be posted.
-    DWORD Request(HWND window, UINT message, void* data, LPARAM lparam, DWORD timeout_ms);
+    unsigned long Request(HWND__* window, unsigned message, void* data, std::intptr_t lparam,
+                          unsigned long timeout_ms);
     // The wait result of the cross-thread request constructor.
-    DWORD result() const { return result_; }
+    unsigned long result() const { return result_; }
 
     // Serving side, on the thread that owns the window: when the CZQThread
     // at `sender` (the message's wParam) still waits for its request, calls
@@ -58,11 +66,11 @@ public:
     static bool ServeRequest(const void* sender,
                              const std::function<void(CZQThread& thread, void* data)>& fn);
 
-    DWORD Wait(DWORD timeout_ms);
+    unsigned long Wait(unsigned long timeout_ms);
     // Pumps the thread's messages until the event is signalled: 0 once
     // signalled, else the wait result after a failure or when the pump saw
     // WM_QUIT (which is posted again for the thread's own loop).
-    DWORD PumpUntilSignalled();
+    unsigned long PumpUntilSignalled();
     // Dispatches the queued messages of the calling thread; 0 after WM_QUIT
     // (posted again), else 1.
     int PumpMessages();
@@ -83,10 +91,10 @@ public:
 
 private:
     void* request_ = nullptr;
-    HANDLE event_ = nullptr;
+    void* event_ = nullptr;  // HANDLE
     fw::Thread* win_thread_ = nullptr;
     std::atomic<int> state_{kRunning};
-    DWORD result_ = WAIT_FAILED;
+    unsigned long result_;   // WAIT_FAILED until a request has run (set in the .cpp)
 };
 
 // A CZQThread with a framework worker thread of its own that runs Body().
@@ -94,10 +102,11 @@ private:
 // thread (CWinThreadClose) before it deletes this object.
 class CZQThreadExec : public CZQThread {
 public:
-    explicit CZQThreadExec(int priority = THREAD_PRIORITY_NORMAL, unsigned stack_size = 0);
+    static constexpr int kNormalPriority = 0;  // THREAD_PRIORITY_NORMAL
+    explicit CZQThreadExec(int priority = kNormalPriority, unsigned stack_size = 0);
     ~CZQThreadExec() override;
 
-    DWORD Resume();
+    unsigned long Resume();
     // True when the thread was created.
     bool Started() const { return GetWinThread() != nullptr; }
 

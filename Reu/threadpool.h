@@ -2,20 +2,21 @@
 // A fixed pool of native worker threads fed from a bounded first-in,
 // first-out queue of work items. The application runs one pool of 20
 // workers with room for 100 queued requests.
-#include <windows.h>
-
 #include <atomic>
 #include <deque>
 #include <stdexcept>
 #include <vector>
+
+// The system's critical section (CRITICAL_SECTION), kept in place below.
+struct _RTL_CRITICAL_SECTION;
 
 // A work item. The pool owns it from AddRequest until it has run, and
 // deletes it then (also when Execute throws).
 class ThreadRequest {
 public:
     virtual ~ThreadRequest() = default;
-    // Runs on a pool worker; thread_id is that worker's thread id.
-    virtual void Execute(DWORD thread_id) = 0;
+    // Runs on a pool worker; thread_id is that worker's thread id (a DWORD).
+    virtual void Execute(unsigned long thread_id) = 0;
 };
 
 // AddRequest on a pool that is not started (or stopped).
@@ -49,7 +50,9 @@ public:
 
 private:
     struct WorkerRecord;
-    static DWORD WINAPI WorkerMain(void* record);
+    // The workers' thread procedure (DWORD WINAPI).
+    static unsigned long __stdcall WorkerMain(void* record);
+    _RTL_CRITICAL_SECTION* lock();
     // Appends under the lock; with check_started, refuses (false) when the
     // pool does not run.
     bool Enqueue(ThreadRequest* request, bool check_started);
@@ -57,9 +60,12 @@ private:
     std::atomic<bool> started_{false};
     int worker_count_;
     int max_queued_;
-    std::vector<HANDLE> workers_;
+    std::vector<void*> workers_;   // thread handles
     std::deque<ThreadRequest*> queue_;
-    HANDLE semaphore_ = nullptr;   // counts queued requests
-    CRITICAL_SECTION lock_;        // guards queue_
-    HANDLE room_ = nullptr;        // manual reset; set while the queue has room
+    void* semaphore_ = nullptr;    // counts queued requests
+    void* room_ = nullptr;         // event, manual reset; set while the queue has room
+    // The critical section guarding queue_, in place: every request takes it,
+    // so it costs no allocation or indirection. Its size (that of the six
+    // pointer and LONG fields) is checked against the real type.
+    alignas(void*) unsigned char lock_[4 * sizeof(void*) + 2 * sizeof(long)];
 };

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "VmEngine/vmcore.h"
 #include "VmEngine/vmfile.h"

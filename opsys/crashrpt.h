@@ -8,7 +8,10 @@
 // "RPT" (none when the extension is shorter than three characters) until
 // CrashReportInit names another. Each crash appends one block; a report that
 // cannot be written is skipped and the fault goes on as it would have.
-#include <windows.h>
+
+// The filter is spelled in plain types (LONG WINAPI, EXCEPTION_POINTERS*)
+// so that this header does not need the system's.
+struct _EXCEPTION_POINTERS;
 
 // Makes CrashReportFilter the process's unhandled-exception filter (keeping
 // the one before it) and names the report file beside the program. Call
@@ -20,4 +23,4 @@ void RemoveCrashHandler();
 void CrashReportInit(const char* path);
 // The filter: writes the report, then returns what the previous filter
 // returns, or EXCEPTION_CONTINUE_SEARCH when there was none.
-LONG WINAPI CrashReportFilter(EXCEPTION_POINTERS* info);
+long __stdcall CrashReportFilter(_EXCEPTION_POINTERS* info);

@@ -25,10 +25,15 @@
 // expects to catch a fault of its own inside the scope would see it thrown.
 // C++ exceptions of other compilers (microsoft_cpp) are therefore never
 // translated by the handler.
-#include <windows.h>
-
+#include <cstddef>
 #include <string>
 #include <type_traits>
+
+// The system's records (EXCEPTION_POINTERS, EXCEPTION_RECORD, CONTEXT): a
+// caller that looks inside them includes <windows.h> itself.
+struct _EXCEPTION_POINTERS;
+struct _EXCEPTION_RECORD;
+struct _CONTEXT;
 
 namespace se_translator {
 
@@ -36,19 +41,26 @@ namespace se_translator {
 // processor context, so it stays valid wherever it is caught or copied.
 class exception {
 public:
-    explicit exception(const EXCEPTION_POINTERS* info);
+    explicit exception(const _EXCEPTION_POINTERS* info);
 
-    unsigned long code() const { return record_.ExceptionCode; }
-    void* address() const { return record_.ExceptionAddress; }
-    const EXCEPTION_RECORD& record() const { return record_; }
-    const CONTEXT& context() const { return context_; }
+    unsigned long code() const;
+    void* address() const;
+    const _EXCEPTION_RECORD& record() const;
+    const _CONTEXT& context() const;
     // The name and description of the code (see ExceptionCodeName).
     std::string name() const;
     const char* description() const;
 
 private:
-    EXCEPTION_RECORD record_;
-    CONTEXT context_;
+    // The copies live in place, as the records themselves did: sizes and
+    // alignments are checked against the real types where they are filled.
+#ifdef _WIN64
+    static constexpr std::size_t kRecordSize = 152, kContextSize = 1232, kContextAlign = 16;
+#else
+    static constexpr std::size_t kRecordSize = 80, kContextSize = 716, kContextAlign = 4;
+#endif
+    alignas(void*) unsigned char record_[kRecordSize];
+    alignas(kContextAlign) unsigned char context_[kContextSize];
 };
 
 #define QW_SE_CLASS(cls)                     \
@@ -99,11 +111,11 @@ void guarded_call(F&& fn) {
 
 // A translator: called on the faulting thread with the code and the fault's
 // information; it throws. One that returns leaves the fault untranslated.
-using se_translator_function = void (*)(unsigned int code, EXCEPTION_POINTERS* info);
+using se_translator_function = void (*)(unsigned int code, _EXCEPTION_POINTERS* info);
 
 // Throws the subclass that matches the code (the base class for a code not
 // in the table), constructed from info.
-[[noreturn]] void TranslateStructuredException(unsigned int code, EXCEPTION_POINTERS* info);
+[[noreturn]] void TranslateStructuredException(unsigned int code, _EXCEPTION_POINTERS* info);
 
 // Installs fn as the calling thread's translator (null: none); returns the
 // one it replaces.

@@ -36,23 +36,13 @@ FREE = {"tests", "bench"}
 # Known exceptions, each with its reason: (including file, included folder).
 EXCEPTIONS = {
     # Reu's thread objects run on framework threads (Windows build only).
-    ("Reu/thread.cpp", "framework"),
+    ("Reu/thread_win32.cpp", "framework"),
 }
 
 # The core reaches the system through its *_win32.cpp files (the Windows
 # side of each seam); nothing else there includes <windows.h>.
 CORE = {"opsys", "VmEngine", "RegExp", "Reu"}
 WINDOWS_H = re.compile(r"^\s*#\s*include\s*<windows\.h>", re.IGNORECASE)
-# Known exceptions, each with its reason: Windows-only services whose
-# interfaces are made of Win32 types (handles, critical sections, exception
-# records), so that their callers need the header too.
-WINDOWS_H_EXCEPTIONS = {
-    "opsys/crashrpt.h",        # exception pointers and records
-    "opsys/msgbox_backend.h",  # the message-box hook's window and hook handles
-    "opsys/setrans.h",         # structured-exception translation
-    "Reu/thread.h",            # thread handles and critical sections
-    "Reu/threadpool.h",        # the pool's events and critical sections
-}
 
 SOURCE = re.compile(r"\.(c|cc|cpp|h|hpp|inl|rc)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([A-Za-z0-9_]+)/')
@@ -77,8 +67,7 @@ def allowed(path, src, dst):
 
 
 def windows_h_allowed(rel):
-    return (rel.split("/", 1)[0] not in CORE or rel.endswith("_win32.cpp")
-            or rel in WINDOWS_H_EXCEPTIONS)
+    return rel.split("/", 1)[0] not in CORE or rel.endswith("_win32.cpp")
 
 
 def lines_from_tree(root):

@@ -4,6 +4,8 @@
 #include "opsys/msgout.h"
 #include "Reu/reu_lines.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "opsys/msgbox_backend.h"
 #endif
 

@@ -16,6 +16,8 @@
 #include "tests/support/fs_faults.h"
 #include "tests/support/temp_dir.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "opsys/msgbox_backend.h"
 #endif
 

@@ -3,6 +3,8 @@
 #include "VmEngine/pagecache.h"
 #include "opsys/msgout.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "opsys/msgbox_backend.h"
 #endif
 

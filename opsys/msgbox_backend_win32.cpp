@@ -1,6 +1,12 @@
 #include "opsys/msgbox_backend.h"
 
+#include <windows.h>
+
 #include <atomic>
+#include <type_traits>
+
+static_assert(std::is_same_v<HWND, HWND__*> && std::is_same_v<UINT, unsigned>,
+              "the back end's owner and style must stay MessageBoxA's");
 
 namespace {
 std::atomic<QwMessageBoxBackend> g_backend{nullptr};

@@ -1,11 +1,13 @@
 #include "opsys/setrans.h"
 
+#include <windows.h>
 #include <malloc.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #if defined(_M_IX86) || defined(__i386__)
 #include <intrin.h>
@@ -273,13 +275,30 @@ uintptr_t __attribute__((noinline)) StackMark() {
 namespace se_translator {
 
 exception::exception(const EXCEPTION_POINTERS* info) {
-    std::memset(&record_, 0, sizeof record_);
-    std::memset(&context_, 0, sizeof context_);
+    static_assert(sizeof(EXCEPTION_RECORD) == kRecordSize &&
+                      alignof(EXCEPTION_RECORD) == alignof(void*),
+                  "the exception record's room must match the system's record");
+    static_assert(sizeof(CONTEXT) == kContextSize && alignof(CONTEXT) == kContextAlign,
+                  "the context's room must match the system's context");
+    auto* rec = ::new (static_cast<void*>(record_)) EXCEPTION_RECORD{};
+    auto* ctx = ::new (static_cast<void*>(context_)) CONTEXT{};
     if (info && info->ExceptionRecord) {
-        record_ = *info->ExceptionRecord;
-        record_.ExceptionRecord = nullptr;  // the chain lives on a stack that is gone
+        *rec = *info->ExceptionRecord;
+        rec->ExceptionRecord = nullptr;  // the chain lives on a stack that is gone
     }
-    if (info && info->ContextRecord) context_ = *info->ContextRecord;
+    if (info && info->ContextRecord) *ctx = *info->ContextRecord;
+}
+
+unsigned long exception::code() const { return record().ExceptionCode; }
+
+void* exception::address() const { return record().ExceptionAddress; }
+
+const EXCEPTION_RECORD& exception::record() const {
+    return *std::launder(reinterpret_cast<const EXCEPTION_RECORD*>(record_));
+}
+
+const CONTEXT& exception::context() const {
+    return *std::launder(reinterpret_cast<const CONTEXT*>(context_));
 }
 
 std::string exception::name() const { return ExceptionCodeName(code()); }

@@ -1,11 +1,21 @@
 #include "Reu/thread.h"
 
+#include <windows.h>
+
+#include <cstdint>
 #include <mutex>
+#include <type_traits>
 #include <unordered_map>
 
 #include "framework/fwthread.h"
 #include "opsys/msgout.h"
-#include "opsys/paths.h"
+
+static_assert(std::is_same_v<CRITICAL_SECTION, _RTL_CRITICAL_SECTION> &&
+                  std::is_same_v<HWND, HWND__*> && std::is_same_v<UINT, unsigned> &&
+                  std::is_same_v<DWORD, unsigned long> && std::is_same_v<HANDLE, void*> &&
+                  sizeof(LPARAM) == sizeof(std::intptr_t) &&
+                  CZQThreadExec::kNormalPriority == THREAD_PRIORITY_NORMAL,
+              "the header's plain types must stay the system's");
 
 namespace {
 
@@ -58,10 +68,11 @@ struct OwnedHandle {
 
 // ---- CZQThread ----
 
-CZQThread::CZQThread() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+CZQThread::CZQThread()
+    : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)), result_(WAIT_FAILED) {}
 
 CZQThread::CZQThread(CRITICAL_SECTION* lock, HWND window, UINT message, void* data,
-                     LPARAM lparam)
+                     std::intptr_t lparam)
     : CZQThread() {
     if (lock) EnterCriticalSection(lock);
     CZQThread* carrier = FromCurrentThread();
@@ -84,7 +95,7 @@ CZQThread::~CZQThread() {
     if (event_) CloseHandle(event_);
 }
 
-DWORD CZQThread::Request(HWND window, UINT message, void* data, LPARAM lparam,
+DWORD CZQThread::Request(HWND window, UINT message, void* data, std::intptr_t lparam,
                          DWORD timeout_ms) {
     if (!event_) return WAIT_FAILED;
     Registry& r = registry();
@@ -279,8 +290,9 @@ void CWinThreadClose(fw::Thread* thread, bool for_good) {
     if (WaitForSingleObject(h.h, 4000) == WAIT_TIMEOUT) {
         TerminateThread(h.h, static_cast<DWORD>(-1));
         WaitForSingleObject(h.h, 4000);
-        MsgOut(QW_MSG_LOG,
-               "%sIn CWinThreadClose() WaitForSingleObject() failed. TerminateThread() was called.",
-               PathFileName(__FILE__));
+        // The line names the module as it always has, whatever this file
+        // is called now: readers of the log look for it by that name.
+        MsgOut(QW_MSG_LOG, "thread.cppIn CWinThreadClose() WaitForSingleObject() failed. "
+                           "TerminateThread() was called.");
     }
 }

@@ -1,5 +1,6 @@
 #include "opsys/crashrpt.h"
 
+#include <windows.h>
 #include <imagehlp.h>
 
 #include <cstdarg>
@@ -383,6 +384,9 @@ LONG CALLBACK OverflowHandler(EXCEPTION_POINTERS* info) {
 }
 
 } // namespace
+
+static_assert(std::is_same_v<decltype(&CrashReportFilter), LPTOP_LEVEL_EXCEPTION_FILTER>,
+              "the filter must stay what SetUnhandledExceptionFilter takes");
 
 LONG WINAPI CrashReportFilter(EXCEPTION_POINTERS* info) {
     bool overflow = info && info->ExceptionRecord &&

@@ -1,6 +1,10 @@
 #include "Reu/threadpool.h"
 
+#include <windows.h>
+
 #include <memory>
+#include <new>
+#include <type_traits>
 
 #include "opsys/msgout.h"
 
@@ -16,10 +20,20 @@ public:
 
 } // namespace
 
+static_assert(std::is_same_v<CRITICAL_SECTION, _RTL_CRITICAL_SECTION> &&
+                  std::is_same_v<DWORD, unsigned long> && std::is_same_v<HANDLE, void*>,
+              "the header's plain types must stay the system's");
 struct ThreadPool::WorkerRecord {
     ThreadPool* pool;
     DWORD thread_id;
 };
+
+CRITICAL_SECTION* ThreadPool::lock() {
+    static_assert(sizeof(lock_) == sizeof(CRITICAL_SECTION) &&
+                      alignof(CRITICAL_SECTION) == alignof(void*),
+                  "the lock's room must match the system's critical section");
+    return std::launder(reinterpret_cast<CRITICAL_SECTION*>(lock_));
+}
 
 ThreadPool::ThreadPool(int worker_count, int max_queued)
     : worker_count_(worker_count > 0 ? worker_count : 1),
@@ -31,7 +45,8 @@ ThreadPool::ThreadPool(int worker_count, int max_queued)
         if (room_) CloseHandle(room_);
         throw std::runtime_error("thread pool: cannot create its semaphore or event");
     }
-    InitializeCriticalSection(&lock_);
+    ::new (static_cast<void*>(lock_)) CRITICAL_SECTION;
+    InitializeCriticalSection(lock());
 }
 
 ThreadPool::~ThreadPool() {
@@ -39,7 +54,7 @@ ThreadPool::~ThreadPool() {
     for (ThreadRequest* r : queue_) delete r;
     CloseHandle(room_);
     CloseHandle(semaphore_);
-    DeleteCriticalSection(&lock_);
+    DeleteCriticalSection(lock());
 }
 
 int ThreadPool::Start() {
@@ -60,11 +75,11 @@ int ThreadPool::Start() {
 bool ThreadPool::Enqueue(ThreadRequest* request, bool check_started) {
     for (;;) {
         WaitForSingleObject(room_, INFINITE);
-        EnterCriticalSection(&lock_);
+        EnterCriticalSection(lock());
         struct Leave {
             CRITICAL_SECTION* cs;
             ~Leave() { LeaveCriticalSection(cs); }
-        } leave{&lock_};
+        } leave{lock()};
         if (check_started && !started_) return false;
         // Another producer may have filled the last slot since the event
         // was seen: queue only while there is room, so the semaphore never
@@ -98,20 +113,20 @@ void ThreadPool::Stop() {
     }
     workers_.clear();
     // What terminated workers left behind (stop requests included).
-    EnterCriticalSection(&lock_);
+    EnterCriticalSection(lock());
     std::deque<ThreadRequest*> left;
     left.swap(queue_);
     while (WaitForSingleObject(semaphore_, 0) == WAIT_OBJECT_0) {
     }
     SetEvent(room_);
-    LeaveCriticalSection(&lock_);
+    LeaveCriticalSection(lock());
     for (ThreadRequest* r : left) delete r;
 }
 
 int ThreadPool::QueuedCount() {
-    EnterCriticalSection(&lock_);
+    EnterCriticalSection(lock());
     int n = static_cast<int>(queue_.size());
-    LeaveCriticalSection(&lock_);
+    LeaveCriticalSection(lock());
     return n;
 }
 
@@ -120,15 +135,15 @@ DWORD WINAPI ThreadPool::WorkerMain(void* param) {
     ThreadPool* pool = rec->pool;
     for (;;) {
         WaitForSingleObject(pool->semaphore_, INFINITE);
-        EnterCriticalSection(&pool->lock_);
+        EnterCriticalSection(pool->lock());
         if (pool->queue_.empty()) {
-            LeaveCriticalSection(&pool->lock_);
+            LeaveCriticalSection(pool->lock());
             continue;
         }
         std::unique_ptr<ThreadRequest> request(pool->queue_.front());
         pool->queue_.pop_front();
         SetEvent(pool->room_);
-        LeaveCriticalSection(&pool->lock_);
+        LeaveCriticalSection(pool->lock());
         try {
             request->Execute(rec->thread_id);
         } catch (const SuicideException&) {
