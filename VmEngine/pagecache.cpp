@@ -55,6 +55,7 @@ enum : uint32_t {
     PC_RUN_MAX = 64,     // pages written with one call at most
     PC_RUN_WINDOW = 256, // frames from the tail that may join a victim's write
     PC_MEMO = 16,        // recently found pages remembered by the low bits of the id
+    PC_RUN_IN_PLACE = 8, // pages side by side in memory written from where they are
 };
 
 struct Frame {
@@ -158,10 +159,10 @@ int run_member(uint32_t id, bool near_tail = true) {
 }
 
 // Writes a new victim together with the new, unpinned pages near the tail
-// whose ids run on from its id without a gap. True when that run of more
-// than one page is in the swap file and marked clean; false when there is no
-// such run or its write failed (then nothing is marked, and the victim is
-// written alone).
+// whose ids run on from its id without a gap. True when the victim's page
+// is in the swap file and marked clean (with it every page of the run whose
+// write succeeded); false when there is no such run or the victim's part of
+// it failed (then the victim is written alone).
 bool write_run(int victim) {
     if (!g_pc.run_buf || !g_pc.frames[victim].fresh) return false;
     const uint32_t vid = g_pc.frames[victim].id;
@@ -188,25 +189,44 @@ bool write_run(int victim) {
     while (count < PC_RUN_MAX && first + count > first && run_member(first + count) >= 0) ++count;
     if (count < 2) return false;
 
-    // Pages made one after another often sit in frames that follow one
-    // another in the one block of frame memory: those are written from
-    // where they are, others are gathered into the run buffer.
+    // Pages made one after another mostly sit in frames that follow one
+    // another in the one block of frame memory. Such a stretch is written
+    // from where it is; pages out of step (a page read back meanwhile took
+    // a frame among them) are gathered into the run buffer together with
+    // their neighbours in id, as long as those stretches are short. A copy
+    // of every page would cost more than the few extra writes.
     int frames[PC_RUN_MAX];
-    bool adjacent = true;
-    for (uint32_t i = 0; i < count; ++i) {
-        frames[i] = first + i == vid ? victim : run_member(first + i);
-        if (g_pc.frames[frames[i]].mem != g_pc.frames[frames[0]].mem + size_t(i) * 4096) adjacent = false;
+    for (uint32_t i = 0; i < count; ++i) frames[i] = first + i == vid ? victim : run_member(first + i);
+    auto written = [&](uint32_t from, uint32_t n) {
+        for (uint32_t i = from; i < from + n; ++i) g_pc.frames[frames[i]].dirty = g_pc.frames[frames[i]].fresh = false;
+    };
+    uint8_t* gather = g_pc.run_buf.get();
+    uint32_t gathered = 0, gather_from = 0;
+    auto flush = [&]() {
+        if (!gathered) return true;
+        if (!swap_write_pages(&g_pc.swap, first + gather_from, gathered, gather)) return false;
+        written(gather_from, gathered);
+        gathered = 0;
+        return true;
+    };
+    for (uint32_t i = 0; i < count;) {
+        uint32_t n = 1;
+        const uint8_t* mem = g_pc.frames[frames[i]].mem;
+        while (i + n < count && g_pc.frames[frames[i + n]].mem == mem + size_t(n) * 4096) ++n;
+        if (n >= PC_RUN_IN_PLACE) {
+            if (!flush() || !swap_write_pages(&g_pc.swap, first + i, n, mem)) break;
+            written(i, n);
+        } else {
+            if (!gathered) gather_from = i;
+            std::memcpy(gather + size_t(gathered) * 4096, mem, size_t(n) * 4096);
+            gathered += n;
+        }
+        i += n;
+        if (i == count) flush();
     }
-    uint8_t* buf = adjacent ? g_pc.frames[frames[0]].mem : g_pc.run_buf.get();
-    if (!adjacent)
-        for (uint32_t i = 0; i < count; ++i)
-            std::memcpy(buf + size_t(i) * 4096, g_pc.frames[frames[i]].mem, 4096);
-    if (!swap_write_pages(&g_pc.swap, first, count, buf)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        int f = first + i == vid ? victim : run_member(first + i);
-        g_pc.frames[f].dirty = g_pc.frames[f].fresh = false;
-    }
-    return true;
+    // Whatever part could not be written stays changed; the victim is
+    // written alone when its part failed.
+    return !g_pc.frames[victim].dirty;
 }
 
 // Puts a victim's page into the swap file unless it is there unchanged.
@@ -318,15 +338,18 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
     for (uint32_t i = 0; i < want; ++i) {
         auto* mem = g_pc.block ? g_pc.block + size_t(i) * 4096 : static_cast<uint8_t*>(std::malloc(4096));
         if (!mem) break; // a smaller cache: the count is what really exists
+        // Each frame goes in at the head: the first frame of the block is
+        // the first taken, so pages made one after another land one after
+        // another in memory and leave it with one write from where they are.
         Frame fr;
         fr.mem = mem;
-        fr.prev = g_pc.tail;
+        fr.next = g_pc.head;
         g_pc.frames.push_back(fr);
         ++g_pc.free_frames;
         int f = static_cast<int>(g_pc.frames.size() - 1);
-        if (g_pc.tail >= 0) g_pc.frames[g_pc.tail].next = f;
-        else g_pc.head = f;
-        g_pc.tail = f;
+        if (g_pc.head >= 0) g_pc.frames[g_pc.head].prev = f;
+        else g_pc.tail = f;
+        g_pc.head = f;
     }
     int os_error = 0;
     std::string own_path;
@@ -412,10 +435,13 @@ void pc_mark_dirty(uint32_t id) {
 
 int pc_reserve(uint32_t n) {
     if (!g_pc.started) return 0;
+    int placed = -1; // the frame freed last by this call
     while (g_pc.free_frames < n) {
         // The least recently used page that is neither pinned nor unwritable
         // leaves its frame, which goes to the tail where make_room looks
-        // first.
+        // first: behind the frames freed before it, so that they are taken
+        // in the order their pages left (pages made in order then keep
+        // following one another in memory).
         int f = g_pc.tail;
         for (; f >= 0; f = g_pc.frames[f].prev) {
             Frame& fr = g_pc.frames[f];
@@ -427,7 +453,18 @@ int pc_reserve(uint32_t n) {
         g_pc.resident.erase(fr.id);
         fr.id = 0;
         set_free(fr);
-        to_back(f);
+        if (placed < 0 || placed == f) {
+            to_back(f);
+        } else {
+            unlink_frame(f);
+            Frame& at = g_pc.frames[placed];
+            fr.next = placed;
+            fr.prev = at.prev;
+            if (at.prev >= 0) g_pc.frames[at.prev].next = f;
+            else g_pc.head = f;
+            at.prev = f;
+        }
+        placed = f;
     }
     return 1;
 }
