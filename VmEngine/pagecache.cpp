@@ -36,7 +36,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "VmEngine/swapfile.h"
@@ -76,7 +75,10 @@ struct PageCache {
     std::vector<Frame> frames;
     int head = -1;
     int tail = -1;
-    std::unordered_map<uint32_t, int> resident; // page id -> frame
+    // Page id -> frame + 1 (0: in no frame). Indexed by id, since ids are
+    // handed out from 1 upwards and reused: 4 bytes for every id issued, a
+    // megabyte per gigabyte of text, where a map cost a hash per look-up.
+    std::vector<int> resident;
     SwapFile swap;
     uint32_t free_frames = 0;   // frames that hold no page
     bool write_failure_reported = false;
@@ -133,7 +135,12 @@ void set_page(int f, uint32_t id) {
     if (fr.state & FR_FREE) --g_pc.free_frames;
     fr.id = id;
     fr.state = 0;
-    g_pc.resident[id] = f;
+    if (id >= g_pc.resident.size()) {
+        size_t want = g_pc.resident.size() * 2;
+        if (want <= id) want = size_t(id) + 1024;
+        g_pc.resident.resize(want, 0);
+    }
+    g_pc.resident[id] = f + 1;
 }
 
 void report_write_failure(uint32_t id) {
@@ -149,13 +156,13 @@ void report_write_failure(uint32_t id) {
 // run search found near the tail).
 int run_member(uint32_t id, bool near_tail = true) {
     if (id == 0) return -1;
-    auto it = g_pc.resident.find(id);
-    if (it == g_pc.resident.end()) return -1;
-    const Frame& fr = g_pc.frames[it->second];
+    const int f = id < g_pc.resident.size() ? g_pc.resident[id] - 1 : -1;
+    if (f < 0) return -1;
+    const Frame& fr = g_pc.frames[f];
     if ((near_tail && fr.seen != g_pc.run_stamp) || !fr.dirty || !fr.fresh ||
         (fr.state & (FR_FREE | FR_PIN_MASK)))
         return -1;
-    return it->second;
+    return f;
 }
 
 // Writes a new victim together with the new, unpinned pages near the tail
@@ -251,7 +258,7 @@ int make_room() {
         if (fr.state & FR_FREE) return f;
         if (fr.state & FR_PIN_MASK) continue;
         if (!write_out(f)) continue;
-        g_pc.resident.erase(fr.id);
+        g_pc.resident[fr.id] = 0;
         fr.id = 0;
         set_free(fr);
         return f;
@@ -268,10 +275,10 @@ int find_frame(uint32_t id) {
         const Frame& fr = g_pc.frames[memo - 1];
         if (fr.id == id && !(fr.state & FR_FREE)) return memo - 1;
     }
-    auto it = g_pc.resident.find(id);
-    if (it == g_pc.resident.end()) return -1;
-    memo = it->second + 1;
-    return it->second;
+    const int f = id < g_pc.resident.size() ? g_pc.resident[id] : 0;
+    if (f == 0) return -1;
+    memo = f;
+    return f - 1;
 }
 
 int load_frame(uint32_t id, int touch) {
@@ -407,7 +414,7 @@ int pc_release_page(uint32_t id) {
     int f = find_frame(id);
     if (f >= 0) {
         Frame& fr = g_pc.frames[f];
-        g_pc.resident.erase(id);
+        g_pc.resident[id] = 0;
         set_free(fr);
         // An id whose release could not be recorded stays with the frame,
         // so that the next new page takes it back.
@@ -450,7 +457,7 @@ int pc_reserve(uint32_t n) {
         }
         if (f < 0) return 0;
         Frame& fr = g_pc.frames[f];
-        g_pc.resident.erase(fr.id);
+        g_pc.resident[fr.id] = 0;
         fr.id = 0;
         set_free(fr);
         if (placed < 0 || placed == f) {
