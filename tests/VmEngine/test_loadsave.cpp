@@ -88,6 +88,7 @@ TEST_F(LoadSave, LineEndsAndRoundTrip) {
         // A line whose text ends in CR keeps it: its break is written as CR LF
         // even in an LF file, and without a break a second CR closes it.
         {"cr ending a line, lf file", "a\nb\nc\r\r\n", {"a", "b", "c\r"}, true, true, "a\nb\nc\r\r\n"},
+        {"cr ending a middle line, lf file", "a\nb\r\r\nc\n", {"a", "b\r", "c"}, true, true, "a\nb\r\r\nc\n"},
         {"cr ending the unterminated last line", "a\nb\r\r", {"a", "b\r"}, false, true, "a\nb\r\r"},
         {"line of a lone cr", "\r\r\na\n\n", {"\r", "a", ""}, true, true, "\r\r\na\n\n"},
         {"empty", "", {}, true, true, ""},
