@@ -10,12 +10,14 @@
 // through pc_mark_dirty.
 //
 // A victim that is a new page never written yet takes along the other such
-// pages near the tail whose ids continue its id on either side, gathered
-// into one buffer and written with one call: a large file being loaded (or
-// a long insert) makes pages with ascending ids one after another, and they
-// leave memory in the same order, so one write replaces dozens. The pages
-// taken along stay where they are in the order, merely clean, and only after
-// the write succeeded. Only the tail half of the order is looked at, so a
+// pages near the tail whose ids continue its id on either side, written
+// with a few calls: a large file being loaded (or a long insert) makes pages
+// with ascending ids one after another, and they leave memory in the same
+// order, so a few writes replace dozens. Frames are handed out in the order
+// of their memory, so such pages mostly sit side by side and are written
+// from where they are; the few out of step are gathered into one buffer.
+// The pages taken along stay where they are in the order, merely clean, and
+// only after their write succeeded. Only the tail half of the order is looked at, so a
 // page the engine used lately (and may still be changing through an address
 // it holds) is never among them. Pages read back from the swap file and
 // changed are written one at a time when they leave, as before: their ids
