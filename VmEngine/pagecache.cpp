@@ -10,12 +10,14 @@
 // through pc_mark_dirty.
 //
 // A victim that is a new page never written yet takes along the other such
-// pages near the tail whose ids continue its id on either side, gathered
-// into one buffer and written with one call: a large file being loaded (or
-// a long insert) makes pages with ascending ids one after another, and they
-// leave memory in the same order, so one write replaces dozens. The pages
-// taken along stay where they are in the order, merely clean, and only after
-// the write succeeded. Only the tail half of the order is looked at, so a
+// pages near the tail whose ids continue its id on either side, written
+// with a few calls: a large file being loaded (or a long insert) makes pages
+// with ascending ids one after another, and they leave memory in the same
+// order, so a few writes replace dozens. Frames are handed out in the order
+// of their memory, so such pages mostly sit side by side and are written
+// from where they are; the few out of step are gathered into one buffer.
+// The pages taken along stay where they are in the order, merely clean, and
+// only after their write succeeded. Only the tail half of the order is looked at, so a
 // page the engine used lately (and may still be changing through an address
 // it holds) is never among them. Pages read back from the swap file and
 // changed are written one at a time when they leave, as before: their ids
@@ -36,7 +38,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "VmEngine/swapfile.h"
@@ -55,6 +56,7 @@ enum : uint32_t {
     PC_RUN_MAX = 64,     // pages written with one call at most
     PC_RUN_WINDOW = 256, // frames from the tail that may join a victim's write
     PC_MEMO = 16,        // recently found pages remembered by the low bits of the id
+    PC_RUN_IN_PLACE = 8, // pages side by side in memory written from where they are
 };
 
 struct Frame {
@@ -75,7 +77,10 @@ struct PageCache {
     std::vector<Frame> frames;
     int head = -1;
     int tail = -1;
-    std::unordered_map<uint32_t, int> resident; // page id -> frame
+    // Page id -> frame + 1 (0: in no frame). Indexed by id, since ids are
+    // handed out from 1 upwards and reused: 4 bytes for every id issued, a
+    // megabyte per gigabyte of text, where a map cost a hash per look-up.
+    std::vector<int> resident;
     SwapFile swap;
     uint32_t free_frames = 0;   // frames that hold no page
     bool write_failure_reported = false;
@@ -132,7 +137,12 @@ void set_page(int f, uint32_t id) {
     if (fr.state & FR_FREE) --g_pc.free_frames;
     fr.id = id;
     fr.state = 0;
-    g_pc.resident[id] = f;
+    if (id >= g_pc.resident.size()) {
+        size_t want = g_pc.resident.size() * 2;
+        if (want <= id) want = size_t(id) + 1024;
+        g_pc.resident.resize(want, 0);
+    }
+    g_pc.resident[id] = f + 1;
 }
 
 void report_write_failure(uint32_t id) {
@@ -148,20 +158,20 @@ void report_write_failure(uint32_t id) {
 // run search found near the tail).
 int run_member(uint32_t id, bool near_tail = true) {
     if (id == 0) return -1;
-    auto it = g_pc.resident.find(id);
-    if (it == g_pc.resident.end()) return -1;
-    const Frame& fr = g_pc.frames[it->second];
+    const int f = id < g_pc.resident.size() ? g_pc.resident[id] - 1 : -1;
+    if (f < 0) return -1;
+    const Frame& fr = g_pc.frames[f];
     if ((near_tail && fr.seen != g_pc.run_stamp) || !fr.dirty || !fr.fresh ||
         (fr.state & (FR_FREE | FR_PIN_MASK)))
         return -1;
-    return it->second;
+    return f;
 }
 
 // Writes a new victim together with the new, unpinned pages near the tail
-// whose ids run on from its id without a gap. True when that run of more
-// than one page is in the swap file and marked clean; false when there is no
-// such run or its write failed (then nothing is marked, and the victim is
-// written alone).
+// whose ids run on from its id without a gap. True when the victim's page
+// is in the swap file and marked clean (with it every page of the run whose
+// write succeeded); false when there is no such run or the victim's part of
+// it failed (then the victim is written alone).
 bool write_run(int victim) {
     if (!g_pc.run_buf || !g_pc.frames[victim].fresh) return false;
     const uint32_t vid = g_pc.frames[victim].id;
@@ -188,25 +198,44 @@ bool write_run(int victim) {
     while (count < PC_RUN_MAX && first + count > first && run_member(first + count) >= 0) ++count;
     if (count < 2) return false;
 
-    // Pages made one after another often sit in frames that follow one
-    // another in the one block of frame memory: those are written from
-    // where they are, others are gathered into the run buffer.
+    // Pages made one after another mostly sit in frames that follow one
+    // another in the one block of frame memory. Such a stretch is written
+    // from where it is; pages out of step (a page read back meanwhile took
+    // a frame among them) are gathered into the run buffer together with
+    // their neighbours in id, as long as those stretches are short. A copy
+    // of every page would cost more than the few extra writes.
     int frames[PC_RUN_MAX];
-    bool adjacent = true;
-    for (uint32_t i = 0; i < count; ++i) {
-        frames[i] = first + i == vid ? victim : run_member(first + i);
-        if (g_pc.frames[frames[i]].mem != g_pc.frames[frames[0]].mem + size_t(i) * 4096) adjacent = false;
+    for (uint32_t i = 0; i < count; ++i) frames[i] = first + i == vid ? victim : run_member(first + i);
+    auto written = [&](uint32_t from, uint32_t n) {
+        for (uint32_t i = from; i < from + n; ++i) g_pc.frames[frames[i]].dirty = g_pc.frames[frames[i]].fresh = false;
+    };
+    uint8_t* gather = g_pc.run_buf.get();
+    uint32_t gathered = 0, gather_from = 0;
+    auto flush = [&]() {
+        if (!gathered) return true;
+        if (!swap_write_pages(&g_pc.swap, first + gather_from, gathered, gather)) return false;
+        written(gather_from, gathered);
+        gathered = 0;
+        return true;
+    };
+    for (uint32_t i = 0; i < count;) {
+        uint32_t n = 1;
+        const uint8_t* mem = g_pc.frames[frames[i]].mem;
+        while (i + n < count && g_pc.frames[frames[i + n]].mem == mem + size_t(n) * 4096) ++n;
+        if (n >= PC_RUN_IN_PLACE) {
+            if (!flush() || !swap_write_pages(&g_pc.swap, first + i, n, mem)) break;
+            written(i, n);
+        } else {
+            if (!gathered) gather_from = i;
+            std::memcpy(gather + size_t(gathered) * 4096, mem, size_t(n) * 4096);
+            gathered += n;
+        }
+        i += n;
+        if (i == count) flush();
     }
-    uint8_t* buf = adjacent ? g_pc.frames[frames[0]].mem : g_pc.run_buf.get();
-    if (!adjacent)
-        for (uint32_t i = 0; i < count; ++i)
-            std::memcpy(buf + size_t(i) * 4096, g_pc.frames[frames[i]].mem, 4096);
-    if (!swap_write_pages(&g_pc.swap, first, count, buf)) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        int f = first + i == vid ? victim : run_member(first + i);
-        g_pc.frames[f].dirty = g_pc.frames[f].fresh = false;
-    }
-    return true;
+    // Whatever part could not be written stays changed; the victim is
+    // written alone when its part failed.
+    return !g_pc.frames[victim].dirty;
 }
 
 // Puts a victim's page into the swap file unless it is there unchanged.
@@ -231,7 +260,7 @@ int make_room() {
         if (fr.state & FR_FREE) return f;
         if (fr.state & FR_PIN_MASK) continue;
         if (!write_out(f)) continue;
-        g_pc.resident.erase(fr.id);
+        g_pc.resident[fr.id] = 0;
         fr.id = 0;
         set_free(fr);
         return f;
@@ -248,10 +277,10 @@ int find_frame(uint32_t id) {
         const Frame& fr = g_pc.frames[memo - 1];
         if (fr.id == id && !(fr.state & FR_FREE)) return memo - 1;
     }
-    auto it = g_pc.resident.find(id);
-    if (it == g_pc.resident.end()) return -1;
-    memo = it->second + 1;
-    return it->second;
+    const int f = id < g_pc.resident.size() ? g_pc.resident[id] : 0;
+    if (f == 0) return -1;
+    memo = f;
+    return f - 1;
 }
 
 int load_frame(uint32_t id, int touch) {
@@ -318,15 +347,18 @@ int pc_start(uint32_t cache_bytes, const char* swap_path) {
     for (uint32_t i = 0; i < want; ++i) {
         auto* mem = g_pc.block ? g_pc.block + size_t(i) * 4096 : static_cast<uint8_t*>(std::malloc(4096));
         if (!mem) break; // a smaller cache: the count is what really exists
+        // Each frame goes in at the head: the first frame of the block is
+        // the first taken, so pages made one after another land one after
+        // another in memory and leave it with one write from where they are.
         Frame fr;
         fr.mem = mem;
-        fr.prev = g_pc.tail;
+        fr.next = g_pc.head;
         g_pc.frames.push_back(fr);
         ++g_pc.free_frames;
         int f = static_cast<int>(g_pc.frames.size() - 1);
-        if (g_pc.tail >= 0) g_pc.frames[g_pc.tail].next = f;
-        else g_pc.head = f;
-        g_pc.tail = f;
+        if (g_pc.head >= 0) g_pc.frames[g_pc.head].prev = f;
+        else g_pc.tail = f;
+        g_pc.head = f;
     }
     int os_error = 0;
     std::string own_path;
@@ -384,7 +416,7 @@ int pc_release_page(uint32_t id) {
     int f = find_frame(id);
     if (f >= 0) {
         Frame& fr = g_pc.frames[f];
-        g_pc.resident.erase(id);
+        g_pc.resident[id] = 0;
         set_free(fr);
         // An id whose release could not be recorded stays with the frame,
         // so that the next new page takes it back.
@@ -412,10 +444,13 @@ void pc_mark_dirty(uint32_t id) {
 
 int pc_reserve(uint32_t n) {
     if (!g_pc.started) return 0;
+    int placed = -1; // the frame freed last by this call
     while (g_pc.free_frames < n) {
         // The least recently used page that is neither pinned nor unwritable
         // leaves its frame, which goes to the tail where make_room looks
-        // first.
+        // first: behind the frames freed before it, so that they are taken
+        // in the order their pages left (pages made in order then keep
+        // following one another in memory).
         int f = g_pc.tail;
         for (; f >= 0; f = g_pc.frames[f].prev) {
             Frame& fr = g_pc.frames[f];
@@ -424,10 +459,21 @@ int pc_reserve(uint32_t n) {
         }
         if (f < 0) return 0;
         Frame& fr = g_pc.frames[f];
-        g_pc.resident.erase(fr.id);
+        g_pc.resident[fr.id] = 0;
         fr.id = 0;
         set_free(fr);
-        to_back(f);
+        if (placed < 0 || placed == f) {
+            to_back(f);
+        } else {
+            unlink_frame(f);
+            Frame& at = g_pc.frames[placed];
+            fr.next = placed;
+            fr.prev = at.prev;
+            if (at.prev >= 0) g_pc.frames[at.prev].next = f;
+            else g_pc.head = f;
+            at.prev = f;
+        }
+        placed = f;
     }
     return 1;
 }

@@ -32,6 +32,50 @@ const unsigned char* find_lf(const unsigned char* p, size_t n) {
     return static_cast<const unsigned char*>(std::memchr(p, '\n', n));
 }
 
+// The line feeds of the stream's buffer, looked for 64 bytes at a time and
+// kept as a bit mask, so that a block holding the ends of several short
+// lines is compared once. Only valid while the buffer's bytes stay the same:
+// forget() after anything that may refill it.
+class LfScan {
+public:
+    void forget() { block_ = nullptr; }
+
+    // The first line feed in [p, end), or null.
+    const unsigned char* next(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+        if (block_ && p >= block_ && p < block_ + 64) {
+            if (uint64_t m = mask_ & (~uint64_t(0) << (p - block_))) return block_ + __builtin_ctzll(m);
+            p = block_ + 64;
+        }
+        block_ = nullptr;
+        while (end - p >= 64) {
+            const uint64_t m = lf_mask(p);
+            if (m) {
+                block_ = p;
+                mask_ = m;
+                return p + __builtin_ctzll(m);
+            }
+            p += 64;
+        }
+#endif
+        return find_lf(p, static_cast<size_t>(end - p));
+    }
+
+private:
+#if defined(__SSE2__)
+    static uint64_t lf_mask(const unsigned char* p) {
+        const __m128i lf = _mm_set1_epi8('\n');
+        auto bits = [&](int at) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            return uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+        };
+        return bits(0) | bits(16) << 16 | bits(32) << 32 | bits(48) << 48;
+    }
+#endif
+    const unsigned char* block_ = nullptr;
+    uint64_t mask_ = 0;
+};
+
 // Where the last read of a buffer ended: its last directory page. A reader
 // that reads on block by block goes back to its own place between blocks,
 // and finding the end again from there sums the directory from that place
@@ -193,12 +237,12 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
     // line that does not fit in the last page runs on into a new one, also
     // the quick way when it can.
     vmi::AppendRun run;
+    LfScan scan;
     while (b->line_count < up_to) {
         // A whole line in the stream's buffer that fits in the last page
         // goes in with one call.
         if (s->cur < s->end) {
-            size_t avail = static_cast<size_t>(s->end - s->cur);
-            auto* lf = const_cast<unsigned char*>(find_lf(s->cur, avail));
+            auto* lf = const_cast<unsigned char*>(scan.next(s->cur, s->end));
             if (lf) {
                 uint32_t n = static_cast<uint32_t>(lf - s->cur);
                 bool cr = n > 0 && lf[-1] == '\r';
@@ -216,6 +260,7 @@ int read_lines_locked(VMB* b, uint32_t up_to) {
             }
         }
         run.clear();
+        scan.forget(); // the line may refill the stream's buffer
         if (!vmi::new_line(b, b->line_count, 0)) {
             failed = true;
             break;

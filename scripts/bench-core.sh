@@ -7,7 +7,9 @@
 # ratio, the CPU-time medians of both, and the engine's peak memory.
 # Usage: bench-core.sh [runs]   (default 5)
 # QW_BENCH_DIR: where the files go (default /tmp/qw_corebench; removed at the
-# end unless QW_BENCH_KEEP=1).
+# end unless QW_BENCH_KEEP=1). QW_BENCH_ROWS: a pattern; only the rows whose
+# name it matches run ("read|save"). QW_BENCH_BIN: a qw_corebench to time
+# instead of building one (an older build, for a comparison).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -15,8 +17,12 @@ QW_BUILD_ROOT=${QW_BUILD_ROOT:-$root/build}
 export QW_BUILD_ROOT
 runs=${1:-5}
 dir=${QW_BENCH_DIR:-/tmp/qw_corebench}
-QW_BUILD_TARGETS=qw_corebench "$here/build.sh" bench >/dev/null
-bin=$QW_BUILD_ROOT/bench/bin/qw_corebench
+if [ -n "${QW_BENCH_BIN:-}" ]; then
+    bin=$QW_BENCH_BIN
+else
+    QW_BUILD_TARGETS=qw_corebench "$here/build.sh" bench >/dev/null
+    bin=$QW_BUILD_ROOT/bench/bin/qw_corebench
+fi
 command -v rg >/dev/null || { echo "bench-core: ripgrep (rg) is needed" >&2; exit 2; }
 
 mkdir -p "$dir"
@@ -44,6 +50,7 @@ median() { sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2
 # row NAME ANCHOR-NAME -- OURS... -- ANCHOR...
 row() {
     local name=$1 aname=$2; shift 3
+    [[ -z "${QW_BENCH_ROWS:-}" || "$name" =~ $QW_BENCH_ROWS ]] || return 0
     local ours=() anchor=()
     while [ "$1" != -- ]; do ours+=("$1"); shift; done
     shift
@@ -81,7 +88,11 @@ row "sort 1M lines and save" "LC_ALL=C sort" -- "$bin" sort "$dir/s1m.txt" "$dir
     -- env LC_ALL=C sort "$dir/s1m.txt" -o "$dir/sorted.out"
 row "sort 1M lines and save" "LC_ALL=C sort --parallel=1" -- "$bin" sort "$dir/s1m.txt" "$dir/sorted.out" \
     -- env LC_ALL=C sort --parallel=1 "$dir/s1m.txt" -o "$dir/sorted.out"
-row "read 1 GB to its end" "wc -l" -- "$bin" read "$dir/g1024.txt" -- wc -l "$dir/g1024.txt"
-row "load and save 1 GB unchanged" "cp" -- "$bin" save "$dir/g1024.txt" "$dir/copy.out" \
-    -- cp "$dir/g1024.txt" "$dir/copy.out"
+for size in 100 400 1024; do
+    row "read ${size} MB to its end" "wc -l" -- "$bin" read "$dir/g$size.txt" -- wc -l "$dir/g$size.txt"
+done
+for size in 100 400 1024; do
+    row "load and save ${size} MB unchanged" "cp" -- "$bin" save "$dir/g$size.txt" "$dir/copy.out" \
+        -- cp "$dir/g$size.txt" "$dir/copy.out"
+done
 row "first 1000 lines" "head -n 1000" -- "$bin" head "$dir/g1024.txt" 1000 -- head -n 1000 "$dir/g1024.txt"

@@ -88,6 +88,7 @@ TEST_F(LoadSave, LineEndsAndRoundTrip) {
         // A line whose text ends in CR keeps it: its break is written as CR LF
         // even in an LF file, and without a break a second CR closes it.
         {"cr ending a line, lf file", "a\nb\nc\r\r\n", {"a", "b", "c\r"}, true, true, "a\nb\nc\r\r\n"},
+        {"cr ending a middle line, lf file", "a\nb\r\r\nc\n", {"a", "b\r", "c"}, true, true, "a\nb\r\r\nc\n"},
         {"cr ending the unterminated last line", "a\nb\r\r", {"a", "b\r"}, false, true, "a\nb\r\r"},
         {"line of a lone cr", "\r\r\na\n\n", {"\r", "a", ""}, true, true, "\r\r\na\n\n"},
         {"empty", "", {}, true, true, ""},
@@ -133,6 +134,38 @@ TEST_F(LoadSave, LongLinesAndSpill) {
     EXPECT_EQ("middle", Line(b, 3));
     EXPECT_EQ(0u, vmb_save(dst.c_str(), nullptr, nullptr, b, 1, 0, -1, -1, VMB_SAVE_ALL));
     EXPECT_TRUE(ReadFileBytes(dst) == bytes);
+}
+
+// Lines of every length from empty to a few hundred bytes, several to a
+// block of the loader's line-feed scan and many to the stream's buffer, with
+// CR LF and lone CRs among them, read in one go and in uneven steps.
+TEST_F(LoadSave, LinesOfEveryLengthAcrossScanBlocksAndBufferRefills) {
+    std::vector<std::string> lines;
+    std::string bytes;
+    uint32_t x = 12345;
+    for (int i = 0; bytes.size() < 300000; ++i) {
+        x = x * 1103515245u + 12345u;
+        const size_t len = (x >> 8) % 7 == 0 ? (x >> 12) % 300 : (x >> 12) % 70;
+        std::string text(len, char('a' + i % 26));
+        if (len > 3 && (x >> 20) % 5 == 0) text[len / 2] = '\r';
+        lines.push_back(text);
+        bytes += text + ((x >> 24) % 3 == 0 ? "\r\n" : "\n");
+    }
+    std::string src = dir_.file("mixed.txt"), dst = dir_.file("mixed.out");
+    WriteFileBytes(src, bytes);
+    for (int step : {0, 1, 37, 1000}) {
+        SCOPED_TRACE(step);
+        VMB* b = Load(src);
+        if (step == 0) {
+            EXPECT_NE(0, vm_read_lines(b, 0xFFFFFFFFu));
+        } else {
+            for (uint32_t up_to = uint32_t(step); !vm_read_lines(b, up_to); up_to += uint32_t(step)) {
+            }
+        }
+        ASSERT_EQ(int(lines.size()), vm_last_ln(b));
+        for (size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], Line(b, int(i + 1))) << i + 1;
+        vmb_close(b, 0);
+    }
 }
 
 std::string NumberedLines(int from, int to) {
