@@ -74,7 +74,7 @@ qw32_read() {
             break
         fi
         prev_cpu=$cpu prev_t=$now
-        [ -n "$swap" ] || swap=$(find "/proc/$pid/fd" -lname '*QW32_Swap*' -printf '%l\n' 2>/dev/null | head -1)
+        [ -n "$swap" ] || swap=$(find "/proc/$pid/fd" -lname '*QW32_Swap*' -printf '%l\n' 2>/dev/null | head -1 || true)
     done
     local peak
     peak=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
