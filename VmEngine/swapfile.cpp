@@ -213,14 +213,29 @@ uint32_t swap_new_id(SwapFile* sw) {
         return batch_id(e);
     }
     if (sw->chain_head != 0 && sw->file) {
-        uint8_t rec[SWAP_FREE_RECORD];
+        uint8_t own[SWAP_FREE_RECORD];
+        const uint8_t* rec = nullptr;
         uint32_t head = sw->chain_head;
+        const uint32_t last = sw->last_chained;
+        sw->last_chained = 0;
+        if (sw->ahead_count && head >= sw->ahead_first && head - sw->ahead_first < sw->ahead_count) {
+            rec = sw->ahead + size_t(head - sw->ahead_first) * 4096;
+        } else if (last == head + 1 && head > 1) {
+            // A run released in order comes back down the chain one id at a
+            // time: the slots below the head are taken in with one call.
+            const uint32_t first = head > SWAP_AHEAD_PAGES ? head - SWAP_AHEAD_PAGES + 1 : 1;
+            if (read_ahead(sw, first, head - first + 1) == head - first + 1)
+                rec = sw->ahead + size_t(head - first) * 4096;
+            else
+                sw->ahead_count = 0;
+        }
+        if (!rec && transfer(sw, slot_offset(head), own, 12, false)) rec = own;
         // A record that cannot be read back (or is not one) ends the chain:
         // the ids behind it are lost for reuse, but no live page is handed
         // out twice.
-        if (transfer(sw, slot_offset(head), rec, 12, false) && rd32(rec) == head &&
-            rd32(rec + 4) == SWAP_FREE_MAGIC) {
+        if (rec && rd32(rec) == head && rd32(rec + 4) == SWAP_FREE_MAGIC) {
             sw->chain_head = rd32(rec + 8);
+            sw->last_chained = head;
             return head;
         }
         sw->chain_head = 0;

@@ -36,6 +36,7 @@ struct SwapFile {
     uint32_t ahead_first = 0; // id of the first slot held
     uint32_t ahead_count = 0; // slots held
     uint32_t last_read = 0;   // id of the last page read
+    uint32_t last_chained = 0; // the last id taken from the chain in the file
 };
 
 // Opens (creates or truncates) the file. 1 on success; 0 with the system

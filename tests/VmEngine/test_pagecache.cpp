@@ -509,4 +509,49 @@ TEST(SwapFile, ChainRecordsThatCannotBeWrittenAreKept) {
     }
 }
 
+// The ids of a closed buffer, released in order, come back down the chain
+// one by one: their records are read a window of slots at a time, not one
+// call each. Pages written meanwhile into the ids taken (the page cache
+// writing them out) must not be mistaken for records, nor records for pages.
+TEST(SwapFile, ARunReleasedInOrderComesBackThroughFewReads) {
+    ScopedFsFaults layer;
+    TempDir dir;
+    std::string path = dir.file("QW32_Swap.007");
+    SwapFile sw;
+    ASSERT_EQ(1, swap_open(&sw, path.c_str(), nullptr));
+    const uint32_t n = SWAP_STACK_MAX + 600;
+    uint8_t page[4096], back[4096];
+    auto fill = [&](uint32_t id, uint8_t salt) {
+        for (int i = 0; i < 4096; ++i) page[i] = uint8_t(i * 5 + id + salt);
+        vmi::wr32(page, id);
+    };
+    for (uint32_t id = 1; id <= n; ++id) ASSERT_EQ(id, swap_new_id(&sw));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        for (uint32_t id = 1; id <= n; ++id) {
+            fill(id, 0);
+            ASSERT_EQ(1, swap_write_page(&sw, id, page));
+        }
+        for (uint32_t id = 1; id <= n; ++id) ASSERT_EQ(1, swap_release_id(&sw, id));
+        ASSERT_EQ(1, swap_write_chain(&sw));
+        for (uint32_t id = SWAP_STACK_MAX; id >= 1; --id) ASSERT_EQ(id, swap_new_id(&sw));
+        const int reads = layer.state.reads;
+        for (uint32_t id = n; id > SWAP_STACK_MAX; --id) {
+            ASSERT_EQ(id, swap_new_id(&sw));
+            if (round == 1 && id % 3 == 0) { // a page written into an id just taken
+                fill(id, 7);
+                ASSERT_EQ(1, swap_write_page(&sw, id, page));
+                ASSERT_EQ(1, swap_read_page(&sw, id, back));
+                ASSERT_EQ(0, memcmp(page, back, 4096));
+            }
+        }
+        if (round == 0) {
+            EXPECT_LT(layer.state.reads - reads, 20);
+        }
+        EXPECT_EQ(n + 1, swap_new_id(&sw));
+        sw.highest = n; // the same ids again next round
+    }
+    swap_close(&sw);
+}
+
 } // namespace
