@@ -12,8 +12,16 @@
 //
 // The chain head lives only in memory: the file is scratch space for one
 // run and is deleted when the engine stops.
+//
+// Closing a large buffer releases hundreds of thousands of ids in a row, one
+// small write each if every record went straight to its slot. So the newest
+// records wait in memory (they are the front of the chain, and an id taken
+// again from there needs no record at all), and a full batch is written run
+// by run: the slots of neighbouring ids are free, so one write can cover a
+// run of them, each slot getting its record and zeros after it.
 #include "VmEngine/swapfile.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -78,7 +86,63 @@ uint32_t read_ahead(SwapFile* sw, uint32_t id, uint32_t count) {
     return sw->ahead_count;
 }
 
+uint32_t batch_id(uint64_t e) { return static_cast<uint32_t>(e >> 32); }
+uint32_t batch_next(uint64_t e) { return static_cast<uint32_t>(e); }
+
+// Writes the records of the ids first .. first + count - 1 (the sorted
+// entries `e`) with one call per SWAP_AHEAD_PAGES slots, staged in the
+// read-ahead store. 1 on success.
+int write_records(SwapFile* sw, const uint64_t* e, uint32_t count) {
+    if (count == 1) {
+        uint8_t rec[12];
+        wr32(rec, batch_id(e[0]));
+        wr32(rec + 4, SWAP_FREE_MAGIC);
+        wr32(rec + 8, batch_next(e[0]));
+        return transfer(sw, slot_offset(batch_id(e[0])), rec, 12, true);
+    }
+    sw->ahead_count = 0; // the store is about to hold other bytes
+    if (!sw->ahead) {
+        sw->ahead = static_cast<uint8_t*>(std::malloc(size_t(SWAP_AHEAD_PAGES) * 4096));
+        if (!sw->ahead) return 0;
+    }
+    while (count > 0) {
+        const uint32_t n = count < SWAP_AHEAD_PAGES ? count : uint32_t(SWAP_AHEAD_PAGES);
+        const uint32_t len = (n - 1) * 4096 + 12;
+        std::memset(sw->ahead, 0, len);
+        for (uint32_t k = 0; k < n; ++k) {
+            uint8_t* rec = sw->ahead + size_t(k) * 4096;
+            wr32(rec, batch_id(e[k]));
+            wr32(rec + 4, SWAP_FREE_MAGIC);
+            wr32(rec + 8, batch_next(e[k]));
+        }
+        if (!transfer(sw, slot_offset(batch_id(e[0])), sw->ahead, len, true)) return 0;
+        e += n;
+        count -= n;
+    }
+    return 1;
+}
+
 } // namespace
+
+int swap_write_chain(SwapFile* sw) {
+    if (sw->batch_count == 0) return 1;
+    if (!sw->file) return 0;
+    // Sorted by id (a copy: the held order is the chain's), then run by run.
+    uint64_t* sorted = sw->batch + SWAP_RELEASE_BATCH;
+    std::memcpy(sorted, sw->batch, sizeof(uint64_t) * sw->batch_count);
+    std::sort(sorted, sorted + sw->batch_count);
+    int ok = 1;
+    for (uint32_t i = 0; i < sw->batch_count && ok;) {
+        uint32_t j = i + 1;
+        while (j < sw->batch_count && batch_id(sorted[j]) == batch_id(sorted[j - 1]) + 1) ++j;
+        ok = write_records(sw, sorted + i, j - i);
+        i = j;
+    }
+    // After a failure every record stays held: the chain still leads
+    // through memory, and writing one again later writes the same bytes.
+    if (ok) sw->batch_count = 0;
+    return ok;
+}
 
 int swap_open(SwapFile* sw, const char* path, int* os_error) {
     int err = 0;
@@ -101,6 +165,7 @@ void swap_close(SwapFile* sw) {
     }
     std::free(sw->name);
     std::free(sw->ahead);
+    std::free(sw->batch);
     *sw = SwapFile();
 }
 
@@ -142,15 +207,35 @@ int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page) {
 
 uint32_t swap_new_id(SwapFile* sw) {
     if (sw->stack_count > 0) return sw->stack[--sw->stack_count];
+    if (sw->batch_count > 0) {
+        const uint64_t e = sw->batch[--sw->batch_count];
+        sw->chain_head = batch_next(e);
+        return batch_id(e);
+    }
     if (sw->chain_head != 0 && sw->file) {
-        uint8_t rec[SWAP_FREE_RECORD];
+        uint8_t own[SWAP_FREE_RECORD];
+        const uint8_t* rec = nullptr;
         uint32_t head = sw->chain_head;
+        const uint32_t last = sw->last_chained;
+        sw->last_chained = 0;
+        if (sw->ahead_count && head >= sw->ahead_first && head - sw->ahead_first < sw->ahead_count) {
+            rec = sw->ahead + size_t(head - sw->ahead_first) * 4096;
+        } else if (last == head + 1 && head > 1) {
+            // A run released in order comes back down the chain one id at a
+            // time: the slots below the head are taken in with one call.
+            const uint32_t first = head > SWAP_AHEAD_PAGES ? head - SWAP_AHEAD_PAGES + 1 : 1;
+            if (read_ahead(sw, first, head - first + 1) == head - first + 1)
+                rec = sw->ahead + size_t(head - first) * 4096;
+            else
+                sw->ahead_count = 0;
+        }
+        if (!rec && transfer(sw, slot_offset(head), own, 12, false)) rec = own;
         // A record that cannot be read back (or is not one) ends the chain:
         // the ids behind it are lost for reuse, but no live page is handed
         // out twice.
-        if (transfer(sw, slot_offset(head), rec, 12, false) && rd32(rec) == head &&
-            rd32(rec + 4) == SWAP_FREE_MAGIC) {
+        if (rec && rd32(rec) == head && rd32(rec + 4) == SWAP_FREE_MAGIC) {
             sw->chain_head = rd32(rec + 8);
+            sw->last_chained = head;
             return head;
         }
         sw->chain_head = 0;
@@ -165,11 +250,17 @@ int swap_release_id(SwapFile* sw, uint32_t id) {
         return 1;
     }
     if (!sw->file) return 0;
-    uint8_t rec[12];
-    wr32(rec, id);
-    wr32(rec + 4, SWAP_FREE_MAGIC);
-    wr32(rec + 8, sw->chain_head);
-    if (!transfer(sw, slot_offset(id), rec, 12, true)) return 0;
+    const uint64_t e = uint64_t(id) << 32 | sw->chain_head;
+    if (!sw->batch) {
+        sw->batch = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * 2 * SWAP_RELEASE_BATCH));
+        if (!sw->batch) { // no room to hold it: straight into its slot
+            if (!write_records(sw, &e, 1)) return 0;
+            sw->chain_head = id;
+            return 1;
+        }
+    }
+    if (sw->batch_count == SWAP_RELEASE_BATCH && !swap_write_chain(sw)) return 0;
+    sw->batch[sw->batch_count++] = e;
     sw->chain_head = id;
     return 1;
 }

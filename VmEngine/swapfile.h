@@ -11,6 +11,7 @@ enum : uint32_t {
     SWAP_FREE_MAGIC = 0xABCDEF04u,
     SWAP_FREE_RECORD = 14,
     SWAP_AHEAD_PAGES = 64,
+    SWAP_RELEASE_BATCH = 4096,
 };
 
 struct SwapFile {
@@ -20,7 +21,14 @@ struct SwapFile {
     uint32_t highest = 0;     // highest id issued so far
     uint32_t stack[SWAP_STACK_MAX] = {};
     uint32_t stack_count = 0;
-    uint32_t chain_head = 0;  // first released id recorded in the file
+    uint32_t chain_head = 0;  // first released id of the chain
+    // The front of the chain whose records are not in the file yet, oldest
+    // first: (id << 32) | next. They are written together, a run of
+    // neighbouring ids with one call, when the batch is full; an id taken
+    // again before that never costs a write. Made on first use, with as much
+    // room again to sort a copy in.
+    uint64_t* batch = nullptr;
+    uint32_t batch_count = 0;
     int64_t pos = -1;         // the file's offset, -1 when unknown
     // Slots read ahead of a reader that goes through the pages in order,
     // as the file held them: any write that touches them drops them all.
@@ -28,6 +36,7 @@ struct SwapFile {
     uint32_t ahead_first = 0; // id of the first slot held
     uint32_t ahead_count = 0; // slots held
     uint32_t last_read = 0;   // id of the last page read
+    uint32_t last_chained = 0; // the last id taken from the chain in the file
 };
 
 // Opens (creates or truncates) the file. 1 on success; 0 with the system
@@ -45,8 +54,11 @@ int swap_write_pages(SwapFile* sw, uint32_t first_id, uint32_t count, const uint
 // into memory with the same call, so that reading through a large buffer
 // is not one call per page.
 int swap_read_page(SwapFile* sw, uint32_t id, uint8_t* page);
-// A free id: from the stack, else from the chain in the file, else a new one.
+// A free id: from the stack, else from the chain, else a new one.
 uint32_t swap_new_id(SwapFile* sw);
 // 1 when the id is recorded for reuse; 0 when the file is not open (or the
-// chain record could not be written).
+// chain records could not be written).
 int swap_release_id(SwapFile* sw, uint32_t id);
+// Writes the chain records still held in memory into their slots. 1 when
+// all are in the file (or none was held); after a failure they stay held.
+int swap_write_chain(SwapFile* sw);

@@ -72,3 +72,21 @@ foreach(dll libstdc++-6.dll ${QW_GCC_RUNTIME_DLL} libwinpthread-1.dll)
     file(COPY ${_path} DESTINATION ${CMAKE_BINARY_DIR}/bin)
   endif()
 endforeach()
+
+# What ships carries no debugging sections (they are part of the image, see
+# above), yet stays debuggable: after each link the DWARF goes into NAME.debug
+# beside the binary, and the binary keeps a .gnu_debuglink to it, which gdb,
+# addr2line and Wine's debugger follow.
+find_program(QW_MINGW_OBJCOPY NAMES ${QW_MINGW}-objcopy)
+function(qw_split_debug_info target)
+  if(NOT QW_MINGW_OBJCOPY)
+    return()
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${QW_MINGW_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${target}>
+      $<TARGET_FILE_NAME:${target}>.debug
+    COMMAND ${QW_MINGW_OBJCOPY} --strip-debug
+      --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug $<TARGET_FILE_NAME:${target}>
+    WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+    VERBATIM)
+endfunction()

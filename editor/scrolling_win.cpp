@@ -67,10 +67,24 @@ int CQWTextView::MaxLineWidth() {
     if (max_width_ >= 0 && max_width_lines_ == count)
         return max_width_;
     int widest = 0;
-    if (source_.buffer) {
+    if (VMB* b = source_.buffer) {
+        uint32_t frames = 0, page = 0;
+        vms_page_info(&frames, &page);
         VmGuard g;
-        for (int l = 1; l <= count; ++l)
-            widest = std::max(widest, vm_line_length(source_.buffer, l));
+        // Measuring every line costs a seek per line, and once the text no
+        // longer fits the page cache it reads the whole swap file back, on
+        // every change of the line count (a file still being read changes
+        // it all the time). Such a buffer takes the engine's longest line
+        // read from the file; the lines in the window below add what edits
+        // and tabs made wider there. A smaller one is measured whole, so that
+        // edited lines anywhere count.
+        const uint64_t bytes = uint64_t(b->char_count) + uint64_t(VM_LINE_HDR) * uint32_t(std::max(count, 0));
+        if (bytes > uint64_t(frames) * page / 2) {
+            widest = int(std::min<uint32_t>(b->longest_line, QW_MAX_COLUMNS));
+        } else {
+            for (int l = 1; l <= count; ++l)
+                widest = std::max(widest, vm_line_length(b, l));
+        }
     }
     // Tabs widen lines on screen: the lines in the window are measured.
     for (uint32_t r = 0; r < rows_ && int64_t(top_line_) + r <= count; ++r) {

@@ -4,10 +4,12 @@
 #                                    window with a 1 MB C file, and close to
 #                                    process end (default 10 runs)
 #        bench-wine.sh open [runs]   a 1 GB file of 40-120-byte lines opened
-#                                    from the command line (default 3 runs):
+#                                    from the command line (default 3 runs;
+#                                    QW_BENCH_MB sets another size in MB):
 #   - bench_docopen: the editor's document, read thread and engine in one
 #     process without a window on screen: time to the first screen, to the
-#     file fully read, the CPU time of that, and peak memory;
+#     file fully read, the CPU time of that, peak memory, and the time the
+#     document then takes to close;
 #   - the program itself (QW32.exe FILE): time to the first painted document
 #     (qw_startbench), and, in a run of its own watched from outside through
 #     /proc, the time until its background read is done (the last moment the
@@ -36,13 +38,14 @@ fi
 
 runs=${1:-3}
 dir=${QW_BENCH_DIR:-/tmp/qw_corebench}
-file=$dir/g1024.txt
+mb=${QW_BENCH_MB:-1024}
+file=$dir/g$mb.txt
 QW_BUILD_TARGETS="QW32 macros qw_comp4 qw_startbench bench_docopen" "$here/build.sh" "$tree" >/dev/null
 tick=$(getconf CLK_TCK)
 if [ ! -f "$file" ]; then
     QW_BUILD_TARGETS=qw_corebench "$here/build.sh" bench >/dev/null
     mkdir -p "$dir"
-    "$QW_BUILD_ROOT/bench/bin/qw_corebench" gen "$file" $((1024 * 1048576))
+    "$QW_BUILD_ROOT/bench/bin/qw_corebench" gen "$file" $((mb * 1048576))
 fi
 winfile="Z:$(printf '%s' "$file" | tr / '\\')"
 bin=$QW_BUILD_ROOT/$tree/bin
@@ -71,7 +74,7 @@ qw32_read() {
             break
         fi
         prev_cpu=$cpu prev_t=$now
-        [ -n "$swap" ] || swap=$(find "/proc/$pid/fd" -lname '*QW32_Swap*' -printf '%l\n' 2>/dev/null | head -1)
+        [ -n "$swap" ] || swap=$(find "/proc/$pid/fd" -lname '*QW32_Swap*' -printf '%l\n' 2>/dev/null | head -1 || true)
     done
     local peak
     peak=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
@@ -82,7 +85,7 @@ qw32_read() {
         'BEGIN {printf "%.3f %.2f %d\n", e - s, c / t, k}'
 }
 
-wc_s=() d_first=() d_full=() d_cpu=() d_peak=() q_paint=() q_full=() q_cpu=() q_peak=()
+wc_s=() d_first=() d_full=() d_cpu=() d_peak=() d_close=() q_paint=() q_full=() q_cpu=() q_peak=()
 for ((i = 0; i < runs; i++)); do
     start=$EPOCHREALTIME
     wc -l "$file" >/dev/null
@@ -93,6 +96,7 @@ for ((i = 0; i < runs; i++)); do
     d_full+=("$(key fully_read_ms <<<"$out")")
     d_cpu+=("$(key fully_read_cpu_ms <<<"$out")")
     d_peak+=("$(key peak_working_set_mb <<<"$out")")
+    d_close+=("$(key close_ms <<<"$out")")
     out=$("$QW_WINE" "$bin/qw_startbench.exe" 1 "$winfile" 2>/dev/null)
     q_paint+=("$(startbench "start to painted document" <<<"$out")")
     read -r s u k < <(qw32_read)
@@ -106,12 +110,13 @@ wc_m=$(m "${wc_s[@]}")
 echo "runs: $runs, load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores, file: $file ($(wc -c <"$file") bytes)"
 echo "medians; ratio = elapsed / the median of wc -l in the same loop; peak = the highest of the runs"
 awk -v w="$wc_m" -v df="$(m "${d_first[@]}")" -v dr="$(m "${d_full[@]}")" -v dc="$(m "${d_cpu[@]}")" \
-    -v dp="$(mx "${d_peak[@]}")" -v qp="$(m "${q_paint[@]}")" -v qr="$(m "${q_full[@]}")" \
+    -v dp="$(mx "${d_peak[@]}")" -v dx="$(m "${d_close[@]}")" -v qp="$(m "${q_paint[@]}")" -v qr="$(m "${q_full[@]}")" \
     -v qc="$(m "${q_cpu[@]}")" -v qm="$(mx "${q_peak[@]}")" 'BEGIN {
     printf "%-44s %10.3f s\n", "wc -l (anchor)", w
     printf "%-44s %10.1f ms\n", "bench_docopen: first screen", df
     printf "%-44s %10.3f s   %5.1fx wc -l   CPU %.2f s\n", "bench_docopen: fully read", dr / 1000, dr / 1000 / w, dc / 1000
     printf "%-44s %10.1f MB\n", "bench_docopen: peak working set", dp
+    printf "%-44s %10.1f ms\n", "bench_docopen: closing the document", dx
     printf "%-44s %10.1f ms\n", "QW32.exe FILE: start to painted document", qp
     printf "%-44s %10.3f s   %5.1fx wc -l   CPU %.2f s\n", "QW32.exe FILE: start to fully read (idle)", qr / 1000, qr / 1000 / w, qc / 1000
     printf "%-44s %10.1f MB\n", "QW32.exe FILE: peak working set", qm

@@ -318,7 +318,9 @@ TEST(SwapFile, FreeIdStackAndChain) {
     EXPECT_EQ(250u, sw.stack_count);
     EXPECT_EQ(253u, sw.chain_head);
 
-    // The chain lives in the released pages' own slots.
+    // The chain lives in the released pages' own slots (the newest records
+    // wait in memory until written together).
+    ASSERT_EQ(1, swap_write_chain(&sw));
     buf_file_close(sw.file);
     std::string bytes = ReadFileBytes(path);
     sw.file = buf_file_open(path.c_str(), BS_READWRITE, nullptr);
@@ -387,6 +389,7 @@ TEST(SwapFile, ReadingOnServesWhatWasLastWritten) {
         if (id == 90) { // release one: its chain record goes into its slot
             for (uint32_t k = 0; k <= SWAP_STACK_MAX; ++k) ASSERT_EQ(1, swap_release_id(&sw, 100));
             ASSERT_EQ(100u, sw.chain_head);
+            ASSERT_EQ(1, swap_write_chain(&sw));
         }
     }
     // Ids issued but never written: nothing past the end of the file is
@@ -395,6 +398,159 @@ TEST(SwapFile, ReadingOnServesWhatWasLastWritten) {
     ASSERT_EQ(1, swap_read_page(&sw, 199, back));
     ASSERT_EQ(1, swap_read_page(&sw, 200, back));
     EXPECT_EQ(0, swap_read_page(&sw, 201, back));
+    swap_close(&sw);
+}
+
+// Closing a large buffer releases long runs of neighbouring ids between ids
+// still in use. The chain records beyond the stack go into the file a batch
+// at a time, a run of free slots per write: the pages still in use beside
+// them must come through untouched, and every released id must come back
+// once, newest first, before the file grows.
+TEST(SwapFile, ReleasedRunsAreRecordedAroundPagesInUse) {
+    TempDir dir;
+    std::string path = dir.file("QW32_Swap.005");
+    SwapFile sw;
+    ASSERT_EQ(1, swap_open(&sw, path.c_str(), nullptr));
+    const uint32_t n = 2 * SWAP_RELEASE_BATCH + 1500;
+    // In use: every 7th id of the first part (runs of 6 free ids between
+    // them), a few single ones further on (runs longer than one write).
+    auto in_use = [](uint32_t id) { return (id < 3000 && id % 7 == 0) || id % 1000 == 999 || id == n; };
+    uint8_t page[4096], back[4096];
+    auto fill = [&](uint32_t id) {
+        for (int i = 0; i < 4096; ++i) page[i] = uint8_t(i * 11 + id * 3 + 1);
+        vmi::wr32(page, id);
+    };
+    std::vector<uint32_t> released;
+    for (uint32_t id = 1; id <= n; ++id) {
+        ASSERT_EQ(id, swap_new_id(&sw));
+        fill(id);
+        ASSERT_EQ(1, swap_write_page(&sw, id, page)); // every slot held a page once
+        if (!in_use(id)) released.push_back(id);
+    }
+    // Not quite in order, as pages of a buffer are.
+    std::mt19937 rng(26);
+    for (size_t i = 0; i + 40 <= released.size(); i += 40) std::shuffle(released.begin() + i, released.begin() + i + 40, rng);
+    for (uint32_t id : released) ASSERT_EQ(1, swap_release_id(&sw, id)) << id;
+    EXPECT_EQ(uint32_t(SWAP_STACK_MAX), sw.stack_count);
+    EXPECT_LT(sw.batch_count, uint32_t(SWAP_RELEASE_BATCH)); // full batches went out on their own
+    ASSERT_EQ(1, swap_write_chain(&sw));
+    EXPECT_EQ(0u, sw.batch_count);
+
+    for (uint32_t id = 1; id <= n; ++id) {
+        if (!in_use(id)) continue;
+        ASSERT_EQ(1, swap_read_page(&sw, id, back)) << id;
+        fill(id);
+        ASSERT_EQ(0, memcmp(page, back, 4096)) << id;
+    }
+    // The chain in the file, from its head: the released ids past the stack,
+    // newest first.
+    buf_file_close(sw.file);
+    std::string bytes = ReadFileBytes(path);
+    sw.file = buf_file_open(path.c_str(), BS_READWRITE, nullptr);
+    sw.pos = -1;
+    ASSERT_NE(nullptr, sw.file);
+    std::vector<uint32_t> chain;
+    for (uint32_t id = sw.chain_head; id && chain.size() <= released.size(); id = Get32(bytes, size_t(id) * 4096 + 8)) {
+        ASSERT_GE(bytes.size(), size_t(id) * 4096 + 12);
+        ASSERT_EQ(id, Get32(bytes, size_t(id) * 4096));
+        ASSERT_EQ(SWAP_FREE_MAGIC, Get32(bytes, size_t(id) * 4096 + 4));
+        chain.push_back(id);
+    }
+    std::vector<uint32_t> expect(released.rbegin(), released.rend() - SWAP_STACK_MAX);
+    EXPECT_EQ(expect, chain);
+
+    // Taken again: the stack's (the first released) newest first, then the chain.
+    std::vector<uint32_t> got;
+    for (size_t i = 0; i < released.size(); ++i) got.push_back(swap_new_id(&sw));
+    expect.assign(released.rend() - SWAP_STACK_MAX, released.rend());
+    expect.insert(expect.end(), released.rbegin(), released.rend() - SWAP_STACK_MAX);
+    EXPECT_EQ(expect, got);
+    EXPECT_EQ(n + 1, swap_new_id(&sw));
+    swap_close(&sw);
+}
+
+// A batch that cannot be written (the disk is full) stays in memory: the
+// release that needed its room fails (its page keeps the id), the ids held
+// still come back, and once there is room again nothing was lost, however
+// far the failed write had got.
+TEST(SwapFile, ChainRecordsThatCannotBeWrittenAreKept) {
+    for (int64_t budget : {int64_t(0), int64_t(5000), int64_t(300000)}) {
+        SCOPED_TRACE(budget);
+        ScopedFsFaults layer;
+        TempDir dir;
+        std::string path = dir.file("QW32_Swap.006");
+        SwapFile sw;
+        ASSERT_EQ(1, swap_open(&sw, path.c_str(), nullptr));
+        const uint32_t held = SWAP_STACK_MAX + SWAP_RELEASE_BATCH;
+        for (uint32_t id = 1; id <= held + 10; ++id) ASSERT_EQ(id, swap_new_id(&sw));
+        for (uint32_t id = 1; id <= held; ++id) ASSERT_EQ(1, swap_release_id(&sw, id));
+        layer.state.write_budget = budget;
+        EXPECT_EQ(0, swap_release_id(&sw, held + 1));
+        EXPECT_EQ(0, swap_write_chain(&sw));
+        EXPECT_EQ(uint32_t(SWAP_RELEASE_BATCH), sw.batch_count);
+        EXPECT_EQ(held, sw.chain_head);
+        if (budget == 0) {
+            // Taken back from memory alone (the stack, then the batch), then a new id.
+            for (uint32_t id = SWAP_STACK_MAX; id >= 1; --id) ASSERT_EQ(id, swap_new_id(&sw));
+            for (uint32_t id = held; id > SWAP_STACK_MAX; --id) ASSERT_EQ(id, swap_new_id(&sw));
+            EXPECT_EQ(held + 11, swap_new_id(&sw));
+        } else {
+            layer.state.write_budget = -1;
+            ASSERT_EQ(1, swap_release_id(&sw, held + 1)); // writes the batch
+            ASSERT_EQ(1, swap_release_id(&sw, held + 2));
+            EXPECT_EQ(2u, sw.batch_count);
+            std::vector<uint32_t> got;
+            for (uint32_t i = 0; i < held + 2; ++i) got.push_back(swap_new_id(&sw));
+            std::sort(got.begin(), got.end());
+            for (uint32_t i = 0; i < held + 2; ++i) ASSERT_EQ(i + 1, got[i]);
+            EXPECT_EQ(held + 11, swap_new_id(&sw));
+        }
+        swap_close(&sw);
+    }
+}
+
+// The ids of a closed buffer, released in order, come back down the chain
+// one by one: their records are read a window of slots at a time, not one
+// call each. Pages written meanwhile into the ids taken (the page cache
+// writing them out) must not be mistaken for records, nor records for pages.
+TEST(SwapFile, ARunReleasedInOrderComesBackThroughFewReads) {
+    ScopedFsFaults layer;
+    TempDir dir;
+    std::string path = dir.file("QW32_Swap.007");
+    SwapFile sw;
+    ASSERT_EQ(1, swap_open(&sw, path.c_str(), nullptr));
+    const uint32_t n = SWAP_STACK_MAX + 600;
+    uint8_t page[4096], back[4096];
+    auto fill = [&](uint32_t id, uint8_t salt) {
+        for (int i = 0; i < 4096; ++i) page[i] = uint8_t(i * 5 + id + salt);
+        vmi::wr32(page, id);
+    };
+    for (uint32_t id = 1; id <= n; ++id) ASSERT_EQ(id, swap_new_id(&sw));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        for (uint32_t id = 1; id <= n; ++id) {
+            fill(id, 0);
+            ASSERT_EQ(1, swap_write_page(&sw, id, page));
+        }
+        for (uint32_t id = 1; id <= n; ++id) ASSERT_EQ(1, swap_release_id(&sw, id));
+        ASSERT_EQ(1, swap_write_chain(&sw));
+        for (uint32_t id = SWAP_STACK_MAX; id >= 1; --id) ASSERT_EQ(id, swap_new_id(&sw));
+        const int reads = layer.state.reads;
+        for (uint32_t id = n; id > SWAP_STACK_MAX; --id) {
+            ASSERT_EQ(id, swap_new_id(&sw));
+            if (round == 1 && id % 3 == 0) { // a page written into an id just taken
+                fill(id, 7);
+                ASSERT_EQ(1, swap_write_page(&sw, id, page));
+                ASSERT_EQ(1, swap_read_page(&sw, id, back));
+                ASSERT_EQ(0, memcmp(page, back, 4096));
+            }
+        }
+        if (round == 0) {
+            EXPECT_LT(layer.state.reads - reads, 20);
+        }
+        EXPECT_EQ(n + 1, swap_new_id(&sw));
+        sw.highest = n; // the same ids again next round
+    }
     swap_close(&sw);
 }
 

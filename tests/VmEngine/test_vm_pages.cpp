@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -135,6 +136,55 @@ TEST_F(Pages, ReservedLineMustFitInOneRecord) {
     EXPECT_EQ("", Structure(b));
     EXPECT_EQ(nullptr, vm_insert_line(b, 0, nullptr, -1));
     EXPECT_EQ(nullptr, vm_insert_line(b, 9, nullptr, 1));
+}
+
+// The smallest cache (60 frames), so that nearly every page lives in the
+// swap file and released ids go through the chain there.
+class SwappedPages : public EngineTest {
+protected:
+    uint32_t CacheBytes() const override { return 0; }
+};
+
+// A large buffer closed and its ids taken by others, twice over, while a
+// buffer whose pages lie between them stays open: the ids of the closed one
+// (far more than the in-memory stack holds) are recorded for reuse without
+// touching the open buffer's pages, and come back before the file grows.
+TEST_F(SwappedPages, IdsOfAClosedBufferAreReusedByOthers) {
+    auto line = [](char c, int i, size_t len) {
+        std::string s = std::to_string(i) + ":";
+        return s + std::string(len - s.size(), c);
+    };
+    VMB* big = vmb_open(2, nullptr, 0);
+    VMB* kept = vmb_open(2, nullptr, 0);
+    std::vector<std::string> kept_lines;
+    uint32_t highest = 0;
+    for (int i = 0; i < 5000; ++i) { // about a page per line
+        ASSERT_EQ(i + 1, vm_append_line(big, line('a', i, 3000).c_str()));
+        if (i % 10 == 0) {
+            kept_lines.push_back(line('k', i, 1500 + i % 700));
+            ASSERT_EQ(int(kept_lines.size()), vm_append_line(kept, kept_lines.back().c_str()));
+        }
+    }
+    for (uint32_t id : DataPages(big)) highest = std::max(highest, id);
+    for (uint32_t id : DataPages(kept)) highest = std::max(highest, id);
+    for (uint32_t id : DirPages(big)) highest = std::max(highest, id);
+    for (uint32_t id : DirPages(kept)) highest = std::max(highest, id);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(1, vmb_close(big, 0));
+        big = vmb_open(2, nullptr, 0);
+        std::vector<std::string> big_lines;
+        for (int i = 0; i < 4800; ++i) {
+            big_lines.push_back(line(char('b' + round), i, 2900 + i % 100));
+            ASSERT_EQ(i + 1, vm_append_line(big, big_lines.back().c_str()));
+        }
+        for (uint32_t id : DataPages(big)) EXPECT_LE(id, highest);
+        for (uint32_t id : DirPages(big)) EXPECT_LE(id, highest);
+        EXPECT_EQ("", Structure(big));
+        EXPECT_EQ("", Structure(kept));
+        EXPECT_EQ(big_lines, Lines(big));
+        EXPECT_EQ(kept_lines, Lines(kept));
+    }
 }
 
 } // namespace

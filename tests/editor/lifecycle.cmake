@@ -11,4 +11,5 @@ if(NOT QW_HOST)
   # Whole-file open timing under Wine (not a test): bench_docopen FILE.
   add_executable(bench_docopen ${CMAKE_CURRENT_LIST_DIR}/bench_docopen.cpp ${CMAKE_CURRENT_LIST_DIR}/test_lifecycle.rc)
   target_link_libraries(bench_docopen PRIVATE editor psapi)
+  qw_split_debug_info(bench_docopen)
 endif()

@@ -872,6 +872,54 @@ TEST_F(ViewTest, ABufferStillLoadingPaintsWhatIsRead) {
     EXPECT_TRUE(ink) << "the row of a line read later shows its text";
 }
 
+// The horizontal scroll range's width. A buffer that fits the page cache is
+// measured line by line, so that lines typed or pasted anywhere count; a
+// larger one takes the engine's longest line read from its file instead of
+// reading every page back. In both the rows in the window add their tabs.
+TEST_F(ViewTest, TheScrollWidthIsTheLongestLine) {
+    VMB* small = vmb_open(VMB_T_TEMP, nullptr, 0);
+    vm_append_line(small, "x\ty");
+    for (int i = 2; i <= 40; ++i) vm_append_line(small, i == 30 ? std::string(60, 'w').c_str() : "short");
+    MakeView(small, 5);
+    const int tabbed = int(view_->DisplayColumnOf(1, 3)) - 1;
+    ASSERT_GT(tabbed, 5);
+    EXPECT_EQ(60, view_->MaxLineWidth()); // line 30 is out of the window
+    vm_append_line(small, std::string(70, 'v').c_str());
+    EXPECT_EQ(70, view_->MaxLineWidth());
+    ASSERT_EQ(1, vm_delete_line(small, 41));
+    ASSERT_EQ(1, vm_delete_line(small, 30));
+    EXPECT_EQ(tabbed, view_->MaxLineWidth());
+
+    // Larger than half the page cache (2,048,000 bytes here).
+    std::string text = std::string(40, '\t') + "\r\n";
+    for (int i = 2; i <= 16000; ++i) {
+        std::string line = i == 9000 ? std::string(300, 'L') : "line " + std::to_string(i);
+        text += line + std::string(70 - std::min<size_t>(line.size(), 70), '.') + "\r\n";
+    }
+    std::string path = tmp_.file("wide.txt");
+    qwtest::WriteFileBytes(path, text);
+    VMB* big = vmb_open(VMB_T_FILE, path.c_str(), VMB_O_NOFIND);
+    ASSERT_NE(nullptr, big);
+    ASSERT_EQ(1, vmb_Stream_Open(big, path.c_str(), "r"));
+    vm_read_lines(big, 100);
+    MakeView(big, 5);
+    TextViewSource src = view_->source();
+    src.tab_width = 8;
+    view_->SetSource(src);
+    ASSERT_EQ(40u * 8 + 1, view_->DisplayColumnOf(1, 40));
+    EXPECT_EQ(40 * 8, view_->MaxLineWidth()); // the tabs of line 1; line 9000 not read yet
+    vm_read_lines(big, 0xFFFFFFFFu);
+    ASSERT_TRUE(vm_is_fully_read(big));
+    EXPECT_EQ(40 * 8, view_->MaxLineWidth());
+    view_->SetTopLine(100);
+    ASSERT_EQ(1, vm_delete_line(big, 1));
+    EXPECT_EQ(300, view_->MaxLineWidth());
+    // The engine's figure stays when that line goes: a range a little too
+    // wide, never one that hides text.
+    ASSERT_EQ(1, vm_delete_line(big, 8999));
+    EXPECT_EQ(300, view_->MaxLineWidth());
+}
+
 TEST_F(ViewTest, ANewCurrentViewHasItsDocumentsListsRefilled) {
     int doc_a = 0, doc_b = 0;
     VMB* list = vmb_open(VMB_T_TEMP, "IncludesInDoc", 0);
