@@ -537,6 +537,9 @@ private:
     std::vector<int> updates;
 };
 
+// A dialog thread starts slowly on a loaded machine.
+constexpr DWORD kSlow = 15000;
+
 TEST_F(Dialogs, ModelessDialogInTheBackgroundFollowsItsSettingsAtIdleTime) {
     cmd_set_value(487, 0);
     auto* cb = new WatchCallback;
@@ -544,8 +547,8 @@ TEST_F(Dialogs, ModelessDialogInTheBackgroundFollowsItsSettingsAtIdleTime) {
                                 nullptr),
               1);
     HWND d = nullptr;
-    ASSERT_TRUE(qwtest::PumpUntil([&] { return CUIThreads::Get().FindModelessDialog(9004, false, &d) == 1; }));
-    ASSERT_TRUE(qwtest::PumpUntil([&] { return cb->initialised.load(); }));
+    ASSERT_TRUE(qwtest::PumpUntil([&] { return CUIThreads::Get().FindModelessDialog(9004, false, &d) == 1; }, kSlow));
+    ASSERT_TRUE(qwtest::PumpUntil([&] { return cb->initialised.load(); }, kSlow));
     HWND check = GetDlgItem(d, 487), edit = GetDlgItem(d, 250);
     EXPECT_FALSE(IsWindowEnabled(edit));
     UINT idle = fw::IdleUpdateMessage();
@@ -557,7 +560,7 @@ TEST_F(Dialogs, ModelessDialogInTheBackgroundFollowsItsSettingsAtIdleTime) {
         SendMessageA(d, WM_ACTIVATE, WA_INACTIVE, 0);
         EXPECT_EQ(CUIThreads::Get().PostMessage(-1, idle, TRUE, 0), 1);
         return SendMessageA(check, BM_GETCHECK, 0, 0) == BST_CHECKED && IsWindowEnabled(edit);
-    }));
+    }, kSlow));
     std::vector<int> seen = cb->Updates();
     for (int id : {487, 250, 600, 2}) EXPECT_NE(std::find(seen.begin(), seen.end(), id), seen.end()) << id;
 
@@ -572,7 +575,7 @@ TEST_F(Dialogs, ModelessDialogInTheBackgroundFollowsItsSettingsAtIdleTime) {
     // Nor while its callback runs, even in the background.
     SendMessageA(d, WM_ACTIVATE, WA_INACTIVE, 0);
     PostMessageA(d, WM_COMMAND, MAKEWPARAM(600, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, 600)));
-    EXPECT_TRUE(qwtest::PumpUntil([&] { return cb->clicked.load(); }));
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return cb->clicked.load(); }, kSlow));
     EXPECT_FALSE(cb->touched_in_callback.load());
 
     CUIThreads::Get().CloseAll(nullptr);
