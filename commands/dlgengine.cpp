@@ -17,6 +17,7 @@
 #include "VmEngine/vm.h"
 #include "commands/cmdlists.h"
 #include "commands/dlgfolders.h"
+#include "commands/dlgtabs.h"
 #include "framework/fwprofile.h"
 #include "opsys/msgout.h"
 #include "opsys/shell_outlets.h"
@@ -298,7 +299,9 @@ int Dialog_UI::Call_Attached_CexeEx(int id, int event, const char* text, intptr_
         rec.list = list;
         rec.value = value;
         rec.reason = reason_;
+        ++running_;
         answer = ::Call_Attached_CexeEx(program_.c_str(), static_cast<int>(program_arg_), id, event, this, &rec);
+        --running_;
     } else {
         if (cb->nesting > 0 && !cb->reentry_allowed) return 1;
         cb->control = w;
@@ -307,7 +310,9 @@ int Dialog_UI::Call_Attached_CexeEx(int id, int event, const char* text, intptr_
         cb->value = value;
         cb->arg1 = a1, cb->arg2 = a2, cb->arg3 = a3, cb->arg4 = a4;
         ++cb->nesting;
+        ++running_;
         answer = cb->OnEvent(event, id);
+        --running_;
         --cb->nesting;
     }
     if (answer == 2 && event == DLG_EV_VALIDATE && (kind_of(w) == DLG_KIND_COMBO || kind_of(w) == DLG_KIND_DROPLIST))
@@ -952,6 +957,7 @@ bool Dialog_UI::OnCommand(int id, int code, HWND control) {
                 Call_Attached_Cexe(id, DLG_EV_CLICK);
             }
         }
+        if (id == 304) RunHelp();
         DlgApplyTable(DLG_SEC_ENABLE, id);
         return true;
     case DLG_KIND_CHECK:
@@ -1018,6 +1024,42 @@ bool Dialog_UI::OnCommand(int id, int code, HWND control) {
         return true;
     default: return false;
     }
+}
+
+// Help: the focus goes back to where the user was, and the help command
+// gets the most specific context the dialog knows.
+void Dialog_UI::RunHelp() {
+    HWND back = last_focus_ && IsWindow(last_focus_) && IsChild(hwnd(), last_focus_) ? last_focus_ : nullptr;
+    if (back) SetFocus(back);
+    int context = back ? GetDlgCtrlID(back) : 0;
+    if (!is_setting_id(context)) {
+        context = -1;
+        const DlgRecord* r = DlgFindTableEntry(table_, DLG_SEC_ACTION, 304, -2, 0x8000);
+        if (!r) {
+            auto* page = dynamic_cast<CTab_Page*>(host_);
+            if (Dialog_UI* sheet = page && page->GetSheet() ? page->GetSheet()->ui() : nullptr)
+                r = DlgFindTableEntry(sheet->table(), DLG_SEC_ACTION, 304, -2, 0x8000);
+        }
+        if (r) context = r->key;
+        else if (is_setting_id(command_id_)) context = command_id_;
+    }
+    K_cmd_params p;
+    K_cmd_params_init(&p, 6, 304, nullptr, context, 0);
+    DlgCommandRunner run = g_runner.load();
+    (run ? run : RunCommandDirect)(304, &p);
+}
+
+void Dialog_UI::UpdatePass(int id) {
+    if (!host_ || !host_->modeless || !hwnd() || CallbackRunning()) return;
+    if ((state_ & (DLG_ST_INITIALISED | DLG_ST_ACTIVE | DLG_ST_CLOSING | DLG_ST_ENDING)) != DLG_ST_INITIALISED) return;
+    int saved = reason_;
+    reason_ = DLG_R_UPDATE;
+    DlgApplyTable(DLG_SEC_ENABLE, id);
+    reason_ = saved;
+    // Settings changed elsewhere show up while the dialog waits in the background.
+    if (DlgFindTableEntry(table_, DLG_SEC_ACTION, id, -2, 0x80))
+        if (HWND w = Item(id)) LoadControl(w);
+    Call_Attached_Cexe(id, DLG_EV_UPDATE);
 }
 
 bool Dialog_UI::OnControlNotify(HWND w, UINT code) {
@@ -1195,6 +1237,18 @@ bool QWDialog::OnCommand(WPARAM wp, LPARAM lp) {
     }
     if (lp && ui_->OnCommand(id, code, reinterpret_cast<HWND>(lp))) return true;
     return fw::Dialog::OnCommand(wp, lp);
+}
+
+bool QWDialog::OnCmdMsg(fw::CommandCall& call) {
+    if (call.code == fw::kCodeUpdateUI && !call.probe && call.id <= 5000) ui_->UpdatePass(static_cast<int>(call.id));
+    return fw::Dialog::OnCmdMsg(call);
+}
+
+void QWDialog::OnIdleUpdateCmdUI(bool disable_if_no_handler) {
+    // A callback that waits in a message loop of its own must not see its
+    // controls change under it.
+    if (ui_->CallbackRunning()) return;
+    fw::Dialog::OnIdleUpdateCmdUI(disable_if_no_handler);
 }
 
 bool QWDialog::OnNotify(WPARAM wp, LPARAM lp, LRESULT* result) {

@@ -190,6 +190,12 @@ public:
     bool LoadControl(HWND control);
     bool StoreControl(HWND control);
 
+    // Whether an event is being delivered to the callback or program now.
+    bool CallbackRunning() const { return running_ > 0 || (callback_ && callback_->nesting > 0); }
+    // The update pass of one control at idle time: rules, reloaded value,
+    // event 2048. Only an inactive, initialised modeless dialog takes part.
+    void UpdatePass(int id);
+
     // Host notifications.
     bool OnCommand(int id, int code, HWND control);
     // Notifications of tree views: selection changed, focus lost.
@@ -246,6 +252,7 @@ public:
     void FolderTreeChanged(HWND tree, const std::string& folder);
 private:
     bool CheckSpin(HWND edit);
+    void RunHelp();
     void SpinDelta(HWND spin, int delta);
     bool CheckRecordRules(HWND control, const std::string& text);
     void Message(unsigned id, const char* arg1 = nullptr, const char* arg2 = nullptr);
@@ -272,6 +279,7 @@ private:
     int last_clicked_ = 0;
     HWND last_focus_ = nullptr;
     int reason_ = 0;
+    int running_ = 0;
     DlgTable table_;
     bool has_table_ = false;
     unsigned state_ = 0;
@@ -308,6 +316,8 @@ protected:
     bool OnCommand(WPARAM wp, LPARAM lp) override;
     bool OnNotify(WPARAM wp, LPARAM lp, LRESULT* result) override;
     bool OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+    bool OnCmdMsg(fw::CommandCall& call) override;
+    void OnIdleUpdateCmdUI(bool disable_if_no_handler) override;
 
 private:
     std::unique_ptr<Dialog_UI> ui_;

@@ -257,6 +257,13 @@ std::string CMainFrame::BuildCaption() {
     return BuildFrameCaption(parts);
 }
 
+void CMainFrame::OnIdleUpdateCmdUI(bool disable_if_no_handler) {
+    // Modeless dialogs live on threads of their own: each runs its update
+    // pass there, so the main thread never waits on a busy dialog.
+    CUIThreads::Get().PostMessage(-1, fw::IdleUpdateMessage(), TRUE, 0);
+    fw::MDIFrameWindow::OnIdleUpdateCmdUI(disable_if_no_handler);
+}
+
 void CMainFrame::OnUpdateFrameTitle(bool) {
     if (!hwnd()) return;
     std::string caption = BuildCaption();

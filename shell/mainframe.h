@@ -110,6 +110,7 @@ public:
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnClose() override;
+    void OnIdleUpdateCmdUI(bool disable_if_no_handler) override;
     // The frame has a window class of its own, so that other programs (a
     // second instance, tools) find the editor's main window by its class.
     bool CreateFrameWindow(const char* cls, DWORD style, HWND parent, HMENU menu) override;

@@ -9,9 +9,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -499,6 +501,137 @@ TEST_F(Dialogs, ModelessDialogsAreFoundServedAndClosed) {
     late->kind = 12;
     EXPECT_FALSE(DlgPostRequest(first, late));  // closed: refused and freed
     EXPECT_EQ(DlgPendingRequests(), 0);
+}
+
+// Records the update pass from the dialog's thread; a click on 600 changes
+// the setting and asks for an update pass while the callback still runs.
+class WatchCallback : public CDialogCallback {
+public:
+    int OnEvent(int event, int id) override {
+        if (event == DLG_EV_CLICK && id == 600) {
+            HWND d = owner->hwnd();
+            LRESULT before = SendDlgItemMessageA(d, 487, BM_GETCHECK, 0, 0);
+            cmd_set_value(487, before == BST_CHECKED ? 0 : 1);
+            SendMessageA(d, fw::IdleUpdateMessage(), TRUE, 0);
+            touched_in_callback = SendDlgItemMessageA(d, 487, BM_GETCHECK, 0, 0) != before;
+            clicked = true;
+            return 1;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (event == DLG_EV_STATE && id == 1) initialised = true;
+        if (event == DLG_EV_UPDATE) updates.push_back(id);
+        return CDialogCallback::OnEvent(event, id);
+    }
+    std::vector<int> Updates() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return updates;
+    }
+    void ClearUpdates() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        updates.clear();
+    }
+    std::atomic<bool> initialised{false}, clicked{false}, touched_in_callback{false};
+
+private:
+    std::mutex mutex_;
+    std::vector<int> updates;
+};
+
+// A dialog thread starts slowly on a loaded machine.
+constexpr DWORD kSlow = 15000;
+
+TEST_F(Dialogs, ModelessDialogInTheBackgroundFollowsItsSettingsAtIdleTime) {
+    cmd_set_value(487, 0);
+    auto* cb = new WatchCallback;
+    ASSERT_EQ(dialog_manager_ex(9004, nullptr, nullptr, nullptr, DLG_F_MODELESS, nullptr, nullptr, 0, 0, nullptr, 0, cb,
+                                nullptr),
+              1);
+    HWND d = nullptr;
+    ASSERT_TRUE(qwtest::PumpUntil([&] { return CUIThreads::Get().FindModelessDialog(9004, false, &d) == 1; }, kSlow));
+    ASSERT_TRUE(qwtest::PumpUntil([&] { return cb->initialised.load(); }, kSlow));
+    HWND check = GetDlgItem(d, 487), edit = GetDlgItem(d, 250);
+    EXPECT_FALSE(IsWindowEnabled(edit));
+    UINT idle = fw::IdleUpdateMessage();
+
+    // In the background: the value comes back from storage, then the rule
+    // of the check box enables the edit on the next pass.
+    cmd_set_value(487, 1);
+    EXPECT_TRUE(qwtest::PumpUntil([&] {
+        SendMessageA(d, WM_ACTIVATE, WA_INACTIVE, 0);
+        EXPECT_EQ(CUIThreads::Get().PostMessage(-1, idle, TRUE, 0), 1);
+        return SendMessageA(check, BM_GETCHECK, 0, 0) == BST_CHECKED && IsWindowEnabled(edit);
+    }, kSlow));
+    std::vector<int> seen = cb->Updates();
+    for (int id : {487, 250, 600, 2}) EXPECT_NE(std::find(seen.begin(), seen.end(), id), seen.end()) << id;
+
+    // The active dialog belongs to the user: nothing changes under them.
+    SendMessageA(d, WM_ACTIVATE, WA_ACTIVE, 0);
+    cb->ClearUpdates();
+    cmd_set_value(487, 0);
+    SendMessageA(d, idle, TRUE, 0);
+    // Another test's window on the shared desktop may really deactivate the
+    // dialog meanwhile; then the pass is right to run.
+    if (pDialog_UI(d)->state() & DLG_ST_ACTIVE) {
+        EXPECT_EQ(SendMessageA(check, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_TRUE(cb->Updates().empty());
+    }
+
+    // Nor while its callback runs, even in the background.
+    SendMessageA(d, WM_ACTIVATE, WA_INACTIVE, 0);
+    PostMessageA(d, WM_COMMAND, MAKEWPARAM(600, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, 600)));
+    EXPECT_TRUE(qwtest::PumpUntil([&] { return cb->clicked.load(); }, kSlow));
+    EXPECT_FALSE(cb->touched_in_callback.load());
+
+    CUIThreads::Get().CloseAll(nullptr);
+    EXPECT_TRUE(CUIThreads::Get().WaitAll(10000));
+}
+
+struct HelpRun {
+    int id, kind;
+    intptr_t context;
+};
+std::vector<HelpRun> g_help;
+int RecordHelp(int id, K_cmd_params* p) {
+    g_help.push_back({id, p ? p->kind : -1, p ? p->arg : -2});
+    return 0;
+}
+
+TEST_F(Dialogs, HelpRunsWithTheMostSpecificContext) {
+    DlgCommandRunner old = DlgSetCommandRunner(RecordHelp);
+    struct Case {
+        int table, left, command;  // left: the field the user was in (0 none)
+        intptr_t context;
+    } cases[] = {
+        {9006, 620, 611, 620},     // a field bound to a setting
+        {9006, 250, 611, 777},     // the table names the context
+        {0, 250, 611, 611},        // the command that opened the dialog
+        {0, 0, 0x7AB, -1},         // nothing known
+    };
+    for (const Case& c : cases) {
+        g_help.clear();
+        bool focus_back = true;
+        Script s({[&](HWND d) {
+                      if (c.left)
+                          SendMessageA(d, WM_COMMAND, MAKEWPARAM(c.left, EN_KILLFOCUS),
+                                       reinterpret_cast<LPARAM>(GetDlgItem(d, c.left)));
+                      Press(d, 304);
+                  },
+                  [&](HWND d) {
+                      if (c.left && qwtest::ThisProcessHasTheForeground())
+                          focus_back = GetFocus() == GetDlgItem(d, c.left);
+                      Press(d, IDCANCEL);
+                  }});
+        auto* cb = new ScriptCallback(&s);
+        EXPECT_EQ(dialog_manager_ex(9005, nullptr, nullptr, nullptr, 0, nullptr, nullptr, c.command, c.table, nullptr,
+                                    0, cb, nullptr),
+                  IDCANCEL);
+        ASSERT_EQ(g_help.size(), 1u) << c.table << " " << c.left;
+        EXPECT_EQ(g_help[0].id, 304);
+        EXPECT_EQ(g_help[0].kind, 6);
+        EXPECT_EQ(g_help[0].context, c.context) << c.table << " " << c.left;
+        EXPECT_TRUE(focus_back) << c.left;
+    }
+    DlgSetCommandRunner(old);
 }
 
 TEST_F(Dialogs, ModelessOpenAndCloseFromSeveralThreads) {
