@@ -614,19 +614,17 @@ public:
         return 1;
     }
     // A list unpacked from a line of a record buffer goes back into that
-    // line when the dialog was confirmed; the temporary list is closed.
+    // line when the dialog was confirmed; otherwise the engine drops it.
     bool WriteBack(Dialog_UI* ui, const DlgRecord& r, HWND) override {
         CCtrl_Info* info = ui->Info(w_, false);
         if (!(r.flags & 0x10) || !info || !info->list || !info->temp_list) return false;
         VMB* record = CallerList(ui, r.extra & 0xFF);
         bool keep = (ui->state() & DLG_ST_CONFIRMED) || (ui->flags() & DLG_F_MODELESS);
+        if (!keep || !record) return false;
         VMB* list = info->list;
         info->list = nullptr;
         info->temp_list = false;
-        if (keep && record) return HistoryListPack(list, record, r.extra >> 8, HL_OP_READ, 0) != nullptr;
-        VmGuard guard;
-        vmb_close(list, 0);
-        return false;
+        return HistoryListPack(list, record, r.extra >> 8, HL_OP_READ, 0) != nullptr;
     }
 
 private:

@@ -482,8 +482,8 @@ VMB* Dialog_UI::ListSourceBuffer(const DlgRecord& r, HWND key, bool* temp) {
 }
 
 void Dialog_UI::LoadList(const DlgRecord& r, HWND key) {
+    DropTempList(key);  // a reload unpacks the record line afresh
     CCtrl_Info* info = Info(key, true);
-    if (info->temp_list && info->list) vmb_close(info->list, 0);
     info->source = r.extra;
     info->list = ListSourceBuffer(r, key, &info->temp_list);
     std::vector<std::string> lines;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "opsys/fs.h"
+
 namespace {
 
 constexpr char kFolderTreeProp[] = "QwFolderTree";
@@ -46,15 +48,14 @@ void load_children(HWND tree, HTREEITEM item) {
     if (first_child(tree, item)) return;
     std::string folder = DlgFolderTreePath(tree, item);
     std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-            if (!std::strcmp(fd.cFileName, ".") || !std::strcmp(fd.cFileName, "..")) continue;
-            names.emplace_back(fd.cFileName);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
+    if (void* listing = FsListOpen(folder.c_str())) {
+        FsEntry e;
+        while (FsListNext(listing, &e)) {
+            if (!(e.attributes & FS_ATTR_DIRECTORY)) continue;
+            if (!std::strcmp(e.name, ".") || !std::strcmp(e.name, "..")) continue;
+            names.emplace_back(e.name);
+        }
+        FsListClose(listing);
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return _stricmp(a.c_str(), b.c_str()) < 0;

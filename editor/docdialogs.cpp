@@ -347,8 +347,8 @@ int RealOpenDialog(std::vector<std::string>* names, const char* title, uint32_t 
 std::string chosen_part(const std::string& path, const char* choice) {
     if (_stricmp(choice, "Name") == 0) return PathFileName(path.c_str());
     if (_stricmp(choice, "Path") == 0) {
-        size_t slash = path.find_last_of("\\/");
-        return slash == std::string::npos ? std::string() : path.substr(0, slash);
+        char folder[QW_PATH_MAX + 1];
+        return PathDirectory(folder, path.c_str()) ? folder : std::string();
     }
     return path;
 }
