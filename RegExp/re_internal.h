@@ -223,6 +223,7 @@ struct Walker {
     // the epoch of this walker's memo that its memo was last matched to.
     std::unique_ptr<Walker> sub;
     uint32_t synced = 0;
+    bool stale = true; // its memo holds nothing to trust
     bool looped = false; // this check refused a state on its own path
     int Try(int start, int line, int mode, Result& out);
     // The same from node `node` (a nested `~` check).

@@ -629,18 +629,20 @@ int Walker::GroupMatches(int node, int pos, int line, int mode) {
         if (!sub) return -1;
         sub->depth = depth + 1;
         sub->memo.per_pos = depth ? memo.per_pos : memo.per_pos * 3;
-        sub->synced = memo.epoch + 1;
     }
     Memo& m = sub->memo;
-    if (sub->synced != memo.epoch || pos < m.base ||
+    if (sub->stale || sub->synced != memo.epoch || pos < m.base ||
         (pos - m.base >= m.cap / 2 && memo.base > m.base)) {
         m.Reset(memo.base);
         sub->synced = memo.epoch;
+        sub->stale = false;
     }
     sub->looped = false;
     Result r;
     int res = sub->TryFrom(node, pos, line, mode, r);
-    if (res < 0) sub->synced = memo.epoch + 1; // half-done marks: start afresh
+    // Half-done marks: start afresh. A flag, not an epoch that cannot
+    // match: this walker's next Reset would make any such epoch current.
+    if (res < 0) sub->stale = true;
     return res;
 }
 

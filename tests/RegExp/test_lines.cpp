@@ -143,6 +143,19 @@ TEST_F(LineSearch, LongLinesAndTooComplexFailsAlone) {
     EXPECT_EQ(m.rec[0].start_line, 2);
     RegexFree(p);
     RegexFree(all);
+    vmb_close(b, 0);
+
+    // `~` checks nested deeper than the matcher follows: the try is too
+    // complex however often it is repeated (the line is tried in place,
+    // then again in a window), never a match that half-done checks made.
+    RE_NODE* deep = RE_Compile("(a~)*b", 0, 3, &err);
+    for (int n : {9, 10}) {
+        b = Make({std::string(n, 'a')});
+        EXPECT_EQ(RegexSearchLines(b, 1, 0, -3, -3, 1, 0, 1, deep, 0, &m, &sel),
+                  RE_SEARCH_TOO_COMPLEX) << n;
+        vmb_close(b, 0);
+    }
+    RegexFree(deep);
 
     // What the user is told: the message formatter fills in the pattern
     // (itself never read as a format) and leaves no directive behind.

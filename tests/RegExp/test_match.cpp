@@ -316,6 +316,7 @@ TEST(RegexMatch, RememberedStatesNeverChangeTheResult) {
         "a~(.*a)",     "~(a|b)",       "(a~(b)|c)*d",  "x~(.*~(y)|z)", ":C~(A|b)x",
         "{a}~(.*a)",   "~(a~(b~(c)))", "a(~(b)c|.)*",  "~(b@c)a",      "(~(ab).)+$",
         "<a~(b+)",     "~(a)|b~(c)",   "(ab|~(a)c)*b", "~({a}b)\\1",  "a:C~(B)b",
+        "(a~)*b",
     };
     std::mt19937 rng(11);
     const char alphabet[] = "abcAB";
