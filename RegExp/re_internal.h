@@ -251,8 +251,8 @@ private:
 struct LentStorage {
     Text& t;
     Walker& w;
-    std::string* win;
-    LentStorage(Text& text, Walker& walker, std::string* window = nullptr);
+    std::vector<char>* win;
+    LentStorage(Text& text, Walker& walker, std::vector<char>* window = nullptr);
     ~LentStorage();
     LentStorage(const LentStorage&) = delete;
     LentStorage& operator=(const LentStorage&) = delete;

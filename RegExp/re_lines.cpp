@@ -4,7 +4,7 @@
 // line copied out as one text, which grows by the following lines only
 // while a match runs across line ends.
 #include <algorithm>
-#include <string>
+#include <vector>
 
 #include "RegExp/re_internal.h"
 #include "VmEngine/vm.h"
@@ -17,7 +17,7 @@ constexpr size_t kMaxWindowBytes = size_t(64) << 20;
 struct LineWindow {
     VMB* buffer = nullptr;
     int first_line = 0; // buffer line of window line 0
-    std::string flat;   // lines, each followed by a separator
+    std::vector<char> flat; // lines, each followed by a separator
     bool overflow = false;
 };
 
@@ -59,6 +59,9 @@ struct Found {
 };
 
 struct LineSearch {
+    // Members are set, not zeroed first: a search per match (counting)
+    // would pay for clearing the whole object each time.
+    LineSearch(VMB* b, const Flat* f, int m) : buffer(b), flat(f), mode(m) {}
     VMB* buffer;
     const Flat* flat;
     int mode;
@@ -161,21 +164,40 @@ using namespace re;
 int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, int last_col,
                      int line, int column, int forward, const RE_NODE* program, int flags,
                      RE_MATCH* match, int* selected_group) {
+    // The search holds the engine's lock throughout, so that its many
+    // engine calls are cheap re-entries (counting matches makes one search
+    // per match); it lets other threads in every few thousand lines.
+    VmGuard held;
+    int work = 0;
+    auto let_others_in = [&work](int lines) {
+        if ((work += lines) < 4096) return;
+        work = 0;
+        vm_guard_leave();
+        vm_guard_enter();
+    };
     if (!vmb_in_use(buffer) || !program || !program->flat) return -1;
+    int lines_read = vm_last_ln(buffer);
     // A file of which no line has been read yet is not empty: read its first.
-    if (vm_last_ln(buffer) == 0 && !vm_map_line(buffer, 1)) return 0;
+    if (lines_read == 0) {
+        if (!vm_map_line(buffer, 1)) return 0;
+        lines_read = vm_last_ln(buffer);
+    }
     RE_MATCH local;
     if (!match) match = &local;
     match->wrapped = 0;
     if (first_line < 1) first_line = 1;
-    if (last_line == RE_LINE_TO_END && vm_is_fully_read(buffer)) last_line = vm_last_ln(buffer);
+    // Only a column in the last line makes its number matter.
+    if (last_line == RE_LINE_TO_END && last_col >= 0 && vm_is_fully_read(buffer))
+        last_line = lines_read;
     const bool to_end = last_line == RE_LINE_TO_END;
     if (!to_end && first_line > last_line) return -1;
     if (line < first_line || (!to_end && line > last_line)) return -1;
-    if (!vm_map_line(buffer, line)) return -1;
+    if (line > lines_read) {
+        if (!vm_map_line(buffer, line)) return -1;
+        lines_read = vm_last_ln(buffer);
+    }
 
-    LineSearch ls{buffer, static_cast<const Flat*>(program->flat), (flags & RE_S_CASE) ? 1 : 0,
-                  {}, {}};
+    LineSearch ls(buffer, static_cast<const Flat*>(program->flat), (flags & RE_S_CASE) ? 1 : 0);
     ls.walker.flat = ls.flat;
     ls.walker.text = &ls.text;
     LentStorage lent(ls.text, ls.walker, &ls.win.flat);
@@ -212,7 +234,6 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         FillRecord(ls, ln, f, flags, match, selected_group);
         return 1;
     };
-    int lines_read = vm_last_ln(buffer);
     auto exists = [&](int ln) {
         if (!to_end) return ln <= last_line;
         if (ln <= lines_read) return true;
@@ -239,54 +260,70 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         Outcome outcome = Outcome::kPassed;
         int col = 0;      // kWindow: where that line's search goes on
     };
+    // The texts stay where they are while the lock is held.
     auto search_in_place = [&](int ln, int from, int limit) {
-        VmGuard guard; // the texts stay where they are while they are read
         const char* texts[kBatch];
         int lengths[kBatch];
-        InPlace res;
-        int n = quick ? vm_line_texts(buffer, ln, std::min(limit, batch), texts, lengths) : 0;
+        const InPlace res;
+        const int n = quick ? vm_line_texts(buffer, ln, std::min(limit, batch), texts, lengths) : 0;
+        auto done = [&](InPlace r) {
+            if (r.outcome == Outcome::kPassed) r.passed = n;
+            batch = r.passed == n ? std::min(kBatch, batch * 2) : std::max(4, 2 * r.passed);
+            return r;
+        };
+        if (n == 0) return done(res);
+        if (from > lengths[0]) return done({0, Outcome::kWindow, from});
+        // The lines stand one after another in their page, each behind its
+        // record's header, so one scan over the whole stretch finds the
+        // possible starts of all of them: a per-line scan would pay its
+        // set-up (and a few calls to memchr) for every line of the file.
+        // A start the scan reports in a header is skipped. The pair filter
+        // may look one byte past a line's last character into the next
+        // header; that only refuses a start at the last character, where a
+        // program with pairs cannot match (it needs two characters of the
+        // line), and the literal filter reading on can only let more through.
+        const char* const base = texts[0];
+        const int span = static_cast<int>(texts[n - 1] - base) + lengths[n - 1];
+        auto at = [&](int k) { return static_cast<int>(texts[k] - base); };
         Scanner sc;
-        int k = 0;
-        for (; k < n && res.outcome == Outcome::kPassed; ++k, from = 0) {
-            const int len = lengths[k];
-            if (from > len) {
-                res = {k, Outcome::kWindow, from};
-                break;
+        sc.Init(*ls.flat, ls.mode, base, span);
+        bool needs_window = false;
+        Text& t = ls.text;
+        t.starts.assign(1, 0);
+        t.ends.assign(1, 0);
+        t.lines = true;
+        t.more = [](void* ctx, Text*) {
+            *static_cast<bool*>(ctx) = true;
+            return false;
+        };
+        t.ctx = &needs_window;
+        int k = 0, tried = -1;
+        for (int s = sc.Find(from); s < span;) {
+            while (k < n && s >= at(k) + lengths[k]) ++k;
+            if (k == n) break;
+            if (s < at(k)) {
+                s = sc.Find(at(k));
+                continue;
             }
-            sc.Init(*ls.flat, ls.mode, texts[k], len);
-            int s = sc.Find(from);
-            if (s >= len) continue;
-            bool needs_window = false;
-            Text& t = ls.text;
-            t.buf = texts[k];
-            t.starts.assign(1, 0);
-            t.ends.assign(1, len);
-            t.lines = true;
-            t.more = [](void* ctx, Text*) {
-                *static_cast<bool*>(ctx) = true;
-                return false;
-            };
-            t.ctx = &needs_window;
-            ls.walker.memo.Reset(0);
-            for (; s < len; s = sc.Find(s + 1)) {
-                ls.walker.memo.BeginTry(s);
-                int r = ls.walker.Try(s, 0, ls.mode, f.r);
-                if (needs_window || r < 0) {
-                    res = {k, Outcome::kWindow, s};
-                    break;
-                }
-                if (r > 0) {
-                    f.start_col = s;
-                    ls.win.first_line = ln + k;
-                    res = {k, Outcome::kFound, s};
-                    break;
-                }
+            if (tried != k) {
+                // What the memo learned belongs to the line it learned it on.
+                t.buf = texts[k];
+                t.ends[0] = lengths[k];
+                ls.walker.memo.Reset(0);
+                tried = k;
             }
-            if (res.outcome != Outcome::kPassed) break;
+            const int col = s - at(k);
+            ls.walker.memo.BeginTry(col);
+            int r = ls.walker.Try(col, 0, ls.mode, f.r);
+            if (needs_window || r < 0) return done({k, Outcome::kWindow, col});
+            if (r > 0) {
+                f.start_col = col;
+                ls.win.first_line = ln + k;
+                return done({k, Outcome::kFound, col});
+            }
+            s = sc.Find(s + 1);
         }
-        if (res.outcome == Outcome::kPassed) res.passed = k;
-        batch = res.passed == n ? std::min(kBatch, batch * 2) : std::max(4, 2 * res.passed);
-        return res;
+        return done(res);
     };
     const int max_lines = 0x7FFFFFFF;
     if (forward) {
@@ -294,6 +331,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
             int limit = to_end ? max_lines : last_line - ln + 1;
             int from = ln == start_line ? col : 0;
             InPlace ip = search_in_place(ln, from, limit);
+            let_others_in(ip.passed + 1);
             if (ip.outcome == Outcome::kFound) return accept(ln + ip.passed, false);
             if (ip.outcome == Outcome::kPassed && ip.passed) {
                 ln += ip.passed - 1;
@@ -308,6 +346,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         }
     } else {
         for (int ln = start_line; ln >= first_line; --ln) {
+            let_others_in(1);
             int r = ls.Line(ln, ln == start_line ? col : -1, false, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;
             if (r < 0) return ln == start_line ? -1 : 0;
@@ -320,6 +359,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         for (int ln = first_line; ln <= start_line && exists(ln); ++ln) {
             int from = ln == first_line ? first_col : 0;
             InPlace ip = search_in_place(ln, from, start_line - ln + 1);
+            let_others_in(ip.passed + 1);
             if (ip.outcome == Outcome::kFound) return accept(ln + ip.passed, true);
             if (ip.outcome == Outcome::kPassed && ip.passed) {
                 ln += ip.passed - 1;
@@ -336,6 +376,7 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
         vm_map_line(buffer, RE_LINE_TO_END);
         int last = to_end ? vm_last_ln(buffer) : last_line;
         for (int ln = last; ln >= start_line && ln >= first_line; --ln) {
+            let_others_in(1);
             int c = ln == last ? (last_col == RE_LINE_TO_END ? -1 : last_col) : -1;
             int r = ls.Line(ln, c, false, f);
             if (r == RE_SEARCH_TOO_COMPLEX) return r;

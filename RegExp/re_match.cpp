@@ -760,11 +760,11 @@ struct SearchStorage {
     std::vector<int> starts, ends;
     std::vector<uint64_t> memo;
     std::vector<Walker::Frame> stack;
-    std::string window;
+    std::vector<char> window;
 };
 thread_local SearchStorage g_search_storage;
 
-void swap_storage(Text& t, Walker& w, std::string* window) {
+void swap_storage(Text& t, Walker& w, std::vector<char>* window) {
     SearchStorage& s = g_search_storage;
     t.starts.swap(s.starts);
     t.ends.swap(s.ends);
@@ -775,7 +775,7 @@ void swap_storage(Text& t, Walker& w, std::string* window) {
 
 } // namespace
 
-LentStorage::LentStorage(Text& text, Walker& walker, std::string* window)
+LentStorage::LentStorage(Text& text, Walker& walker, std::vector<char>* window)
     : t(text), w(walker), win(window) {
     swap_storage(t, w, win);
     t.starts.clear();
@@ -790,7 +790,7 @@ LentStorage::~LentStorage() {
     // What one large search grew is not kept for all later ones.
     constexpr size_t kKeepBytes = size_t(1) << 20;
     SearchStorage& s = g_search_storage;
-    if (s.window.capacity() > kKeepBytes) std::string().swap(s.window);
+    if (s.window.capacity() > kKeepBytes) std::vector<char>().swap(s.window);
     if (s.memo.capacity() * sizeof(uint64_t) > kKeepBytes) std::vector<uint64_t>().swap(s.memo);
     if (s.stack.capacity() * sizeof(Walker::Frame) > kKeepBytes) std::vector<Walker::Frame>().swap(s.stack);
     if (s.starts.capacity() * sizeof(int) > kKeepBytes) {
