@@ -283,6 +283,10 @@ struct Scanner {
     const uint8_t* vchars = nullptr;
     int vcount = 0;
     bool vfold = false;
+    // One literal begins every match: the offset of its last character
+    // (0 when not), and its two ends as compared (see LiteralEnds).
+    int lit_last = 0;
+    uint8_t lit_c0 = 0, lit_c1 = 0, lit_fold0 = 0, lit_fold1 = 0;
     void Init(const Flat& f, int mode, const char* text, int length);
     // The first position from s on (end when none).
     int Find(int s);
@@ -291,6 +295,9 @@ private:
     int FirstChar(int s);
     // The first position from s on whose byte is in `set` (end when none).
     int NextInSet(int s);
+    // The first position from s on where the one literal's first and last
+    // characters stand (end when none).
+    int LiteralEnds(int s);
 };
 
 } // namespace re

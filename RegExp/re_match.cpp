@@ -647,6 +647,9 @@ int Walker::GroupMatches(int node, int pos, int line, int mode) {
 }
 
 int Scanner::FirstChar(int s) {
+#if defined(__SSE2__)
+    if (lit_last) return LiteralEnds(s);
+#endif
     if (count == 1) {
         const void* hit = memchr(buf + s, c0, end - s);
         return hit ? static_cast<int>(static_cast<const char*>(hit) - buf) : end;
@@ -696,6 +699,34 @@ int Scanner::FirstChar(int s) {
     return s;
 }
 
+#if defined(__SSE2__)
+int Scanner::LiteralEnds(int s) {
+    // Where the literal's first and last characters both stand, sixteen
+    // positions at a time: far fewer stops than at every first character
+    // (a capital that begins a name stands at the start of many words).
+    // A folded character is compared with bit 0x20 set on both sides,
+    // which lets through at least every byte that matches it.
+    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf);
+    const int last = lit_last;
+    const __m128i f0 = _mm_set1_epi8(static_cast<char>(lit_fold0));
+    const __m128i f1 = _mm_set1_epi8(static_cast<char>(lit_fold1));
+    const __m128i w0 = _mm_set1_epi8(static_cast<char>(lit_c0));
+    const __m128i w1 = _mm_set1_epi8(static_cast<char>(lit_c1));
+    for (; s + last + 16 <= end; s += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s)), f0);
+        const __m128i z =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s + last)), f1);
+        const unsigned m = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, w0), _mm_cmpeq_epi8(z, w1))));
+        if (m) return s + __builtin_ctz(m);
+    }
+    for (; s + last < end; ++s) {
+        if ((b[s] | lit_fold0) == lit_c0 && (b[s + last] | lit_fold1) == lit_c1) return s;
+    }
+    return end;
+}
+#endif
+
 int Scanner::NextInSet(int s) {
     const uint8_t* b = reinterpret_cast<const uint8_t*>(buf);
 #if defined(__SSE2__)
@@ -741,6 +772,19 @@ void Scanner::Init(const Flat& f, int m, const char* text, int length) {
     vchars = f.scan_chars[m];
     vcount = f.scan_count[m];
     vfold = f.scan_fold[m];
+    lit_last = 0;
+#if defined(__SSE2__)
+    // Every match begins with the one literal: look for both its ends.
+    if (f.lits_ok[m] && f.lits[m].size() == 1 && f.lits[m][0].length >= 2) {
+        const Flat::Literal& l = f.lits[m][0];
+        const int j = l.length - 1;
+        lit_fold0 = (l.fold & 1) ? 0x20 : 0;
+        lit_fold1 = ((l.fold >> j) & 1) ? 0x20 : 0;
+        lit_c0 = static_cast<uint8_t>(l.ch[0] | lit_fold0);
+        lit_c1 = static_cast<uint8_t>(l.ch[j] | lit_fold1);
+        lit_last = j;
+    }
+#endif
 }
 
 void InitMemo(Walker& w) {

@@ -276,6 +276,7 @@ TEST_F(LineSearch, EveryMatchIsTheOneOfItsLineAlone) {
         "<(fox|golf)>",
         "{h}otel|{e}cho",
         "a~(.*e)",
+        "Bravo",                          // one literal: both its ends looked for
     };
     using Hit = std::array<int, 3>; // line, start column, end column
     for (const char* pat : patterns) {

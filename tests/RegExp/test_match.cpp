@@ -168,7 +168,7 @@ TEST(RegexMatch, FiltersNeverChangeTheResult) {
         "alpha|bravo|charlie|delta|echo", "ab|abc|b", "(ab)*c",  "a(b|c)d|x",
         "foo|:Cbar",  ":Cab|cd",  "<ab>|<ba>", "ab~c|d",  "a?bc",  "{ab}|{cd}e",
         "[ab]c|dd",   "abc$|^ab", "aa#b|ab",   "(a|b)(c|d)", "AB|cd", "a:cB|Dc",
-        "ab\\ncd|ba",  "{a}b\\1|cc",
+        "ab\\ncd|ba",  "{a}b\\1|cc", "cAd",      "a:CBc",     "d a",
     };
     std::mt19937 rng(7);
     const char alphabet[] = "abcdABCD x";
