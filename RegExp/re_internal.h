@@ -135,6 +135,23 @@ struct Flat {
     bool LiteralAt(int mode, const char* buf, int s, int end) const;
     // Every filter above at `s` (s < end): a match may begin there.
     bool MayBeginAt(int mode, const char* buf, int s, int end) const;
+    // A program that is nothing but an alternation of words (no group that
+    // records, no condition, no repetition, no `~`), per initial case mode:
+    // the words in the order the walker tries them. Where words_ok, the
+    // match at a position is the first of them that stands there, so no
+    // try is needed to find it.
+    static constexpr int kMaxWords = 16;
+    static constexpr int kMaxWordLength = 64;
+    struct Word {
+        uint8_t length = 0;
+        uint64_t fold = 0; // bit j: character j compares without case
+        uint8_t ch[kMaxWordLength]; // upper case where folded
+    };
+    bool words_ok[2] = {false, false};
+    std::vector<Word> words[2];
+    // The length of the first word that stands at `s` and ends by `end`;
+    // 0 when none does.
+    int WordAt(int mode, const char* buf, int s, int end) const;
 };
 
 Flat* BuildFlat(const RE_NODE* first);
@@ -203,6 +220,11 @@ struct WalkState {
         notf = (aux >> 29) & 1;
     }
 };
+
+// Where the program is words (Flat::words_ok): the match at `s` in one
+// line of text that ends at `end`, as a try would give it; false when no
+// word stands there.
+bool WordMatch(const Flat& f, int mode, const char* buf, int s, int end, Result& out);
 
 // Runs one try from `start` (in line `line` of the text). 1 match, 0 none,
 // -1 too complex for the matcher's memory bounds.

@@ -305,6 +305,16 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
                 s = sc.Find(at(k));
                 continue;
             }
+            if (ls.flat->words_ok[ls.mode]) {
+                const int col = s - at(k);
+                if (WordMatch(*ls.flat, ls.mode, texts[k], col, lengths[k], f.r)) {
+                    f.start_col = col;
+                    ls.win.first_line = ln + k;
+                    return done({k, Outcome::kFound, col});
+                }
+                s = sc.Find(s + 1);
+                continue;
+            }
             if (tried != k) {
                 // What the memo learned belongs to the line it learned it on.
                 t.buf = texts[k];

@@ -244,7 +244,96 @@ void AnalyseLiterals(Flat& f, int mode0) {
     f.lits_ok[mode0] = !lits.empty();
 }
 
+void AnalyseWords(Flat& f, int mode0) {
+    // Follows every path in the order the walker tries them: a choice's
+    // first branch now, its second below it on the stack. Anything but a
+    // character, a branch, a jump, an untagged bracket or a case switch
+    // makes the program more than words; so does a path longer than the
+    // program (a repetition) or one that never spells a character.
+    std::vector<Flat::Word>& words = f.words[mode0];
+    words.clear();
+    f.words_ok[mode0] = false;
+    if (f.has_not) return;
+    struct State {
+        int node;
+        int mode;
+        int steps;
+        Flat::Word w;
+    };
+    const int n = static_cast<int>(f.ops.size());
+    std::vector<State> todo{{0, mode0, 0, {}}};
+    while (!todo.empty()) {
+        State st = todo.back();
+        todo.pop_back();
+        for (;;) {
+            if (st.node < 0 || st.node >= n || ++st.steps > n) return;
+            const Op& op = f.ops[st.node];
+            const unsigned k = op.kind;
+            if (k & RE_K_CHOICE) {
+                State other = st;
+                if (k & RE_K_GREEDY) {
+                    other.node = op.link;
+                    ++st.node;
+                } else {
+                    other.node = st.node + 1;
+                    st.node = op.link;
+                }
+                if (static_cast<int>(todo.size()) > 4 * Flat::kMaxWords) return;
+                todo.push_back(other);
+            } else if (k & RE_K_BRACKET) {
+                if (k & RE_K_TAGGED) return;
+                ++st.node;
+            } else if (k == RE_K_CHAR) {
+                Flat::Word& w = st.w;
+                if (w.length >= Flat::kMaxWordLength) return;
+                w.ch[w.length] = st.mode ? op.ch : op.chu;
+                if (!st.mode) w.fold |= uint64_t(1) << w.length;
+                ++w.length;
+                ++st.node;
+            } else if (k == RE_K_CASE || k == RE_K_NOCASE) {
+                st.mode = k == RE_K_CASE ? 1 : 0;
+                ++st.node;
+            } else if (k == RE_K_JUMP || (k == RE_K_EXIT && op.link >= 0)) {
+                st.node = op.link;
+            } else if (k == RE_K_NOP) {
+                ++st.node;
+            } else if (k == RE_K_EXIT || k == RE_K_ACCEPT) {
+                if (st.w.length == 0 || static_cast<int>(words.size()) >= Flat::kMaxWords) return;
+                words.push_back(st.w);
+                break;
+            } else {
+                return;
+            }
+        }
+    }
+    f.words_ok[mode0] = !words.empty();
+}
+
 } // namespace
+
+bool WordMatch(const Flat& f, int mode, const char* buf, int s, int end, Result& out) {
+    const int len = f.WordAt(mode, buf, s, end);
+    if (!len) return false;
+    out.end = s + len;
+    out.end_line = 0;
+    for (int& c : out.cap) c = -1;
+    out.sel = -1;
+    return true;
+}
+
+int Flat::WordAt(int mode, const char* buf, int s, int end) const {
+    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf) + s;
+    for (const Word& w : words[mode]) {
+        if (w.length > end - s) continue;
+        int j = 0;
+        for (; j < w.length; ++j) {
+            unsigned c = b[j];
+            if (((w.fold >> j) & 1) ? Upper(c) != w.ch[j] : c != w.ch[j]) break;
+        }
+        if (j == w.length) return w.length;
+    }
+    return 0;
+}
 
 bool Flat::LiteralAt(int mode, const char* buf, int s, int end) const {
     const uint8_t* b = reinterpret_cast<const uint8_t*>(buf) + s;
@@ -323,6 +412,8 @@ Flat* BuildFlat(const RE_NODE* first) {
     AnalysePairs(*f, 1);
     AnalyseLiterals(*f, 0);
     AnalyseLiterals(*f, 1);
+    AnalyseWords(*f, 0);
+    AnalyseWords(*f, 1);
     return f;
 }
 
@@ -870,6 +961,13 @@ int RegexMatchRange(const RE_NODE* program, const char* text, int length, int sc
             if (f->first_ok[mode]) {
                 s = sc.Find(s);
                 if (s >= length) break;
+            }
+            if (f->words_ok[mode]) {
+                if (WordMatch(*f, mode, text, s, length, r)) {
+                    found = 1;
+                    break;
+                }
+                continue;
             }
             w.memo.BeginTry(s);
             found = w.Try(s, 0, mode, r);

@@ -246,6 +246,46 @@ TEST(RegexMatch, LiteralFilterTexts) {
     }
 }
 
+// Which programs are found to be nothing but words, with the words in the
+// order the walker tries them (the first that stands at a position is the
+// match there); anything that records a group, tests a condition or
+// repeats is not.
+TEST(RegexMatch, WordPrograms) {
+    struct Case {
+        const char* pattern;
+        int mode;                        // 1 case-sensitive search
+        std::vector<std::string> words;  // in order; empty: not words
+    } cases[] = {
+        {"alpha|bravo|charlie", 1, {"alpha", "bravo", "charlie"}},
+        {"ab|abc|b", 1, {"ab", "abc", "b"}},
+        {"a(b|c)d", 1, {"abd", "acd"}},
+        {"a?bc", 1, {"abc", "bc"}},
+        {"a:Cb|c", 0, {"Ab", "C"}},  // upper case where compared without case
+        {"(ab)*c", 1, {}},
+        {"{a}b", 1, {}},
+        {"<if>", 1, {}},
+        {"a@bc", 1, {}},
+        {"a~b", 1, {}},
+        {"a.c", 1, {}},
+        {"ab\\ncd", 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        int err;
+        RE_NODE* p = RE_Compile(c.pattern, 0, RE_DIALECT_NATIVE, &err);
+        ASSERT_NE(p, nullptr);
+        const re::Flat* f = static_cast<const re::Flat*>(p->flat);
+        EXPECT_EQ(f->words_ok[c.mode], !c.words.empty());
+        std::vector<std::string> words;
+        for (const re::Flat::Word& w : f->words[c.mode])
+            words.emplace_back(reinterpret_cast<const char*>(w.ch), w.length);
+        if (f->words_ok[c.mode]) {
+            EXPECT_EQ(words, c.words);
+        }
+        RegexFree(p);
+    }
+}
+
 // A `|` inside a group numbers the groups of its alternatives on from the
 // group around it, so every \N is the text of one group.
 TEST(RegexMatch, TaggedGroupsInsideAlternatives) {
