@@ -305,27 +305,22 @@ int RegexSearchLines(VMB* buffer, int first_line, int first_col, int last_line, 
                 s = sc.Find(at(k));
                 continue;
             }
-            if (ls.flat->words_ok[ls.mode]) {
-                const int col = s - at(k);
-                if (WordMatch(*ls.flat, ls.mode, texts[k], col, lengths[k], f.r)) {
-                    f.start_col = col;
-                    ls.win.first_line = ln + k;
-                    return done({k, Outcome::kFound, col});
-                }
-                s = sc.Find(s + 1);
-                continue;
-            }
-            if (tried != k) {
-                // What the memo learned belongs to the line it learned it on.
-                t.buf = texts[k];
-                t.ends[0] = lengths[k];
-                ls.walker.memo.Reset(0);
-                tried = k;
-            }
             const int col = s - at(k);
-            ls.walker.memo.BeginTry(col);
-            int r = ls.walker.Try(col, 0, ls.mode, f.r);
-            if (needs_window || r < 0) return done({k, Outcome::kWindow, col});
+            int r;
+            if (ls.flat->words_ok[ls.mode]) {
+                r = WordMatch(*ls.flat, ls.mode, texts[k], col, lengths[k], f.r) ? 1 : 0;
+            } else {
+                if (tried != k) {
+                    // What the memo learned belongs to the line it learned it on.
+                    t.buf = texts[k];
+                    t.ends[0] = lengths[k];
+                    ls.walker.memo.Reset(0);
+                    tried = k;
+                }
+                ls.walker.memo.BeginTry(col);
+                r = ls.walker.Try(col, 0, ls.mode, f.r);
+                if (needs_window || r < 0) return done({k, Outcome::kWindow, col});
+            }
             if (r > 0) {
                 f.start_col = col;
                 ls.win.first_line = ln + k;

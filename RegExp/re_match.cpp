@@ -963,14 +963,11 @@ int RegexMatchRange(const RE_NODE* program, const char* text, int length, int sc
                 if (s >= length) break;
             }
             if (f->words_ok[mode]) {
-                if (WordMatch(*f, mode, text, s, length, r)) {
-                    found = 1;
-                    break;
-                }
-                continue;
+                found = WordMatch(*f, mode, text, s, length, r) ? 1 : 0;
+            } else {
+                w.memo.BeginTry(s);
+                found = w.Try(s, 0, mode, r);
             }
-            w.memo.BeginTry(s);
-            found = w.Try(s, 0, mode, r);
             if (found) break;
         }
     }
