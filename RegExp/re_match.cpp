@@ -321,9 +321,14 @@ bool WordMatch(const Flat& f, int mode, const char* buf, int s, int end, Result&
     return true;
 }
 
-int Flat::WordAt(int mode, const char* buf, int s, int end) const {
+namespace {
+
+// The length of the first text of the list (a literal or a word) that
+// stands at `s` and ends by `end`; 0 when none does.
+template <class Spelled>
+int FirstStanding(const std::vector<Spelled>& list, const char* buf, int s, int end) {
     const uint8_t* b = reinterpret_cast<const uint8_t*>(buf) + s;
-    for (const Word& w : words[mode]) {
+    for (const Spelled& w : list) {
         if (w.length > end - s) continue;
         int j = 0;
         for (; j < w.length; ++j) {
@@ -335,18 +340,14 @@ int Flat::WordAt(int mode, const char* buf, int s, int end) const {
     return 0;
 }
 
+} // namespace
+
+int Flat::WordAt(int mode, const char* buf, int s, int end) const {
+    return FirstStanding(words[mode], buf, s, end);
+}
+
 bool Flat::LiteralAt(int mode, const char* buf, int s, int end) const {
-    const uint8_t* b = reinterpret_cast<const uint8_t*>(buf) + s;
-    for (const Literal& l : lits[mode]) {
-        if (l.length > end - s) continue;
-        int j = 0;
-        for (; j < l.length; ++j) {
-            unsigned c = b[j];
-            if (((l.fold >> j) & 1) ? Upper(c) != l.ch[j] : c != l.ch[j]) break;
-        }
-        if (j == l.length) return true;
-    }
-    return false;
+    return FirstStanding(lits[mode], buf, s, end) != 0;
 }
 
 bool Flat::MayBeginAt(int mode, const char* buf, int s, int end) const {

@@ -208,6 +208,14 @@ TEST(RegexMatch, FiltersNeverChangeTheResult) {
     }
 }
 
+// The texts of a program's literals or words, as the matcher compares them.
+template <class Texts>
+std::vector<std::string> Spelled(const std::vector<Texts>& list) {
+    std::vector<std::string> out;
+    for (const Texts& t : list) out.emplace_back(reinterpret_cast<const char*>(t.ch), t.length);
+    return out;
+}
+
 // Which patterns get a literal-text filter, and with which texts: an
 // alternation of words is the case it is for; anything that can begin with
 // a class or the empty string gets none.
@@ -235,9 +243,7 @@ TEST(RegexMatch, LiteralFilterTexts) {
         ASSERT_NE(p, nullptr);
         const re::Flat* f = static_cast<const re::Flat*>(p->flat);
         EXPECT_EQ(f->lits_ok[c.mode], !c.texts.empty());
-        std::vector<std::string> texts;
-        for (const re::Flat::Literal& l : f->lits[c.mode])
-            texts.emplace_back(reinterpret_cast<const char*>(l.ch), l.length);
+        std::vector<std::string> texts = Spelled(f->lits[c.mode]);
         std::sort(texts.begin(), texts.end());
         if (f->lits_ok[c.mode]) {
             EXPECT_EQ(texts, c.texts);
@@ -276,11 +282,8 @@ TEST(RegexMatch, WordPrograms) {
         ASSERT_NE(p, nullptr);
         const re::Flat* f = static_cast<const re::Flat*>(p->flat);
         EXPECT_EQ(f->words_ok[c.mode], !c.words.empty());
-        std::vector<std::string> words;
-        for (const re::Flat::Word& w : f->words[c.mode])
-            words.emplace_back(reinterpret_cast<const char*>(w.ch), w.length);
         if (f->words_ok[c.mode]) {
-            EXPECT_EQ(words, c.words);
+            EXPECT_EQ(Spelled(f->words[c.mode]), c.words);
         }
         RegexFree(p);
     }
