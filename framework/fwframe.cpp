@@ -6,6 +6,8 @@
 #include "framework/fwsplitter.h"
 #include "framework/fwview.h"
 
+#include <shellapi.h>
+
 namespace fw {
 
 namespace {
@@ -64,6 +66,7 @@ FW_BEGIN_MESSAGE_MAP(FrameWindow, Window)
     FW_ON_MESSAGE(WM_SETFOCUS, OnSetFocus)
     FW_ON_MESSAGE(WM_INITMENUPOPUP, OnInitMenuPopup)
     FW_ON_MESSAGE(WM_CLOSE, OnCloseMsg)
+    FW_ON_MESSAGE(WM_DROPFILES, OnDropFiles)
 FW_END_MESSAGE_MAP()
 
 FrameWindow::FrameWindow() = default;
@@ -226,6 +229,21 @@ LRESULT FrameWindow::OnSetFocus(WPARAM wp, LPARAM lp) {
         return 0;
     }
     return DefaultProc(WM_SETFOCUS, wp, lp);
+}
+
+// Files dropped from the shell on a frame that accepts them open as
+// documents, as File > Open would open them, the frame first made active.
+LRESULT FrameWindow::OnDropFiles(WPARAM wp, LPARAM) {
+    HDROP drop = reinterpret_cast<HDROP>(wp);
+    ::SetActiveWindow(hwnd());
+    Application* app = Application::Current();
+    const UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; app && i < n; ++i) {
+        char path[MAX_PATH];
+        if (DragQueryFileA(drop, i, path, sizeof path)) app->OpenDocumentFile(path);
+    }
+    DragFinish(drop);
+    return 0;
 }
 
 LRESULT FrameWindow::OnCloseMsg(WPARAM, LPARAM) {

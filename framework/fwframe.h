@@ -125,6 +125,7 @@ private:
     LRESULT OnSetFocus(WPARAM, LPARAM);
     LRESULT OnInitMenuPopup(WPARAM, LPARAM);
     LRESULT OnCloseMsg(WPARAM, LPARAM);
+    LRESULT OnDropFiles(WPARAM, LPARAM);
 };
 
 class QWFW_API MDIFrameWindow : public FrameWindow {

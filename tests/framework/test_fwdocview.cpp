@@ -2,8 +2,10 @@
 // view to document to frame to application, menu updates when a popup
 // opens, templates making document, child frame and view, closing frames
 // and documents, the idle pass, failures that leave nothing behind, and
-// the splitter's panes, shared scroll bars and keyboard split.
+// the splitter's panes, shared scroll bars and keyboard split; files
+// dropped on the main frame.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -337,6 +339,40 @@ TEST_F(FwDocView, DocumentsSaveAndOpenThroughTheArchive) {
     auto* again = dynamic_cast<TestDoc*>(app_.OpenDocumentFile(path));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->text, "hello");
+}
+
+// Files dropped from the shell on the main frame open as documents; one
+// already open is not opened twice.
+TEST_F(FwDocView, FilesDroppedOnTheFrameOpenAsDocuments) {
+    qwtest::TempDir dir;
+    const std::vector<std::string> paths = {dir.file("a.txt"), dir.file("b.txt")};
+    for (const std::string& p : paths) {
+        auto* doc = dynamic_cast<TestDoc*>(text_->OpenDocumentFile(nullptr));
+        ASSERT_NE(doc, nullptr);
+        doc->text = p;
+        docs_->answer = p;
+        ASSERT_TRUE(doc->DoSave(""));
+        doc->OnCloseDocument();
+    }
+    ASSERT_EQ(ChildFrameCount(), 0);
+    std::string list;
+    for (const std::string& p : {paths[0], paths[1], paths[0]}) list += p + '\0';
+    list += '\0';
+    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    ASSERT_NE(h, nullptr);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(h));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    memcpy(drop + 1, list.data(), list.size());
+    GlobalUnlock(h);
+    SendMessageA(main_->hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(h), 0);  // the frame frees it
+    EXPECT_EQ(ChildFrameCount(), 2);
+    for (const std::string& p : paths) {
+        auto* doc = dynamic_cast<TestDoc*>(app_.OpenDocumentFile(p));
+        ASSERT_NE(doc, nullptr) << p;
+        EXPECT_EQ(doc->text, p);
+    }
+    EXPECT_EQ(ChildFrameCount(), 2);
 }
 
 TEST_F(FwDocView, FailuresReportAndLeaveNothingBehind) {
