@@ -305,7 +305,7 @@ MDIFrameWindow::MDIFrameWindow() = default;
 
 bool MDIFrameWindow::OnCreateClient(CREATESTRUCTA*, CreateContext*) {
     CLIENTCREATESTRUCT ccs{};
-    ccs.hWindowMenu = FindWindowMenu(menu_);
+    ccs.hWindowMenu = GetWindowMenuPopup(menu_);
     ccs.idFirstChild = kIdFirstMdiChild;
     client_ = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
                               WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0,
@@ -480,7 +480,10 @@ void MDIChildWindow::OnUpdateFrameTitle(bool add_to_title) {
     Document* doc = GetActiveDocument();
     std::string text = add_to_title && doc ? doc->GetTitle() : title_;
     if (add_to_title && doc && window_number_ > 0) text += ":" + std::to_string(window_number_);
-    if (GetText() != text) SetText(text);
+    if (GetText() == text) return;
+    SetText(text);
+    // The window menu's entry for this window was made with the old title.
+    if (MDIFrameWindow* f = GetMDIFrame()) SendMessageA(f->mdi_client(), WM_MDIREFRESHMENU, 0, 0);
 }
 
 bool MDIChildWindow::PreTranslateMessage(MSG* msg) {
@@ -497,12 +500,12 @@ LRESULT MDIChildWindow::OnMDIActivate(WPARAM wp, LPARAM lp) {
     HWND deactivated = reinterpret_cast<HWND>(wp);
     MDIFrameWindow* f = GetMDIFrame();
     if (activated == hwnd()) {
-        if (f && shared_menu) f->MDISetMenu(shared_menu, MDIFrameWindow::FindWindowMenu(shared_menu));
+        if (f && shared_menu) f->MDISetMenu(shared_menu, f->GetWindowMenuPopup(shared_menu));
         if (active_view_) active_view_->OnActivateView(true, active_view_, active_view_);
     } else if (deactivated == hwnd()) {
         if (active_view_) active_view_->OnActivateView(false, active_view_, active_view_);
         // The last child going: the frame's own menu comes back.
-        if (f && !activated && f->menu()) f->MDISetMenu(f->menu(), MDIFrameWindow::FindWindowMenu(f->menu()));
+        if (f && !activated && f->menu()) f->MDISetMenu(f->menu(), f->GetWindowMenuPopup(f->menu()));
     }
     return DefaultProc(WM_MDIACTIVATE, wp, lp);
 }

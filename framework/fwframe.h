@@ -146,6 +146,9 @@ public:
     void MDISetMenu(HMENU frame_menu, HMENU window_menu);
     // The "Window" popup of a menu: its last popup but one... or null.
     static HMENU FindWindowMenu(HMENU menu);
+    // The popup of a menu bar where the MDI client lists the document
+    // windows (FindWindowMenu unless a frame knows its own menus better).
+    virtual HMENU GetWindowMenuPopup(HMENU menu_bar) { return FindWindowMenu(menu_bar); }
 
     FrameWindow* GetActiveFrame() override;
     bool OnCmdMsg(CommandCall& call) override;

@@ -264,6 +264,8 @@ void CMainFrame::OnIdleUpdateCmdUI(bool disable_if_no_handler) {
     fw::MDIFrameWindow::OnIdleUpdateCmdUI(disable_if_no_handler);
 }
 
+HMENU CMainFrame::GetWindowMenuPopup(HMENU menu_bar) { return WindowMenuPopupOf(menu_bar); }
+
 void CMainFrame::OnUpdateFrameTitle(bool) {
     if (!hwnd()) return;
     std::string caption = BuildCaption();

@@ -102,6 +102,9 @@ public:
     bool PreTranslateMessage(MSG* msg) override;
     bool OnCmdMsg(fw::CommandCall& call) override;
     void OnUpdateFrameTitle(bool add_to_title) override;
+    // The popup that holds the window commands (363-375): the menus are
+    // the editor's own, not the framework's.
+    HMENU GetWindowMenuPopup(HMENU menu_bar) override;
     // The caption the frame shows for its current state.
     std::string BuildCaption();
 

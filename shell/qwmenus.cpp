@@ -182,16 +182,18 @@ void ReleaseMenuItemData(CNewMenu* menu) {
     }
 }
 
-void* GetWindowMenuPopup(CNewMenu* bar) {
-    if (!bar || !bar->m_hMenu) return nullptr;
-    for (int i = int(bar->GetItemCount()) - 1; i >= 0; --i) {
-        HMENU sub = GetSubMenu(bar->m_hMenu, i);
+HMENU WindowMenuPopupOf(HMENU bar) {
+    if (!bar) return nullptr;
+    for (int i = GetMenuItemCount(bar) - 1; i >= 0; --i) {
+        HMENU sub = GetSubMenu(bar, i);
         if (!sub) continue;
         for (UINT id = 363; id <= 375; ++id)
             if (GetMenuState(sub, id, MF_BYCOMMAND) != UINT(-1)) return sub;
     }
     return nullptr;
 }
+
+void* GetWindowMenuPopup(CNewMenu* bar) { return bar ? WindowMenuPopupOf(bar->m_hMenu) : nullptr; }
 
 CNewMenu* BuildListPopupMenu(unsigned flags, unsigned string_id, VMB* list, std::vector<std::string>* texts) {
     std::vector<std::string> items;

@@ -11,6 +11,7 @@
 
 class CNewMenu;
 struct HWND__;
+struct HMENU__;
 
 enum : int {
     QW_MENU_MULTI_FIRST = 33536,
@@ -46,7 +47,9 @@ const QwMenuItemData* GetMenuItemSequence(CNewMenu* menu, int id);
 // Frees the records of every multi-command item of the menu tree.
 void ReleaseMenuItemData(CNewMenu* menu);
 // The popup of a menu bar that holds a window command (363-375), searched
-// from the last popup to the first; null when none.
+// from the last popup to the first; null when none. The frame hands it to
+// the MDI client, which lists the document windows there.
+HMENU__* WindowMenuPopupOf(HMENU__* bar);
 void* GetWindowMenuPopup(CNewMenu* bar);
 
 // Context menus built from a list: flag QW_POPUP_FROM_STRING takes the items

@@ -82,6 +82,16 @@ TEST_F(StartUp, FirstStartProvidesTheUsersFilesAndOpensTheFile) {
     std::string caption = frame->GetText();
     EXPECT_NE(caption.find("sample.c - Quedra Ver 4.00.0.1"), std::string::npos) << caption;
     EXPECT_NE(GetMenu(frame->hwnd()), nullptr);
+    // The Window menu (the popup of the window commands) lists the window.
+    HMENU window_menu = WindowMenuPopupOf(GetMenu(frame->hwnd()));
+    ASSERT_NE(window_menu, nullptr);
+    std::string items;
+    for (int i = 0; i < GetMenuItemCount(window_menu); ++i) {
+        char text[260] = "";
+        GetMenuStringA(window_menu, UINT(i), text, sizeof text, MF_BYPOSITION);
+        items += std::string(text) + "|";
+    }
+    EXPECT_NE(items.find("sample.c|"), std::string::npos) << items;
     // A caption that only extends the right one is replaced too.
     SetWindowTextA(frame->hwnd(), (caption + " (stale)").c_str());
     frame->OnUpdateFrameTitle(true);
