@@ -322,14 +322,7 @@ bool ReadDataObjectFiles(IDataObject* data, std::vector<std::string>* paths) {
     FORMATETC f = TextFormat(CF_HDROP);
     STGMEDIUM m{};
     if (!data || data->GetData(&f, &m) != S_OK) return false;
-    if (m.tymed == TYMED_HGLOBAL && m.hGlobal) {
-        HDROP drop = static_cast<HDROP>(m.hGlobal);
-        UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < n; ++i) {
-            char path[MAX_PATH];
-            if (DragQueryFileA(drop, i, path, MAX_PATH)) paths->push_back(path);
-        }
-    }
+    if (m.tymed == TYMED_HGLOBAL && m.hGlobal) *paths = fw::DroppedFilePaths(m.hGlobal);
     ReleaseStgMedium(&m);
     return !paths->empty();
 }

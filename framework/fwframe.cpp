@@ -236,14 +236,21 @@ LRESULT FrameWindow::OnSetFocus(WPARAM wp, LPARAM lp) {
 LRESULT FrameWindow::OnDropFiles(WPARAM wp, LPARAM) {
     HDROP drop = reinterpret_cast<HDROP>(wp);
     ::SetActiveWindow(hwnd());
-    Application* app = Application::Current();
-    const UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; app && i < n; ++i) {
-        char path[MAX_PATH];
-        if (DragQueryFileA(drop, i, path, sizeof path)) app->OpenDocumentFile(path);
-    }
+    if (Application* app = Application::Current())
+        for (const std::string& path : DroppedFilePaths(drop)) app->OpenDocumentFile(path);
     DragFinish(drop);
     return 0;
+}
+
+std::vector<std::string> DroppedFilePaths(void* hdrop) {
+    HDROP drop = static_cast<HDROP>(hdrop);
+    std::vector<std::string> paths;
+    const UINT n = drop ? DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) : 0;
+    for (UINT i = 0; i < n; ++i) {
+        char path[MAX_PATH];
+        if (DragQueryFileA(drop, i, path, sizeof path)) paths.push_back(path);
+    }
+    return paths;
 }
 
 LRESULT FrameWindow::OnCloseMsg(WPARAM, LPARAM) {

@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/fwexport.h"
 #include "framework/fwwnd.h"
@@ -55,6 +56,8 @@ struct CreateContext {
 // The frame of a window: itself when it is one, else its nearest frame
 // ancestor; null when none.
 QWFW_API FrameWindow* GetParentFrameOf(HWND hwnd);
+// The paths of the files in a shell drop (an HDROP), in order.
+QWFW_API std::vector<std::string> DroppedFilePaths(void* hdrop);
 
 class QWFW_API FrameWindow : public Window {
     FW_DECLARE_DYNCREATE(FrameWindow)
