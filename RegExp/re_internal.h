@@ -122,13 +122,17 @@ struct Flat {
     // of words, a literal prefix), per initial case mode; valid only where
     // lits_ok. Checking them at a candidate position is far cheaper than a
     // try of the walker, which would fail there anyway.
+    // A text as the matcher compares it: bit j of `fold` says character j
+    // compares without case, and such a character is kept in upper case.
+    template <int N, class Fold>
+    struct Spelled {
+        uint8_t length = 0;
+        Fold fold = 0;
+        uint8_t ch[N];
+    };
     static constexpr int kMaxLiterals = 16;
     static constexpr int kMaxLiteralLength = 16;
-    struct Literal {
-        uint8_t length = 0;
-        uint16_t fold = 0; // bit j: character j compares without case
-        uint8_t ch[kMaxLiteralLength]; // upper case where folded
-    };
+    using Literal = Spelled<kMaxLiteralLength, uint16_t>;
     bool lits_ok[2] = {false, false};
     std::vector<Literal> lits[2];
     // 1 when one of the literals stands at `s` and ends before `end`.
@@ -142,11 +146,7 @@ struct Flat {
     // try is needed to find it.
     static constexpr int kMaxWords = 16;
     static constexpr int kMaxWordLength = 64;
-    struct Word {
-        uint8_t length = 0;
-        uint64_t fold = 0; // bit j: character j compares without case
-        uint8_t ch[kMaxWordLength]; // upper case where folded
-    };
+    using Word = Spelled<kMaxWordLength, uint64_t>;
     bool words_ok[2] = {false, false};
     std::vector<Word> words[2];
     // The length of the first word that stands at `s` and ends by `end`;

@@ -358,14 +358,7 @@ TEST_F(CmdLists, ChangeFolderTreeOpensAtTheFolderAndAnswersTheChosenOne) {
             auto child = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
             HTREEITEM inner = child;
             for (HTREEITEM c = child; c; c = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(c)))) {
-                char t[64] = "";
-                TVITEMA tv{};
-                tv.mask = TVIF_TEXT;
-                tv.hItem = c;
-                tv.pszText = t;
-                tv.cchTextMax = sizeof t;
-                SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-                siblings += std::string(t) + ";";
+                siblings += qwtest::TreeItemText(tree, c) + ";";
             }
             // The user clicks "inner".
             SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(inner));

@@ -372,14 +372,7 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             TreeView_Expand(tree, at, TVE_EXPAND);
             HTREEITEM pick = nullptr;
             for (HTREEITEM c = TreeView_GetChild(tree, at); c; c = TreeView_GetNextSibling(tree, c)) {
-                char name[MAX_PATH] = "";
-                TVITEMA it{};
-                it.mask = TVIF_TEXT;
-                it.hItem = c;
-                it.pszText = name;
-                it.cchTextMax = sizeof name;
-                TreeView_GetItem(tree, &it);
-                if (std::string(name) == "sub2") pick = c;
+                if (qwtest::TreeItemText(tree, c) == "sub2") pick = c;
             }
             ASSERT_TRUE(pick);
             TreeView_SelectItem(tree, pick);
