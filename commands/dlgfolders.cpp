@@ -13,17 +13,6 @@ namespace {
 
 constexpr char kFolderTreeProp[] = "QwFolderTree";
 
-std::string item_text(HWND tree, HTREEITEM item) {
-    char text[MAX_PATH] = "";
-    TVITEMA tv{};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    return text;
-}
-
 HTREEITEM insert(HWND tree, HTREEITEM parent, const std::string& text) {
     TVINSERTSTRUCTA ins{};
     ins.hParent = parent;
@@ -74,17 +63,28 @@ HTREEITEM find_child(HWND tree, HTREEITEM parent, const std::string& name) {
     HTREEITEM c = parent ? first_child(tree, parent)
                          : reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     for (; c; c = next_sibling(tree, c))
-        if (_stricmp(item_text(tree, c).c_str(), name.c_str()) == 0) return c;
+        if (_stricmp(DlgTreeItemText(tree, c).c_str(), name.c_str()) == 0) return c;
     return nullptr;
 }
 
 }  // namespace
 
+std::string DlgTreeItemText(HWND tree, HTREEITEM item) {
+    char text[MAX_PATH] = "";
+    TVITEMA tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
+
 std::string DlgFolderTreePath(HWND tree, HTREEITEM item) {
     std::vector<std::string> parts;
     for (HTREEITEM i = item; i;
          i = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(i))))
-        parts.push_back(item_text(tree, i));
+        parts.push_back(DlgTreeItemText(tree, i));
     std::string path;
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) path += *it + "\\";
     return path;

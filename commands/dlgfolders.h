@@ -13,6 +13,8 @@
 void DlgFillFolderTree(HWND tree, const char* start);
 // Whether `tree` was filled as a folder tree.
 bool DlgIsFolderTree(HWND tree);
+// The text of a tree item.
+std::string DlgTreeItemText(HWND tree, HTREEITEM item);
 // The folder of a tree item ("" for none).
 std::string DlgFolderTreePath(HWND tree, HTREEITEM item);
 // The same as the answer a folder tree gives: "C:\" keeps its separator,

@@ -358,7 +358,7 @@ TEST_F(CmdLists, ChangeFolderTreeOpensAtTheFolderAndAnswersTheChosenOne) {
             auto child = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
             HTREEITEM inner = child;
             for (HTREEITEM c = child; c; c = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(c)))) {
-                siblings += qwtest::TreeItemText(tree, c) + ";";
+                siblings += DlgTreeItemText(tree, c) + ";";
             }
             // The user clicks "inner".
             SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(inner));

@@ -23,6 +23,7 @@
 #include "VmEngine/vm.h"
 #include "commands/cmdvalues.h"
 #include "commands/dlgengine.h"
+#include "commands/dlgfolders.h"
 #include "tests/commands/interp_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/win_test.h"
@@ -372,7 +373,7 @@ TEST_F(DlgControls, ListViewTreeAndHistoryByControl) {
             TreeView_Expand(tree, at, TVE_EXPAND);
             HTREEITEM pick = nullptr;
             for (HTREEITEM c = TreeView_GetChild(tree, at); c; c = TreeView_GetNextSibling(tree, c)) {
-                if (qwtest::TreeItemText(tree, c) == "sub2") pick = c;
+                if (DlgTreeItemText(tree, c) == "sub2") pick = c;
             }
             ASSERT_TRUE(pick);
             TreeView_SelectItem(tree, pick);

@@ -1,7 +1,5 @@
 #include "tests/support/win_test.h"
 
-#include <commctrl.h>
-
 #include "opsys/msgbox_backend.h"
 
 namespace qwtest {
@@ -127,17 +125,6 @@ int DibCanvas::CountNot(COLORREF background) const {
         for (int x = 0; x < width_; ++x)
             if (pixel(x, y) != background) ++n;
     return n;
-}
-
-std::string TreeItemText(HWND tree, HTREEITEM item) {
-    char text[MAX_PATH] = "";
-    TVITEMA tv{};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    return text;
 }
 
 } // namespace qwtest

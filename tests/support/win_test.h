@@ -36,9 +36,6 @@ private:
 // holds.
 bool ThisProcessHasTheForeground();
 
-// The text of a tree-view item.
-std::string TreeItemText(HWND tree, struct _TREEITEM* item);
-
 // While alive, message boxes shown through QwPlatformMessageBox are recorded
 // instead of shown, and answered with `answer`.
 class MessageBoxRecorder {
